@@ -1,0 +1,16 @@
+#include "oracle/check_oracle_login.h"
+
+#include "oracle/connection.h"
+#include "oracle/oracle_connection_string.h"
+#include "shell/failure.h"
+
+bool CheckOracleLogin(const OracleLogin& login) {
+    db::Connection connection;
+    try {
+        connection.setConnectionString(OracleConnectionString(login));
+        connection.open();
+        return true;
+    } catch (const Failure&) {
+        return false;
+    }
+}

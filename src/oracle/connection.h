@@ -1,0 +1,88 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace db {
+
+// A value read from a database: its text as the engine itself converts it, or
+// no value at all (a Null).
+using Value = std::optional<QString>;
+using Row = std::vector<Value>;
+
+class ResultEngine;
+class ConnectionEngine;
+
+// Rows of a query, streamed one at a time; nothing beyond the current row is
+// held by us. Closing (or destroying) it frees the engine's statement.
+class ResultSet final {
+public:
+    explicit ResultSet(std::unique_ptr<ResultEngine> engine);
+    ResultSet(ResultSet&&) noexcept;
+    ResultSet& operator=(ResultSet&&) noexcept;
+    ~ResultSet();
+
+    int fieldCount() const;
+    QString fieldName(int index) const;
+    QStringList fieldNames() const;
+
+    // Moves to the next row. False at the end of the rows; throws DbError when
+    // the engine fails to deliver a row.
+    bool next();
+    const Value& value(int index) const;
+    const Row& row() const;
+
+    void close();
+
+private:
+    std::unique_ptr<ResultEngine> m_engine;
+};
+
+// ADO-style connection settings; how each maps onto an engine is decided by
+// the engine (see the engines' sources).
+enum class Mode { Unspecified = 0, ReadWrite = 3 };
+enum class CursorLocation { Server = 2, Client = 3 };
+
+// One connection to either database. The engine is chosen by the connection
+// string: a string naming the Jet provider opens the staging file through
+// SQLite; any other string goes to the ODBC driver manager.
+class Connection final {
+public:
+    Connection();
+    Connection(Connection&&) noexcept;
+    Connection& operator=(Connection&&) noexcept;
+    ~Connection();
+
+    void setMode(Mode mode) { m_mode = mode; }
+    void setCursorLocation(CursorLocation location) { m_cursorLocation = location; }
+    void setCommandTimeout(int seconds) { m_commandTimeout = seconds; }
+    void setConnectionTimeout(int seconds) { m_connectionTimeout = seconds; }
+    void setConnectionString(const QString& text) { m_connectionString = text; }
+    const QString& connectionString() const { return m_connectionString; }
+
+    void open();
+    void open(const QString& connectionString);
+    bool isOpen() const;
+
+    // Runs one statement at once, outside any transaction.
+    void execute(const QString& statement);
+    // Runs a query; its rows are read from the returned result set.
+    ResultSet query(const QString& statement);
+
+    void close();
+
+private:
+    ConnectionEngine& engine() const;
+
+    Mode m_mode = Mode::Unspecified;
+    CursorLocation m_cursorLocation = CursorLocation::Server;
+    int m_commandTimeout = 30;
+    int m_connectionTimeout = 15;
+    QString m_connectionString;
+    std::unique_ptr<ConnectionEngine> m_engine;
+};
+
+}  // namespace db

@@ -1,0 +1,35 @@
+#include "oracle/test_connection.h"
+
+#include <optional>
+
+#include "oracle/connection.h"
+#include "oracle/oracle_connection_string.h"
+#include "shell/dialogs.h"
+#include "shell/error_message.h"
+#include "shell/failure.h"
+#include "shell/pointer_state.h"
+#include "shell/trapped_handler.h"
+
+void TestConnection(const OracleLogin& login, Dialogs& dialogs, WindowPointer& pointer) {
+    TrappedHandler handler(LocationText(QStringLiteral("Form1"), QStringLiteral("PushButton5_Click")),
+                           dialogs);
+    std::optional<db::Connection> connection;
+    handler.step(100, [&] { connection.emplace(); });
+
+    // From here on a failure goes to the message below, never to the error box.
+    const bool failed = handler.ownHandling([&] {
+        handler.setLine(102);
+        pointer.setPointerState(PointerState::Hourglass);
+        handler.setLine(104);
+        if (!connection) throw Failure(QStringLiteral("No connection object."));
+        connection->open(OracleConnectionString(login));
+        handler.setLine(106);
+        dialogs.message(QStringLiteral("Connection successful."));
+        handler.setLine(108);
+        pointer.setPointerState(PointerState::Default);
+    });
+    if (failed) {
+        dialogs.message(QStringLiteral("Could not connect. Please check with your administrator."));
+        pointer.setPointerState(PointerState::Default);
+    }
+}

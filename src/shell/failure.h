@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+#include <exception>
+
+// A failure as the user should read it: the description is the text the
+// database driver or the platform gave for it, unchanged.
+class Failure : public std::exception {
+public:
+    explicit Failure(QString description) : m_description(std::move(description)), m_utf8(m_description.toUtf8()) {}
+
+    const QString& description() const noexcept { return m_description; }
+    const char* what() const noexcept override { return m_utf8.constData(); }
+
+private:
+    QString m_description;
+    QByteArray m_utf8;
+};

@@ -1,0 +1,12 @@
+#pragma once
+
+// A window's pointer: 0 the arrow, 11 the hourglass, 99 the window's own image.
+enum class PointerState { Default = 0, Hourglass = 11, Custom = 99 };
+
+// Long operations set the hourglass on their window and reset it themselves.
+class WindowPointer {
+public:
+    virtual ~WindowPointer() = default;
+    virtual void setPointerState(PointerState state) = 0;
+    virtual PointerState pointerState() const = 0;
+};

@@ -1,0 +1,3 @@
+#include "shell/program_icon.h"
+
+QIcon ProgramIcon() { return QIcon(QStringLiteral(":/quillmere/icon.svg")); }

@@ -1,0 +1,6 @@
+#pragma once
+
+#include <QIcon>
+
+// The program's icon, shared by both windows.
+QIcon ProgramIcon();

@@ -1,0 +1,72 @@
+#include "shell/window_flow.h"
+
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QScreen>
+
+#include "oracle/check_oracle_login.h"
+#include "oracle/form1.h"
+#include "shell/app_title.h"
+#include "shell/apply_skin.h"
+#include "shell/error_message.h"
+#include "shell/file_exists.h"
+#include "shell/pointer_image.h"
+#include "shell/product.h"
+#include "shell/program_icon.h"
+#include "shell/settings_store.h"
+#include "shell/trapped_handler.h"
+
+WindowFlow::WindowFlow(QString programFolder, Dialogs& dialogs)
+    : m_programFolder(std::move(programFolder)), m_dialogs(dialogs), m_form1(std::make_unique<Form1>(dialogs)) {
+    m_form1->setSetupWindowSteps({[this] { showSetupWindow(); }, [this] { loadSetupWindow(); }});
+}
+
+WindowFlow::~WindowFlow() = default;
+
+void WindowFlow::start() {
+    loginWindowLoad();
+    if (m_loginHidden) return;
+    Form1& form = *m_form1;
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        const QSize frame = form.frameSize();
+        form.move(area.center() - QPoint(frame.width() / 2, frame.height() / 2));
+    }
+    form.show();
+    form.activateWindow();
+    form.sidField()->setFocus(Qt::ActiveWindowFocusReason);
+}
+
+void WindowFlow::loginWindowLoad() {
+    Form1& form = *m_form1;
+    TrappedHandler handler(LocationText(QStringLiteral("Form1"), QStringLiteral("Form_Load")), m_dialogs);
+    handler.step(100, [&] { ApplySkin(form, m_programFolder); });
+    handler.step(104, [&] {
+        form.setWindowTitle(ProductTitle());
+        form.setWindowIcon(ProgramIcon());
+        SetAppTitle();
+    });
+    const QString pointerFile = m_programFolder + QStringLiteral("/HAND-M.CUR");
+    if (handler.test(124, [&] { return FileExists(pointerFile); }))
+        handler.step(126, [&] { form.pointer().setImage(LoadPointerImage(pointerFile)); });
+    handler.step(128, [&] { form.sidField()->setText(SettingsStore::read(SettingsStore::OracleSID())); });
+    handler.step(130, [&] { form.userField()->setText(SettingsStore::read(SettingsStore::OracleUser())); });
+    handler.step(132,
+                 [&] { form.passwordField()->setText(SettingsStore::read(SettingsStore::OraclePassword())); });
+    // A field of blanks counts as filled; only a field without any character stops here.
+    if (!handler.test(134, [&] {
+            const OracleLogin login = form.login();
+            return !login.sid.isEmpty() && !login.user.isEmpty() && !login.password.isEmpty();
+        }))
+        return;
+    if (!handler.test(136, [&] { return CheckOracleLogin(form.login()); })) return;
+    handler.step(138, [&] { showSetupWindow(); });
+    handler.step(140, [&] {
+        form.hide();
+        m_loginHidden = true;
+    });
+}
+
+void WindowFlow::showSetupWindow() {}
+
+void WindowFlow::loadSetupWindow() {}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <memory>
+
+class Dialogs;
+class Form1;
+
+// Start-up and the way between the two windows: the login window's load step,
+// the join set-up window's showing and loading, and the end of the program.
+class WindowFlow final : public QObject {
+public:
+    WindowFlow(QString programFolder, Dialogs& dialogs);
+    ~WindowFlow() override;
+
+    // Loads the login window (its load step) and shows it, unless the saved
+    // login worked and the join set-up window took its place.
+    void start();
+
+    Form1& loginWindow() const { return *m_form1; }
+    const QString& programFolder() const { return m_programFolder; }
+
+private:
+    void loginWindowLoad();
+    void showSetupWindow();
+    void loadSetupWindow();
+
+    QString m_programFolder;
+    Dialogs& m_dialogs;
+    std::unique_ptr<Form1> m_form1;
+    bool m_loginHidden = false;
+};

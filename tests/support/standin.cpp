@@ -1,0 +1,64 @@
+#include "support/standin.h"
+
+#include <QCoreApplication>
+#include <QtGlobal>
+#include <atomic>
+
+#include "oracle/oracle_connection_string.h"
+
+namespace standin {
+
+QString sid() {
+    const QString dir = qEnvironmentVariable("QM_STANDIN_DIR");
+    return dir.isEmpty() ? QStringLiteral("/tmp/qm-standin") : dir;
+}
+
+db::Connection admin(const QString& database) {
+    db::Connection connection;
+    connection.open(OracleConnectionString({sid(), QStringLiteral("qm_admin"), QStringLiteral("qm_admin")}) +
+                    QStringLiteral("Database=") + database + QLatin1Char(';'));
+    return connection;
+}
+
+Login::Login(const QString& prefix) {
+    static std::atomic<int> counter{0};
+    m_name = QStringLiteral("%1_%2_%3").arg(prefix).arg(QCoreApplication::applicationPid()).arg(++counter);
+    m_password = QStringLiteral("pw-") + m_name;
+    db::Connection server = admin();
+    server.execute(QStringLiteral("DROP DATABASE IF EXISTS \"%1\" WITH (FORCE)").arg(m_name));
+    server.execute(QStringLiteral("DROP ROLE IF EXISTS \"%1\"").arg(m_name));
+    server.execute(QStringLiteral("CREATE ROLE \"%1\" LOGIN PASSWORD '%2'").arg(m_name, m_password));
+    server.execute(QStringLiteral("CREATE DATABASE \"%1\" OWNER \"%1\"").arg(m_name));
+}
+
+Login::~Login() {
+    try {
+        db::Connection server = admin();
+        server.execute(QStringLiteral("DROP DATABASE IF EXISTS \"%1\" WITH (FORCE)").arg(m_name));
+        server.execute(QStringLiteral("DROP ROLE IF EXISTS \"%1\"").arg(m_name));
+    } catch (...) {
+        // A test that already failed must not abort on its clean-up.
+    }
+}
+
+db::Connection Login::connect() const {
+    db::Connection connection;
+    connection.open(OracleConnectionString(login()));
+    return connection;
+}
+
+void Login::exec(const QString& statement) const { connect().execute(statement); }
+
+QList<QStringList> Login::rows(const QString& query) const {
+    db::Connection connection = connect();
+    db::ResultSet result = connection.query(query);
+    QList<QStringList> all;
+    while (result.next()) {
+        QStringList row;
+        for (const db::Value& value : result.row()) row << value.value_or(QStringLiteral("<null>"));
+        all << row;
+    }
+    return all;
+}
+
+}  // namespace standin

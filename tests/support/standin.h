@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+
+#include "oracle/connection.h"
+#include "oracle/oracle_login.h"
+
+// The stand-in database server that the tests log into (scripts/standin.sh).
+namespace standin {
+
+// The SID of every stand-in login: the server's socket folder.
+QString sid();
+
+// A connection as the server's administrator, to the named database.
+db::Connection admin(const QString& database = QStringLiteral("postgres"));
+
+// A fresh login of its own, with a database of its own name, dropped again
+// when the object goes. Names are unique per process and per object.
+class Login final {
+public:
+    explicit Login(const QString& prefix = QStringLiteral("qt"));
+    ~Login();
+    Login(const Login&) = delete;
+    Login& operator=(const Login&) = delete;
+
+    const QString& name() const { return m_name; }
+    const QString& password() const { return m_password; }
+    OracleLogin login() const { return {sid(), m_name, m_password}; }
+
+    // Runs a statement as this login, in its own database.
+    void exec(const QString& statement) const;
+    // A connection as this login.
+    db::Connection connect() const;
+    // All rows of a query as this login, each value as text or "<null>".
+    QList<QStringList> rows(const QString& query) const;
+
+private:
+    QString m_name;
+    QString m_password;
+};
+
+}  // namespace standin

@@ -1,0 +1,211 @@
+// The application shell: the error box and trapped handlers, the application
+// title, file tests, the settings store and the login window's start-up.
+#include <QFile>
+#include <QLineEdit>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <sys/stat.h>
+
+#include "oracle/form1.h"
+#include "shell/app_title.h"
+#include "shell/error_message.h"
+#include "shell/failure.h"
+#include "shell/file_exists.h"
+#include "shell/settings_store.h"
+#include "shell/trapped_handler.h"
+#include "shell/window_flow.h"
+#include "support/recording_dialogs.h"
+#include "support/standin.h"
+
+class TestShell : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_settingsDir;
+
+    // The settings file's mode bits, as the file system holds them.
+    static int fileMode(const QString& path) {
+        struct stat info {};
+        return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
+    }
+
+    QString settingsText() {
+        QFile file(SettingsStore::fileName());
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+
+private slots:
+    // Every case starts with no saved settings.
+    void init() {
+        m_settingsDir = std::make_unique<QTemporaryDir>();
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settingsDir->path());
+    }
+
+    void errorMessage() {
+        const QString location = LocationText(QStringLiteral("Form1"), QStringLiteral("Form_Load"));
+        QCOMPARE(location, QStringLiteral("in Brisvane2018/12/22.Form1.Form_Load "));
+        QCOMPARE(ErrorMessage(QStringLiteral("Disk full"), location, 126),
+                 QStringLiteral("Disk full\r\nin Brisvane2018/12/22.Form1.Form_Load at line 126\r\r"
+                                "Please email screenshot of this message to support@varnholt.example"));
+        QVERIFY(ErrorMessage(QString(), location, 100).startsWith(QStringLiteral("\r\nin Brisvane")));
+    }
+
+    // Failures are reported at their own line and the handler goes on; a
+    // failed if-test runs what it guards.
+    void trappedHandler() {
+        RecordingDialogs dialogs;
+        QStringList ran;
+        TrappedHandler handler(LocationText(QStringLiteral("Form2"), QStringLiteral("PushButton2_Click")), dialogs);
+        handler.step(100, [&] { ran << "100"; });
+        handler.step(102, [&] {
+            ran << "102";
+            throw Failure(QStringLiteral("first"));
+            ran << "after";
+        });
+        if (handler.test(104, []() -> bool { throw std::runtime_error("second"); })) handler.step(106, [&] { ran << "106"; });
+        if (handler.test(108, [] { return false; })) ran << "110";
+        handler.step(112, [&] { throw Failure(QString()); });
+        QCOMPARE(ran, (QStringList{"100", "102", "106"}));
+        const auto boxes = dialogs.errorBoxes();
+        QCOMPARE(boxes.size(), 3);
+        QVERIFY(boxes[0].text.startsWith(QStringLiteral("first\r\nin Brisvane2018/12/22.Form2.PushButton2_Click at line 102\r\r")));
+        QVERIFY(boxes[1].text.startsWith(QStringLiteral("second\r\nin Brisvane2018/12/22.Form2.PushButton2_Click at line 104")));
+        QVERIFY(boxes[2].text.startsWith(QStringLiteral("\r\nin Brisvane")));
+        QVERIFY(boxes[2].text.contains(QStringLiteral("at line 112\r\r")));
+        for (const auto& box : boxes) QCOMPARE(box.icon, Dialogs::Icon::Warning);
+
+        // Own handling: the failure is pending, no error box.
+        const bool failed = handler.ownHandling([&] {
+            handler.setLine(104);
+            throw Failure(QStringLiteral("refused"));
+        });
+        QVERIFY(failed);
+        QCOMPARE(handler.line(), 104);
+        QCOMPARE(dialogs.errorBoxes().size(), 3);
+    }
+
+    void appTitle_data() {
+        QTest::addColumn<QString>("product");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("product title") << "Quillmere Software" << "Quillmere";
+        QTest::newRow("three words") << "Quillmere Table Joiner" << "Quillmere Table";
+        QTest::newRow("no blank") << "Quillmere" << "Quillmere";
+        QTest::newRow("over 40") << "Alpha Beta Gamma Delta Epsilon Zeta Eta Theta Iota"
+                                 << "Alpha Beta Gamma Delta Epsilon Zeta Eta";
+        QTest::newRow("one long word") << QString(50, QLatin1Char('x')) << QString(50, QLatin1Char('x'));
+        QTest::newRow("long word after blank") << QStringLiteral("ab ") + QString(50, QLatin1Char('x')) << "ab";
+    }
+    void appTitle() {
+        QFETCH(QString, product);
+        QFETCH(QString, title);
+        QCOMPARE(AppTitleFor(product), title);
+        SetAppTitle();
+        QCOMPARE(AppTitle(), QStringLiteral("Quillmere"));
+    }
+
+    void fileExists() {
+        QTemporaryDir dir;
+        QFile file(dir.filePath(QStringLiteral("HAND-M.CUR")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        QVERIFY(FileExists(file.fileName()));
+        QVERIFY(!FileExists(dir.filePath(QStringLiteral("missing.cur"))));
+        QVERIFY(!FileExists(dir.filePath(QStringLiteral("no/such/folder/HAND-M.CUR"))));
+        QVERIFY(!FileExists(QString()));
+    }
+
+    void settingsWrittenAtEveryChange() {
+        RecordingDialogs dialogs;
+        Form1 form(dialogs);
+        QStringList written;
+        QTest::keyClicks(form.sidField(), QStringLiteral("a"));
+        written << SettingsStore::read(SettingsStore::OracleSID());
+        QTest::keyClicks(form.sidField(), QStringLiteral("b"));
+        written << SettingsStore::read(SettingsStore::OracleSID());
+        QTest::keyClicks(form.sidField(), QStringLiteral("c"));
+        written << SettingsStore::read(SettingsStore::OracleSID());
+        QCOMPARE(written, (QStringList{"a", "ab", "abc"}));
+        QVERIFY(settingsText().contains(QStringLiteral("OracleSID=abc")));  // on disk at once
+
+        QTest::keyClicks(form.passwordField(), QStringLiteral(" p;w "));
+        form.passwordField()->clear();
+        form.userField()->insert(QStringLiteral(" Zoë ;=x "));
+        QCOMPARE(SettingsStore::read(SettingsStore::OraclePassword(), QStringLiteral("missing")), QString());
+        QCOMPARE(SettingsStore::read(SettingsStore::OracleUser()), QStringLiteral(" Zoë ;=x "));
+        QCOMPARE(fileMode(SettingsStore::fileName()), 0600);
+    }
+
+    void settingsFileNarrowedWhenWider() {
+        const QString path = SettingsStore::fileName();
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther |
+                                        QFileDevice::ReadGroup);
+        SettingsStore::write(SettingsStore::OraclePassword(), QStringLiteral("secret"));
+        QCOMPARE(fileMode(path), 0600);
+    }
+
+    // The start-up puts the saved login back and tries it only when complete.
+    void startUp_data() {
+        QTest::addColumn<QString>("saved");
+        QTest::addColumn<bool>("loginShown");
+        QTest::newRow("nothing saved") << "none" << true;
+        QTest::newRow("empty password") << "nopassword" << true;
+        QTest::newRow("refused login") << "wrong" << true;
+        QTest::newRow("working login") << "working" << false;
+    }
+    void startUp() {
+        QFETCH(QString, saved);
+        QFETCH(bool, loginShown);
+        standin::Login owner;
+        if (saved != QStringLiteral("none")) {
+            SettingsStore::write(SettingsStore::OracleSID(), owner.login().sid);
+            SettingsStore::write(SettingsStore::OracleUser(), owner.name());
+            SettingsStore::write(SettingsStore::OraclePassword(),
+                                 saved == QStringLiteral("nopassword") ? QString()
+                                 : saved == QStringLiteral("wrong")    ? QStringLiteral("wrong")
+                                                                       : owner.password());
+        }
+        QTemporaryDir programFolder;
+        RecordingDialogs dialogs;
+        WindowFlow flow(programFolder.path(), dialogs);
+        flow.start();
+        Form1& form = flow.loginWindow();
+        QCOMPARE(dialogs.shown.size(), 0);
+        QCOMPARE(form.windowTitle(), QStringLiteral("Quillmere Software"));
+        QCOMPARE(AppTitle(), QStringLiteral("Quillmere"));
+        QCOMPARE(form.isVisible(), loginShown);
+        if (saved == QStringLiteral("none")) {
+            QCOMPARE(form.login().sid, QString());
+            QCOMPARE(form.login().user, QString());
+        } else {
+            QCOMPARE(form.login().user, owner.name());
+        }
+        if (loginShown) {
+            QVERIFY(QTest::qWaitForWindowActive(&form));
+            QCOMPARE(QApplication::focusWidget(), form.sidField());
+            QCOMPARE(form.sidField()->selectedText(), form.sidField()->text());
+        }
+    }
+
+    // A broken pointer file is reported at its line and the load goes on.
+    void startUpReportsABrokenPointerFile() {
+        SettingsStore::write(SettingsStore::OracleUser(), QStringLiteral("kept"));
+        QTemporaryDir programFolder;
+        QFile cursor(programFolder.filePath(QStringLiteral("HAND-M.CUR")));
+        QVERIFY(cursor.open(QIODevice::WriteOnly));
+        cursor.write("not a cursor");
+        cursor.close();
+        RecordingDialogs dialogs;
+        WindowFlow flow(programFolder.path(), dialogs);
+        flow.start();
+        QCOMPARE(dialogs.errorBoxes().size(), 1);
+        QVERIFY(dialogs.shown.front().text.contains(QStringLiteral("Form1.Form_Load at line 126\r\r")));
+        QCOMPARE(flow.loginWindow().login().user, QStringLiteral("kept"));
+    }
+};
+
+QTEST_MAIN(TestShell)
+#include "test_shell.moc"
