@@ -15,6 +15,7 @@
 #include "oracle/test_connection.h"
 #include "shell/dialogs.h"
 #include "shell/error_message.h"
+#include "shell/event_yield.h"
 #include "shell/failure.h"
 #include "shell/product.h"
 #include "shell/settings_store.h"
@@ -199,6 +200,8 @@ void Form1::onOtherSoftware() {
 
 void Form1::closeEvent(QCloseEvent* event) {
     event->accept();
-    // Closing the login window ends the program, even with other windows hidden.
+    // Closing the login window ends the program, even with other windows
+    // hidden; a run that is yielding stops at its next yield.
+    EventYield::abandonRuns();
     QApplication::quit();
 }

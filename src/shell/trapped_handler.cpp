@@ -2,6 +2,7 @@
 
 #include "shell/dialogs.h"
 #include "shell/error_message.h"
+#include "shell/event_yield.h"
 #include "shell/failure.h"
 
 TrappedHandler::TrappedHandler(QString location, Dialogs& dialogs)
@@ -26,9 +27,17 @@ bool failureDescription(const Action& action, QString& description) {
 }  // namespace
 
 bool TrappedHandler::runReporting(int line, const std::function<void()>& action) {
+    if (m_abandoned) return true;
     m_line = line;
     QString description;
-    if (!failureDescription(action, description)) return false;
+    bool failed = false;
+    try {
+        failed = failureDescription(action, description);
+    } catch (const RunAbandoned&) {
+        m_abandoned = true;
+        return true;
+    }
+    if (!failed) return false;
     report(description, line);
     return true;
 }
@@ -38,12 +47,18 @@ void TrappedHandler::step(int line, const std::function<void()>& action) { runRe
 bool TrappedHandler::test(int line, const std::function<bool()>& condition) {
     bool result = true;
     runReporting(line, [&] { result = condition(); });
-    return result;
+    return result && !m_abandoned;
 }
 
 bool TrappedHandler::ownHandling(const std::function<void()>& lines) {
+    if (m_abandoned) return false;
     QString description;
-    return failureDescription(lines, description);
+    try {
+        return failureDescription(lines, description);
+    } catch (const RunAbandoned&) {
+        m_abandoned = true;
+        return false;
+    }
 }
 
 void TrappedHandler::report(const QString& description, int line) {

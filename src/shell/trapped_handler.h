@@ -8,7 +8,8 @@ class Failure;
 
 // A handler whose numbered steps never end it: a step that fails is reported
 // in the error box with the handler's location and the step's line, and the
-// handler goes on with its next step.
+// handler goes on with its next step. When the program is ending (a yield
+// abandoned the work), every later step is skipped without a report.
 class TrappedHandler final {
 public:
     TrappedHandler(QString location, Dialogs& dialogs);
@@ -27,6 +28,8 @@ public:
     void setLine(int line) { m_line = line; }
     int line() const { return m_line; }
 
+    bool abandoned() const { return m_abandoned; }
+
     // Shows the error box for a failure at the given line.
     void report(const QString& description, int line);
 
@@ -36,4 +39,5 @@ private:
     QString m_location;
     Dialogs& m_dialogs;
     int m_line = 0;
+    bool m_abandoned = false;
 };

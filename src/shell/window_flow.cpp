@@ -9,6 +9,7 @@
 #include "shell/app_title.h"
 #include "shell/apply_skin.h"
 #include "shell/error_message.h"
+#include "shell/event_yield.h"
 #include "shell/file_exists.h"
 #include "shell/pointer_image.h"
 #include "shell/product.h"
@@ -24,6 +25,7 @@ WindowFlow::WindowFlow(QString programFolder, Dialogs& dialogs)
 WindowFlow::~WindowFlow() = default;
 
 void WindowFlow::start() {
+    EventYield::allowRuns();
     loginWindowLoad();
     if (m_loginHidden) return;
     Form1& form = *m_form1;

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QString>
+
+// A name in double quotes, as Oracle reads it with its exact case; a double
+// quote inside is doubled, so the name can never end the quoting.
+QString OracleName(const QString& name);
+
+// A name in backticks for the staging database; a backtick inside is doubled.
+QString StagingName(const QString& name);
+
+// A text value in single quotes, each single quote inside doubled.
+QString QuotedText(const QString& text);
