@@ -1,0 +1,31 @@
+#include "join/loop_failures.h"
+
+#include "oracle/db_error.h"
+#include "shell/trapped_handler.h"
+
+LoopFailures::LoopFailures(TrappedHandler& handler, int line, Ends ends)
+    : m_handler(handler), m_line(line), m_ends(ends) {}
+
+bool LoopFailures::run(const std::function<void()>& action) {
+    QString description;
+    bool brokenConnection = false;
+    try {
+        m_handler.setLine(m_line);
+        action();
+        return true;
+    } catch (const DbError& error) {
+        description = error.description();
+        // ODBC's connection-exception class: nothing more will get through.
+        brokenConnection = error.state().startsWith(QStringLiteral("08"));
+    } catch (const Failure& failure) {
+        description = failure.description();
+    } catch (const std::exception& error) {
+        description = QString::fromLocal8Bit(error.what());
+    }
+    if (!m_shownAny || description != m_lastShown) {
+        m_handler.report(description, m_line);
+        m_lastShown = description;
+        m_shownAny = true;
+    }
+    return m_ends == Ends::OnBrokenConnection && !brokenConnection;
+}
