@@ -17,6 +17,7 @@
 #include "shell/error_message.h"
 #include "shell/event_yield.h"
 #include "shell/failure.h"
+#include "shell/pointer_rule.h"
 #include "shell/product.h"
 #include "shell/settings_store.h"
 #include "shell/trapped_handler.h"
@@ -150,6 +151,9 @@ void Form1::buildControls() {
             [](const QString& text) { SettingsStore::write(SettingsStore::OracleUser(), text); });
     connect(m_text3, &QLineEdit::textChanged, this,
             [](const QString& text) { SettingsStore::write(SettingsStore::OraclePassword(), text); });
+
+    new PointerRule(*this, m_pointer, {m_pushButton1, m_pushButton3, m_pushButton4, m_pushButton5, m_pushButton6},
+                    {m_frame1, m_frame2, m_text1, m_text2, m_text3});
 
     connect(m_pushButton1, &QPushButton::clicked, this, &Form1::onSidHelp);
     connect(m_pushButton6, &QPushButton::clicked, this, &Form1::onHelp);
