@@ -7,7 +7,13 @@
 #include <QtTest>
 #include <sys/stat.h>
 
+#include <QEnterEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+
 #include "oracle/form1.h"
+#include "shell/pointer_image.h"
 #include "shell/app_title.h"
 #include "shell/error_message.h"
 #include "shell/failure.h"
@@ -175,6 +181,7 @@ private slots:
         Form1& form = flow.loginWindow();
         QCOMPARE(dialogs.shown.size(), 0);
         QCOMPARE(form.windowTitle(), QStringLiteral("Quillmere Software"));
+        QVERIFY(!form.windowIcon().pixmap(32, 32).isNull());
         QCOMPARE(AppTitle(), QStringLiteral("Quillmere"));
         QCOMPARE(form.isVisible(), loginShown);
         if (saved == QStringLiteral("none")) {
@@ -204,6 +211,84 @@ private slots:
         QCOMPARE(dialogs.errorBoxes().size(), 1);
         QVERIFY(dialogs.shown.front().text.contains(QStringLiteral("Form1.Form_Load at line 126\r\r")));
         QCOMPARE(flow.loginWindow().login().user, QStringLiteral("kept"));
+    }
+
+    // The pointer state as the pointer reaches each kind of element.
+    void pointerRule_data() {
+        QTest::addColumn<QString>("element");
+        QTest::addColumn<int>("before");
+        QTest::addColumn<int>("after");
+        const int arrow = int(PointerState::Default), hourglass = int(PointerState::Hourglass),
+                  own = int(PointerState::Custom);
+        QTest::newRow("button") << "PushButton5" << arrow << own;
+        QTest::newRow("button in frame 2") << "PushButton4" << arrow << own;
+        QTest::newRow("background") << "Form1" << own << arrow;
+        QTest::newRow("frame") << "Frame2" << own << arrow;
+        QTest::newRow("field") << "Text3" << own << arrow;
+        QTest::newRow("label keeps own image") << "Label2" << own << own;
+        QTest::newRow("label keeps arrow") << "Label1" << arrow << arrow;
+        QTest::newRow("hourglass over button") << "PushButton3" << hourglass << hourglass;
+        QTest::newRow("hourglass over field") << "Text1" << hourglass << hourglass;
+        QTest::newRow("hourglass over background") << "Form1" << hourglass << hourglass;
+    }
+    void pointerRule() {
+        QFETCH(QString, element);
+        QFETCH(int, before);
+        QFETCH(int, after);
+        RecordingDialogs dialogs;
+        Form1 form(dialogs);
+        form.pointer().setImage(LoadPointerImage(QStringLiteral(QM_SOURCE_DIR "/src/shell/resources/HAND-M.CUR")));
+        form.pointer().setPointerState(PointerState(before));
+        QWidget* target = element == "Form1" ? &form : form.findChild<QWidget*>(element);
+        QVERIFY(target);
+        QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+        QCoreApplication::sendEvent(target, &enter);
+        QCOMPARE(int(form.pointer().pointerState()), after);
+        if (after == int(PointerState::Hourglass)) {
+            QVERIFY(QApplication::overrideCursor());
+            QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        }
+        if (after == int(PointerState::Custom)) QCOMPARE(form.cursor().shape(), Qt::BitmapCursor);
+        form.pointer().setPointerState(PointerState::Default);
+        QVERIFY(!QApplication::overrideCursor());
+    }
+
+    // The skin: absent, present, or there but unreadable.
+    void skin_data() {
+        QTest::addColumn<QString>("skin");
+        QTest::newRow("absent") << "absent";
+        QTest::newRow("present") << "present";
+        QTest::newRow("unreadable") << "unreadable";
+    }
+    void skin() {
+        QFETCH(QString, skin);
+        QTemporaryDir programFolder;
+        if (skin != "absent") QDir(programFolder.path()).mkpath("x");
+        if (skin == "present") {
+            QFile file(programFolder.filePath("x/o.cjs"));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("QPushButton { color: rgb(1, 2, 3); }");
+        }
+        // A folder of the skin's name exists but cannot be read as a file.
+        if (skin == "unreadable") QDir(programFolder.path()).mkpath("x/o.cjs");
+        SettingsStore::write(SettingsStore::OracleUser(), "kept");
+
+        RecordingDialogs dialogs;
+        WindowFlow flow(programFolder.path(), dialogs);
+        flow.start();
+        Form1& form = flow.loginWindow();
+        const QColor face = QApplication::palette().color(QPalette::Button);
+        const QColor expected = skin == "absent" ? QColor(Qt::white) : face;
+        QCOMPARE(form.palette().color(QPalette::Window), expected);
+        QCOMPARE(form.findChild<QGroupBox*>("Frame1")->palette().color(QPalette::Window), expected);
+        QCOMPARE(form.findChild<QLabel*>("Label4")->palette().color(QPalette::Window), expected);
+        QCOMPARE(form.styleSheet().isEmpty(), skin != "present");
+        QCOMPARE(dialogs.errorBoxes().size(), skin == "unreadable" ? 1 : 0);
+        if (skin == "unreadable")
+            QVERIFY(dialogs.shown.front().text.contains("\r\nin Brisvane2018/12/22.Form1.Form_Load at line 100\r\r"));
+        // The rest of the load went on.
+        QCOMPARE(form.windowTitle(), QStringLiteral("Quillmere Software"));
+        QCOMPARE(form.login().user, QStringLiteral("kept"));
     }
 };
 
