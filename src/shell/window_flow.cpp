@@ -6,6 +6,7 @@
 
 #include "oracle/check_oracle_login.h"
 #include "oracle/form1.h"
+#include "setup_window/form2.h"
 #include "shell/app_title.h"
 #include "shell/apply_skin.h"
 #include "shell/error_message.h"
@@ -69,6 +70,23 @@ void WindowFlow::loginWindowLoad() {
     });
 }
 
-void WindowFlow::showSetupWindow() {}
+void WindowFlow::showSetupWindow() {
+    if (!m_form2) {
+        // Loaded at its first showing. It is in place before its load step
+        // runs, so a "Next >" pressed while the load yields finds it.
+        m_form2 = std::make_unique<Form2>(m_programFolder, m_dialogs, [this] { return m_form1->login(); });
+        m_form2->setShowLoginWindow([this] { m_form1->show(); });
+        m_form2->load();
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            const QRect area = screen->availableGeometry();
+            const QSize frame = m_form2->frameSize();
+            m_form2->move(area.center() - QPoint(frame.width() / 2, frame.height() / 2));
+        }
+    }
+    m_form2->show();
+    m_form2->activateWindow();
+}
 
-void WindowFlow::loadSetupWindow() {}
+void WindowFlow::loadSetupWindow() {
+    if (m_form2) m_form2->load();
+}

@@ -6,6 +6,7 @@
 
 class Dialogs;
 class Form1;
+class Form2;
 
 // Start-up and the way between the two windows: the login window's load step,
 // the join set-up window's showing and loading, and the end of the program.
@@ -19,6 +20,8 @@ public:
     void start();
 
     Form1& loginWindow() const { return *m_form1; }
+    // The join set-up window; none until it is first shown.
+    Form2* setupWindow() const { return m_form2.get(); }
     const QString& programFolder() const { return m_programFolder; }
 
 private:
@@ -29,5 +32,6 @@ private:
     QString m_programFolder;
     Dialogs& m_dialogs;
     std::unique_ptr<Form1> m_form1;
+    std::unique_ptr<Form2> m_form2;
     bool m_loginHidden = false;
 };
