@@ -113,7 +113,9 @@ void Form2::buildControls() {
     m_text1->setObjectName(QStringLiteral("Text1"));
     m_text1->setFont(controlFont());
     m_text1->setGeometry(TwipsRect(5040, 330, 855, 330));
-    m_text1->setAccessibleName(QStringLiteral("Duplicate field name suffix"));
+    QString suffixName = suffixLabel->text();
+    suffixName.chop(1);  // without its colon, as a screen reader says it
+    m_text1->setAccessibleName(suffixName);
     suffixLabel->setBuddy(m_text1);
 
     m_pushButton5 =
