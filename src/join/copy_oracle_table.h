@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+#include "oracle/oracle_login.h"
+
+// Copies every column and row of an Oracle table into a staging table of the
+// given name, replacing one that is there. Every column becomes TEXT; a Null
+// or empty value becomes NULL, any other value its text, unchanged. Rows are
+// streamed one at a time and each is inserted by itself. Windows process
+// their events during the copy. Failures travel to the caller; what was
+// copied before one stays.
+void CopyOracleTable(const OracleLogin& login, const QString& oracleTable,
+                     const QString& stagingTable, const QString& path);
+
+// The same copy over an Oracle connection string of the caller's making, for
+// driver options that the login's string does not carry.
+void CopyOracleTable(const QString& oracleConnectionString, const QString& oracleTable,
+                     const QString& stagingTable, const QString& path);

@@ -1,0 +1,22 @@
+#include "join/staging_table_exists.h"
+
+#include "join/staging_connection_string.h"
+#include "oracle/connection.h"
+#include "shell/failure.h"
+#include "shell/quoted_names.h"
+
+bool StagingTableExists(const QString& path, const QString& table) {
+    try {
+        db::Connection staging;
+        staging.setMode(db::Mode::ReadWrite);
+        staging.open(StagingConnectionString(path));
+        // The catalogue, with the name as a literal, works for every name; a
+        // bracketed or quoted name cannot hold every character.
+        db::ResultSet found = staging.query(
+            QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ") +
+            QuotedText(table) + QStringLiteral(" COLLATE NOCASE"));
+        return found.next();
+    } catch (const Failure&) {
+        return false;
+    }
+}

@@ -1,0 +1,8 @@
+#pragma once
+
+#include <QString>
+
+#include "oracle/connection.h"
+
+// The default when the database holds no value, else the value's own text.
+QString ValueOrDefault(const db::Value& value, const QString& defaultValue);
