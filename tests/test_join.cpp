@@ -403,5 +403,9 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestJoin)
+int runStagingTests(int argc, char** argv) {
+    TestJoin tests;
+    return QTest::qExec(&tests, argc, argv);
+}
+
 #include "test_join.moc"

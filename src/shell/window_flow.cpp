@@ -5,6 +5,7 @@
 #include <QScreen>
 
 #include "oracle/check_oracle_login.h"
+#include "join/join_run.h"
 #include "oracle/form1.h"
 #include "setup_window/form2.h"
 #include "shell/app_title.h"
@@ -76,6 +77,7 @@ void WindowFlow::showSetupWindow() {
         // runs, so a "Next >" pressed while the load yields finds it.
         m_form2 = std::make_unique<Form2>(m_programFolder, m_dialogs, [this] { return m_form1->login(); });
         m_form2->setShowLoginWindow([this] { m_form1->show(); });
+        m_form2->setStartJoining([this] { PushButton2_Click(*m_form2, m_dialogs, m_programFolder); });
         m_form2->load();
         if (const QScreen* screen = QGuiApplication::primaryScreen()) {
             const QRect area = screen->availableGeometry();

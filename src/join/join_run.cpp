@@ -1,0 +1,172 @@
+#include "join/join_run.h"
+
+#include <optional>
+
+#include "join/array_contains.h"
+#include "join/copy_oracle_table.h"
+#include "join/drop_staging_table.h"
+#include "join/full_outer_join_sql.h"
+#include "join/join_choice.h"
+#include "join/join_window.h"
+#include "join/loop_failures.h"
+#include "join/make_column_varchar.h"
+#include "join/staging_connection_string.h"
+#include "join/staging_database_path.h"
+#include "join/staging_table_exists.h"
+#include "join/strip_table_prefix.h"
+#include "join/write_result_table.h"
+#include "oracle/connection.h"
+#include "shell/dialogs.h"
+#include "shell/error_message.h"
+#include "shell/event_yield.h"
+#include "shell/failure.h"
+#include "shell/pointer_state.h"
+#include "shell/quoted_names.h"
+#include "shell/trapped_handler.h"
+
+namespace {
+
+// Marks the window busy for the length of one run.
+class RunningMark final {
+public:
+    explicit RunningMark(JoinWindow& window) : m_window(window) { m_window.setJoinRunning(true); }
+    ~RunningMark() { m_window.setJoinRunning(false); }
+    RunningMark(const RunningMark&) = delete;
+    RunningMark& operator=(const RunningMark&) = delete;
+
+private:
+    JoinWindow& m_window;
+};
+
+db::Connection openStaging(const QString& path) {
+    db::Connection connection;
+    connection.setMode(db::Mode::ReadWrite);
+    connection.open(StagingConnectionString(path));
+    return connection;
+}
+
+// The result's column names: prefixes stripped, a name already taken (case
+// ignored) given the suffix once.
+QStringList resultColumnNames(const db::ResultSet& join, const QString& suffix) {
+    QStringList names;
+    for (int i = 0; i < join.fieldCount(); ++i) {
+        const QString name = StripTablePrefix(join.fieldName(i));
+        names << (ArrayContains(names, name) ? name + suffix : name);
+    }
+    return names;
+}
+
+QString stagingCreateStatement(const QString& table, const QStringList& columns) {
+    QString statement = QStringLiteral("CREATE TABLE ") + StagingName(table) + QLatin1Char('(');
+    for (const QString& column : columns) statement += StagingName(column) + QStringLiteral(" TEXT, ");
+    statement.chop(2);
+    return statement + QLatin1Char(')');
+}
+
+// A Null stays a Null and every text stays itself.
+QString stagingInsertStatement(const QString& table, const db::Row& row) {
+    QString statement = QStringLiteral("INSERT INTO ") + StagingName(table) + QStringLiteral(" VALUES(");
+    for (const db::Value& value : row)
+        statement += (value ? QuotedText(*value) : QStringLiteral("NULL")) + QStringLiteral(", ");
+    statement.chop(2);
+    return statement + QLatin1Char(')');
+}
+
+}  // namespace
+
+void PushButton2_Click(JoinWindow& window, Dialogs& dialogs, const QString& programFolder) {
+    // One run at a time: a click while a run yields starts nothing.
+    if (window.joinRunning()) return;
+    RunningMark running(window);
+
+    TrappedHandler handler(LocationText(QStringLiteral("Form2"), QStringLiteral("PushButton2_Click")), dialogs);
+    const QString path = StagingDatabasePath(programFolder);
+    JoinChoice choice;
+    // Lines 100 to 118 create the run's objects; here they come into being
+    // where they are opened.
+    std::optional<db::Connection> joinConnection;   // staging connection A: reads the join
+    std::optional<db::Connection> stagingWriter;    // writes the staged result beside it
+    std::optional<db::ResultSet> join;
+    bool joinHasRow = false;
+    QString newTable;
+
+    const bool missingSelection = handler.test(120, [&] {
+        const auto table1 = window.selectedTable1();
+        const auto field1 = window.selectedField1();
+        const auto table2 = window.selectedTable2();
+        const auto field2 = window.selectedField2();
+        if (!table1 || !field1 || !table2 || !field2) return true;
+        choice = {*table1, *field1, *table2, *field2, window.suffix(), window.login()};
+        return false;
+    });
+    if (missingSelection) {
+        handler.step(376, [&] {
+            dialogs.message(QStringLiteral("Please select a table and field from each database."));
+        });
+        return;
+    }
+    handler.step(122, [&] { window.pointer().setPointerState(PointerState::Hourglass); });
+    handler.step(124, [&] { CopyOracleTable(choice.login, choice.table1, QStringLiteral("Table1"), path); });
+    handler.step(126, [&] { CopyOracleTable(choice.login, choice.table2, QStringLiteral("Table2"), path); });
+    handler.step(128, [&] { MakeColumnVarchar(QStringLiteral("Table1"), choice.field1, path); });
+    handler.step(130, [&] { MakeColumnVarchar(QStringLiteral("Table2"), choice.field2, path); });
+    handler.step(134, [&] {
+        joinConnection.emplace(openStaging(path));
+        stagingWriter.emplace(openStaging(path));
+    });
+    QString joinSql;
+    handler.step(136, [&] {
+        joinSql = FullOuterJoinSql(QStringLiteral("Table1"), choice.field1, QStringLiteral("Table2"), choice.field2);
+    });
+    handler.step(138, [&] {
+        if (!joinConnection) throw Failure(QStringLiteral("The staging database is not open."));
+        join.emplace(joinConnection->query(joinSql));
+        // Reading the first row fixes what the join sees, so replacing a
+        // staged table of the new name (even Table1 or Table2) cannot change
+        // the rows still to come.
+        joinHasRow = join->next();
+    });
+    handler.step(140, [&] {
+        const auto answer = dialogs.prompt(QStringLiteral("Enter name of new table: "));
+        newTable = answer.value_or(QString());
+    });
+    // An empty answer, or a cancelled prompt, ends the run.
+    if (handler.test(142, [&] { return newTable.isEmpty(); })) {
+        handler.step(374, [&] { window.pointer().setPointerState(PointerState::Default); });
+        return;
+    }
+    if (handler.test(144, [&] { return StagingTableExists(path, newTable); }))
+        handler.step(146, [&] { DropStagingTable(newTable, path); });
+
+    // Without a join result there are no columns and no rows to go through.
+    QStringList columns;
+    handler.step(148, [&] {
+        if (join) columns = resultColumnNames(*join, choice.suffix);
+    });
+    // Statements run at line 252, the CREATE TABLE first.
+    handler.step(252, [&] {
+        if (!stagingWriter) throw Failure(QStringLiteral("The staging database is not open."));
+        stagingWriter->execute(stagingCreateStatement(newTable, columns));
+    });
+    // Rows are staged as they are read: nothing of the result is held beyond one row.
+    handler.step(178, [&] {
+        if (!join || !stagingWriter) return;
+        EventYield yield;
+        LoopFailures reads(handler, 196, LoopFailures::Ends::OnAnyFailure);
+        LoopFailures writes(handler, 252, LoopFailures::Ends::OnBrokenConnection);
+        bool more = joinHasRow;
+        while (more) {
+            yield();
+            const QString insert = stagingInsertStatement(newTable, join->row());
+            if (!writes.run([&] { stagingWriter->execute(insert); })) break;
+            if (!reads.run([&] { more = join->next(); })) break;
+        }
+    });
+    handler.step(256, [&] {
+        join.reset();
+        joinConnection.reset();
+        stagingWriter.reset();
+    });
+    WriteResultTable(handler, window, dialogs, choice, newTable, path);
+    handler.step(374, [&] { window.pointer().setPointerState(PointerState::Default); });
+}

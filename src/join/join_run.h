@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QString>
+
+class Dialogs;
+class JoinWindow;
+
+// "Start Joining": copies the two chosen tables into the staging database,
+// joins them there, stages the joined rows under the name the user gives and
+// writes them to Oracle as a new table.
+void PushButton2_Click(JoinWindow& window, Dialogs& dialogs, const QString& programFolder);
