@@ -13,6 +13,7 @@
 #include <QPushButton>
 
 #include "oracle/form1.h"
+#include "setup_window/form2.h"
 #include "shell/pointer_image.h"
 #include "shell/app_title.h"
 #include "shell/error_message.h"
@@ -289,6 +290,58 @@ private slots:
         // The rest of the load went on.
         QCOMPARE(form.windowTitle(), QStringLiteral("Quillmere Software"));
         QCOMPARE(form.login().user, QStringLiteral("kept"));
+    }
+
+    // Both windows rendered to PNG files beside the tests for a person to look
+    // at, and every control where its twips put it, within one pixel.
+    void windowsAtTheirTwips() {
+        struct Control {
+            const char* window;
+            const char* name;
+            int left, top, width, height;  // twips; no size for a label sized to its text
+        };
+        const Control controls[] = {
+            {"Form1", "Frame1", 120, 120, 7800, 2415},      {"Form1", "Label2", 240, 405, 1095, 255},
+            {"Form1", "Text1", 1320, 360, 5535, 345},       {"Form1", "PushButton1", 6960, 360, 615, 345},
+            {"Form1", "Label1", 240, 885, 1095, 255},       {"Form1", "Text2", 1320, 840, 6255, 345},
+            {"Form1", "Label4", 240, 1365, 1095, 255},      {"Form1", "Text3", 1320, 1320, 6255, 345},
+            {"Form1", "PushButton5", 240, 1800, 3600, 405}, {"Form1", "PushButton6", 3960, 1800, 3600, 405},
+            {"Form1", "Frame2", 120, 2600, 7800, 855},      {"Form1", "PushButton4", 240, 300, 7300, 405},
+            {"Form1", "PushButton3", 120, 3580, 7800, 405},
+            {"Form2", "Frame3", 120, 120, 6120, 2055},      {"Form2", "Label1", 240, 300, 0, 0},
+            {"Form2", "List1", 240, 600, 2730, 1185},       {"Form2", "Label2", 3120, 300, 0, 0},
+            {"Form2", "List2", 3120, 600, 2730, 1185},      {"Form2", "Frame1", 120, 2200, 6120, 2055},
+            {"Form2", "Label3", 240, 300, 0, 0},            {"Form2", "List3", 240, 600, 2730, 1185},
+            {"Form2", "Label4", 3120, 300, 0, 0},           {"Form2", "List4", 3120, 600, 2730, 1185},
+            {"Form2", "Frame2", 120, 4300, 6120, 855},      {"Form2", "Label5", 240, 360, 0, 0},
+            {"Form2", "Text1", 5040, 330, 855, 330},        {"Form2", "PushButton5", 120, 5250, 1680, 405},
+            {"Form2", "PushButton2", 1920, 5250, 4320, 405}, {"Form2", "ProgressBar1", 120, 5760, 6120, 405},
+        };
+        RecordingDialogs dialogs;
+        QTemporaryDir programFolder;
+        Form1 form1(dialogs);
+        Form2 form2(programFolder.path(), dialogs, [] { return OracleLogin{}; });
+        QCOMPARE(form1.size(), QSize(536, 274));
+        QCOMPARE(form2.size(), QSize(424, 419));
+        const auto near = [](double twips, int pixels) { return std::abs(twips / 15.0 - pixels) <= 1.0; };
+        for (const Control& control : controls) {
+            QWidget* window = QString::fromLatin1(control.window) == "Form1" ? static_cast<QWidget*>(&form1) : &form2;
+            auto* widget = window->findChild<QWidget*>(QString::fromLatin1(control.name));
+            QVERIFY2(widget, control.name);
+            const QRect r = widget->geometry();
+            const QString where = QStringLiteral("%1.%2 at %3,%4 %5x%6")
+                                      .arg(control.window, control.name)
+                                      .arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+            QVERIFY2(near(control.left, r.x()) && near(control.top, r.y()), qPrintable(where));
+            if (control.width)
+                QVERIFY2(near(control.left + control.width, r.x() + r.width()) &&
+                             near(control.top + control.height, r.y() + r.height()),
+                         qPrintable(where));
+            else
+                QVERIFY2(r.right() < widget->parentWidget()->width(), qPrintable(where));  // inside its frame
+        }
+        QVERIFY(form1.grab().save(QStringLiteral("Form1.png")));
+        QVERIFY(form2.grab().save(QStringLiteral("Form2.png")));
     }
 };
 
