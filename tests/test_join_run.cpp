@@ -16,6 +16,7 @@
 #include "join/strip_table_prefix.h"
 #include "join/staging_connection_string.h"
 #include "join/staging_database_path.h"
+#include "join/staging_table_exists.h"
 #include "oracle/connection.h"
 #include "oracle/db_error.h"
 #include "setup_window/form2.h"
@@ -359,6 +360,26 @@ private slots:
         QCOMPARE(rig.dialogs.errorBoxes().size(), 0);
         QCOMPARE(rig.stagedRows("R"), (QList<QStringList>{{"1", "1"}}));
         QCOMPARE(rig.owner.rows(R"(SELECT * FROM "R")"), (QList<QStringList>{{"1", "1"}}));
+    }
+
+    // Closing the window while the run waits for its name ends the program:
+    // the run stops there and writes nothing more.
+    void closingTheWindowStopsTheRun() {
+        JoinRig rig;
+        rig.owner.exec(R"(CREATE TABLE "A" ("ID" varchar(10)))");
+        rig.owner.exec(R"(INSERT INTO "A" VALUES ('1'))");
+        rig.open();
+        rig.choose(First, "A", "ID");
+        rig.choose(Second, "A", "ID");
+        rig.dialogs.onShown = [&](const RecordingDialogs::Shown& shown) {
+            if (shown.kind == "prompt") rig.form().close();
+        };
+        rig.dialogs.promptAnswers << QStringLiteral("R");
+        rig.startJoining();
+        QVERIFY(!rig.form().isVisible());
+        QCOMPARE(rig.dialogs.shown.size(), 1);
+        QCOMPARE(rig.owner.rows("SELECT count(*) FROM user_tables"), (QList<QStringList>{{"1"}}));
+        QVERIFY(!StagingTableExists(StagingDatabasePath(rig.programFolder.path()), "R"));
     }
 
     // A new table named like a staging copy: the join still reads the rows

@@ -27,6 +27,8 @@ bool failureDescription(const Action& action, QString& description) {
 }  // namespace
 
 bool TrappedHandler::runReporting(int line, const std::function<void()>& action) {
+    // Once the program is ending, nothing more is done behind its windows.
+    if (EventYield::runsAbandoned()) m_abandoned = true;
     if (m_abandoned) return true;
     m_line = line;
     QString description;
@@ -51,6 +53,7 @@ bool TrappedHandler::test(int line, const std::function<bool()>& condition) {
 }
 
 bool TrappedHandler::ownHandling(const std::function<void()>& lines) {
+    if (EventYield::runsAbandoned()) m_abandoned = true;
     if (m_abandoned) return false;
     QString description;
     try {
