@@ -13,6 +13,7 @@
 #include "oracle/login_help_texts.h"
 #include "oracle/select_all_line_edit.h"
 #include "oracle/test_connection.h"
+#include "shell/designed_controls.h"
 #include "shell/dialogs.h"
 #include "shell/error_message.h"
 #include "shell/event_yield.h"
@@ -34,20 +35,6 @@ public:
         return QProxyStyle::styleHint(hint, option, widget, returnData);
     }
 };
-
-QFont fieldFont() {
-    QFont font(QStringLiteral("Arial"));
-    font.setPointSizeF(9);
-    font.setBold(true);
-    return font;
-}
-
-QFont buttonFont() {
-    QFont font(QStringLiteral("Arial"));
-    font.setPointSizeF(11.25);
-    font.setBold(true);
-    return font;
-}
 
 void paintWhite(QWidget* widget) {
     QPalette palette = widget->palette();
@@ -75,18 +62,14 @@ Form1::Form1(Dialogs& dialogs, QWidget* parent)
 }
 
 void Form1::buildControls() {
+    // Frames and labels are white as designed, until a skin says otherwise.
     auto frame = [this](const char* name, const QString& caption, QRect geometry) {
-        auto* box = new QGroupBox(caption, this);
-        box->setObjectName(QString::fromLatin1(name));
-        box->setFont(fieldFont());
-        box->setGeometry(geometry);
+        QGroupBox* box = DesignedFrame(this, name, caption, geometry);
         paintWhite(box);
         return box;
     };
     auto label = [](QWidget* parent, const char* name, const QString& caption, QRect geometry) {
-        auto* text = new QLabel(caption, parent);
-        text->setObjectName(QString::fromLatin1(name));
-        text->setFont(fieldFont());
+        QLabel* text = DesignedLabel(parent, name, caption);
         text->setGeometry(geometry);
         paintWhite(text);
         return text;
@@ -94,23 +77,12 @@ void Form1::buildControls() {
     auto field = [](QWidget* parent, const char* name, QLabel* caption, QRect geometry) {
         auto* edit = new SelectAllLineEdit(parent);
         edit->setObjectName(QString::fromLatin1(name));
-        edit->setFont(fieldFont());
+        edit->setFont(ControlFont());
         edit->setGeometry(geometry);
-        QString accessible = caption->text();
-        if (accessible.endsWith(QLatin1Char(':'))) accessible.chop(1);
-        edit->setAccessibleName(accessible);
-        caption->setBuddy(edit);
+        NameAfterLabel(edit, caption);
         return edit;
     };
-    auto button = [](QWidget* parent, const char* name, const QString& caption, QRect geometry) {
-        auto* push = new QPushButton(caption, parent);
-        push->setObjectName(QString::fromLatin1(name));
-        push->setFont(buttonFont());
-        push->setGeometry(geometry);
-        push->setAccessibleName(caption);
-        push->setAutoDefault(false);
-        return push;
-    };
+    auto button = DesignedButton;
 
     m_frame1 = frame("Frame1", QStringLiteral("Oracle Login"), TwipsRect(120, 120, 7800, 2415));
     auto* label2 = label(m_frame1, "Label2", QStringLiteral("SID:"), TwipsRect(240, 405, 1095, 255));

@@ -12,6 +12,7 @@
 #include "oracle/list_table_fields.h"
 #include "setup_window/sorted_list_box.h"
 #include "shell/apply_skin.h"
+#include "shell/designed_controls.h"
 #include "shell/error_message.h"
 #include "shell/event_yield.h"
 #include "shell/file_exists.h"
@@ -21,24 +22,6 @@
 #include "shell/program_icon.h"
 #include "shell/trapped_handler.h"
 #include "shell/twips.h"
-
-namespace {
-
-QFont controlFont() {
-    QFont font(QStringLiteral("Arial"));
-    font.setPointSizeF(9);
-    font.setBold(true);
-    return font;
-}
-
-QFont buttonFont() {
-    QFont font(QStringLiteral("Arial"));
-    font.setPointSizeF(11.25);
-    font.setBold(true);
-    return font;
-}
-
-}  // namespace
 
 Form2::Form2(QString programFolder, Dialogs& dialogs, std::function<OracleLogin()> login,
              QWidget* parent)
@@ -55,17 +38,11 @@ Form2::Form2(QString programFolder, Dialogs& dialogs, std::function<OracleLogin(
 
 void Form2::buildControls() {
     auto frame = [this](const char* name, const QString& caption, QRect geometry) {
-        auto* box = new QGroupBox(caption, this);
-        box->setObjectName(QString::fromLatin1(name));
-        box->setFont(controlFont());
-        box->setGeometry(geometry);
-        return box;
+        return DesignedFrame(this, name, caption, geometry);
     };
     // Labels have a place but no size of their own: each is as large as its text.
     auto label = [](QWidget* parent, const char* name, const QString& caption, int left, int top) {
-        auto* text = new QLabel(caption, parent);
-        text->setObjectName(QString::fromLatin1(name));
-        text->setFont(controlFont());
+        QLabel* text = DesignedLabel(parent, name, caption);
         text->move(Twips(left), Twips(top));
         text->adjustSize();
         return text;
@@ -73,22 +50,13 @@ void Form2::buildControls() {
     auto list = [](QWidget* parent, const char* name, QLabel* caption, QRect geometry) {
         auto* box = new SortedListBox(parent);
         box->setObjectName(QString::fromLatin1(name));
-        box->setFont(controlFont());
+        box->setFont(ControlFont());
         box->setGeometry(geometry);
-        QString accessible = caption->text();
-        if (accessible.endsWith(QLatin1Char(':'))) accessible.chop(1);
-        box->setAccessibleName(accessible);
-        caption->setBuddy(box);
+        NameAfterLabel(box, caption);
         return box;
     };
     auto button = [this](const char* name, const QString& caption, QRect geometry) {
-        auto* push = new QPushButton(caption, this);
-        push->setObjectName(QString::fromLatin1(name));
-        push->setFont(buttonFont());
-        push->setGeometry(geometry);
-        push->setAccessibleName(caption);
-        push->setAutoDefault(false);
-        return push;
+        return DesignedButton(this, name, caption, geometry);
     };
     const QString selectTable = QStringLiteral("Select Table to Join");
     const QString selectField = QStringLiteral("Select Common Field to Join By:");
@@ -111,12 +79,9 @@ void Form2::buildControls() {
               QStringLiteral("Duplicate field names will have this text added to end:"), 240, 360);
     m_text1 = new QLineEdit(QStringLiteral("1"), m_frame2);
     m_text1->setObjectName(QStringLiteral("Text1"));
-    m_text1->setFont(controlFont());
+    m_text1->setFont(ControlFont());
     m_text1->setGeometry(TwipsRect(5040, 330, 855, 330));
-    QString suffixName = suffixLabel->text();
-    suffixName.chop(1);  // without its colon, as a screen reader says it
-    m_text1->setAccessibleName(suffixName);
-    suffixLabel->setBuddy(m_text1);
+    NameAfterLabel(m_text1, suffixLabel);
 
     m_pushButton5 =
         button("PushButton5", QStringLiteral("< Back"), TwipsRect(120, 5250, 1680, 405));
