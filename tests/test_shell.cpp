@@ -216,41 +216,54 @@ private slots:
 
     // The pointer state as the pointer reaches each kind of element.
     void pointerRule_data() {
+        QTest::addColumn<QString>("window");
         QTest::addColumn<QString>("element");
         QTest::addColumn<int>("before");
         QTest::addColumn<int>("after");
         const int arrow = int(PointerState::Default), hourglass = int(PointerState::Hourglass),
                   own = int(PointerState::Custom);
-        QTest::newRow("button") << "PushButton5" << arrow << own;
-        QTest::newRow("button in frame 2") << "PushButton4" << arrow << own;
-        QTest::newRow("background") << "Form1" << own << arrow;
-        QTest::newRow("frame") << "Frame2" << own << arrow;
-        QTest::newRow("field") << "Text3" << own << arrow;
-        QTest::newRow("label keeps own image") << "Label2" << own << own;
-        QTest::newRow("label keeps arrow") << "Label1" << arrow << arrow;
-        QTest::newRow("hourglass over button") << "PushButton3" << hourglass << hourglass;
-        QTest::newRow("hourglass over field") << "Text1" << hourglass << hourglass;
-        QTest::newRow("hourglass over background") << "Form1" << hourglass << hourglass;
+        QTest::newRow("button") << "Form1" << "PushButton5" << arrow << own;
+        QTest::newRow("button in frame 2") << "Form1" << "PushButton4" << arrow << own;
+        QTest::newRow("background") << "Form1" << "Form1" << own << arrow;
+        QTest::newRow("frame") << "Form1" << "Frame2" << own << arrow;
+        QTest::newRow("field") << "Form1" << "Text3" << own << arrow;
+        QTest::newRow("label keeps own image") << "Form1" << "Label2" << own << own;
+        QTest::newRow("label keeps arrow") << "Form1" << "Label1" << arrow << arrow;
+        QTest::newRow("hourglass over button") << "Form1" << "PushButton3" << hourglass << hourglass;
+        QTest::newRow("hourglass over field") << "Form1" << "Text1" << hourglass << hourglass;
+        QTest::newRow("hourglass over background") << "Form1" << "Form1" << hourglass << hourglass;
+        QTest::newRow("set-up: Start Joining") << "Form2" << "PushButton2" << arrow << own;
+        QTest::newRow("set-up: table list") << "Form2" << "List3" << own << arrow;
+        QTest::newRow("set-up: options frame") << "Form2" << "Frame2" << own << arrow;
+        QTest::newRow("set-up: field list keeps") << "Form2" << "List2" << own << own;
+        QTest::newRow("set-up: suffix keeps") << "Form2" << "Text1" << own << own;
+        QTest::newRow("set-up: progress keeps") << "Form2" << "ProgressBar1" << arrow << arrow;
+        QTest::newRow("set-up: hourglass over list") << "Form2" << "List1" << hourglass << hourglass;
     }
     void pointerRule() {
+        QFETCH(QString, window);
         QFETCH(QString, element);
         QFETCH(int, before);
         QFETCH(int, after);
         RecordingDialogs dialogs;
-        Form1 form(dialogs);
-        form.pointer().setImage(LoadPointerImage(QStringLiteral(QM_SOURCE_DIR "/src/shell/resources/HAND-M.CUR")));
-        form.pointer().setPointerState(PointerState(before));
-        QWidget* target = element == "Form1" ? &form : form.findChild<QWidget*>(element);
+        QTemporaryDir programFolder;
+        Form1 form1(dialogs);
+        Form2 form2(programFolder.path(), dialogs, [] { return OracleLogin{}; });
+        QWidget& form = window == "Form1" ? static_cast<QWidget&>(form1) : form2;
+        WidgetPointer& pointer = window == "Form1" ? form1.pointer() : form2.pointer();
+        pointer.setImage(LoadPointerImage(QStringLiteral(QM_SOURCE_DIR "/src/shell/resources/HAND-M.CUR")));
+        pointer.setPointerState(PointerState(before));
+        QWidget* target = element == window ? &form : form.findChild<QWidget*>(element);
         QVERIFY(target);
         QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
         QCoreApplication::sendEvent(target, &enter);
-        QCOMPARE(int(form.pointer().pointerState()), after);
+        QCOMPARE(int(pointer.pointerState()), after);
         if (after == int(PointerState::Hourglass)) {
             QVERIFY(QApplication::overrideCursor());
             QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
         }
         if (after == int(PointerState::Custom)) QCOMPARE(form.cursor().shape(), Qt::BitmapCursor);
-        form.pointer().setPointerState(PointerState::Default);
+        pointer.setPointerState(PointerState::Default);
         QVERIFY(!QApplication::overrideCursor());
     }
 
