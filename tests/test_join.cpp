@@ -395,11 +395,15 @@ private slots:
             "copied %d rows in %lld ms; peak memory grew %lld kB; %d event rounds, longest gap "
             "%lld ms",
             RowCount, took.elapsed(), grewKb, events, longestWithoutEvents);
-        // The table's text is 25 MB (50 MB as UTF-16); holding it would show.
-        QVERIFY2(grewKb < 8 * 1024, qPrintable(QString::number(grewKb)));
         // Without yields in the row loop the gap would be the whole copy.
         QVERIFY(events > 0);
+#ifndef QM_SANITIZED
+        // The table's text is 25 MB (50 MB as UTF-16); holding it would show.
+        // A sanitized build keeps freed memory aside and is slower: neither
+        // bound means anything there.
+        QVERIFY2(grewKb < 8 * 1024, qPrintable(QString::number(grewKb)));
         QVERIFY2(longestWithoutEvents < 1000, qPrintable(QString::number(longestWithoutEvents)));
+#endif
     }
 };
 
