@@ -234,6 +234,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&form));
         form.sidField()->setFocus(Qt::ActiveWindowFocusReason);
         QCOMPARE(form.sidField()->selectedText(), QStringLiteral("sid"));
+        QCOMPARE(form.sidField()->cursorPosition(), 0);
 
         const QStringList order = {"PushButton1", "Text2",       "Text3",       "PushButton5",
                                    "PushButton6", "PushButton4", "PushButton3", "Text1"};

@@ -14,5 +14,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    void selectWholeText();
+
     bool m_selectAfterClick = false;
 };
