@@ -11,6 +11,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 
 #include "oracle/form1.h"
 #include "setup_window/form2.h"
@@ -190,6 +191,18 @@ private slots:
             QCOMPARE(form.login().user, QString());
         } else {
             QCOMPARE(form.login().user, owner.name());
+        }
+        if (!loginShown) {
+            // Back from the join set-up window, the login window is centred
+            // on its first showing, with the saved texts.
+            QVERIFY(flow.setupWindow()->isVisible());
+            flow.setupWindow()->backButton()->click();
+            QVERIFY(form.isVisible());
+            QVERIFY(!flow.setupWindow()->isVisible());
+            const QPoint screenCentre = form.screen()->availableGeometry().center();
+            QVERIFY2((form.frameGeometry().center() - screenCentre).manhattanLength() <= 2,
+                     qPrintable(QStringLiteral("%1,%2").arg(form.x()).arg(form.y())));
+            QCOMPARE(form.login().password, owner.password());
         }
         if (loginShown) {
             QVERIFY(QTest::qWaitForWindowActive(&form));

@@ -13,6 +13,7 @@
 #include "oracle/login_help_texts.h"
 #include "oracle/select_all_line_edit.h"
 #include "oracle/test_connection.h"
+#include "shell/centre_on_screen.h"
 #include "shell/designed_controls.h"
 #include "shell/dialogs.h"
 #include "shell/error_message.h"
@@ -172,6 +173,16 @@ void Form1::onOtherSoftware() {
         if (!m_openUrl(address))
             throw Failure(QStringLiteral("The web browser could not be started for ") + address.toString());
     });
+}
+
+void Form1::showEvent(QShowEvent* event) {
+    // Centred when first shown, also when that is a return from the join
+    // set-up window because the saved login skipped this window at start.
+    if (!m_placed) {
+        CentreOnScreen(*this);
+        m_placed = true;
+    }
+    QWidget::showEvent(event);
 }
 
 void Form1::closeEvent(QCloseEvent* event) {

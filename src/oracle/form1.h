@@ -39,6 +39,7 @@ public:
     static QUrl OtherSoftwareAddress();
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -53,6 +54,7 @@ private:
     WidgetPointer m_pointer{*this};
     SetupWindowSteps m_setupWindow;
     std::function<bool(const QUrl&)> m_openUrl;
+    bool m_placed = false;
 
     QGroupBox* m_frame1 = nullptr;
     QGroupBox* m_frame2 = nullptr;

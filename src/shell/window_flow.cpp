@@ -1,14 +1,13 @@
 #include "shell/window_flow.h"
 
-#include <QGuiApplication>
 #include <QLineEdit>
-#include <QScreen>
 
 #include "oracle/check_oracle_login.h"
 #include "join/join_run.h"
 #include "oracle/form1.h"
 #include "setup_window/form2.h"
 #include "shell/app_title.h"
+#include "shell/centre_on_screen.h"
 #include "shell/apply_skin.h"
 #include "shell/error_message.h"
 #include "shell/event_yield.h"
@@ -31,11 +30,6 @@ void WindowFlow::start() {
     loginWindowLoad();
     if (m_loginHidden) return;
     Form1& form = *m_form1;
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        const QSize frame = form.frameSize();
-        form.move(area.center() - QPoint(frame.width() / 2, frame.height() / 2));
-    }
     form.show();
     form.activateWindow();
     form.sidField()->setFocus(Qt::ActiveWindowFocusReason);
@@ -79,11 +73,7 @@ void WindowFlow::showSetupWindow() {
         m_form2->setShowLoginWindow([this] { m_form1->show(); });
         m_form2->setStartJoining([this] { PushButton2_Click(*m_form2, m_dialogs, m_programFolder); });
         m_form2->load();
-        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-            const QRect area = screen->availableGeometry();
-            const QSize frame = m_form2->frameSize();
-            m_form2->move(area.center() - QPoint(frame.width() / 2, frame.height() / 2));
-        }
+        CentreOnScreen(*m_form2);
     }
     m_form2->show();
     m_form2->activateWindow();
