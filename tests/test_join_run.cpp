@@ -62,6 +62,13 @@ public:
         fields->setCurrentRow(fieldRow);
     }
 
+    // Opens the windows and chooses a table and its field on each side.
+    void openChoosing(const QString& table1, const QString& field1, const QString& table2, const QString& field2) {
+        open();
+        choose(JoinWindow::TableList::First, table1, field1);
+        choose(JoinWindow::TableList::Second, table2, field2);
+    }
+
     void startJoining() { form().startJoiningButton()->click(); }
 
     // The rows of a staged table, as text or "<null>".
@@ -152,9 +159,7 @@ private slots:
         rig.owner.exec(R"(INSERT INTO "RIGHT" VALUES
             ('2', 'r2', 'False'), ('3', 'r3', 'three'), ('K', 'rK', 'case differs'), ('9', 'r9', 'unmatched'),
             (NULL, 'rn', 'right without key'), ('x|mysepz123|y', 'rs', 'sep too'))");
-        rig.open();
-        rig.choose(First, "Left Side", "ID");
-        rig.choose(Second, "RIGHT", "REF");
+        rig.openChoosing("Left Side", "ID", "RIGHT", "REF");
         rig.dialogs.promptAnswers << QStringLiteral("Joined");
         rig.startJoining();
 
@@ -220,9 +225,7 @@ private slots:
         JoinRig rig;
         rig.owner.exec(R"(CREATE TABLE "A" ("ID" varchar(10)))");
         rig.owner.exec(R"(INSERT INTO "A" VALUES ('1'), ('2'))");
-        rig.open();
-        rig.choose(First, "A", "ID");
-        rig.choose(Second, "A", "ID");
+        rig.openChoosing("A", "ID", "A", "ID");
         rig.form().suffixField()->clear();
         rig.dialogs.promptAnswers << QStringLiteral("R");
         rig.startJoining();
@@ -251,9 +254,7 @@ private slots:
         rig.owner.exec(R"(INSERT INTO "A" VALUES ('1', 'new'))");
         rig.owner.exec(QStringLiteral(R"(CREATE TABLE "%1" ("OLD" varchar(10)))").arg(existing));
         rig.owner.exec(QStringLiteral(R"(INSERT INTO "%1" VALUES ('old'))").arg(existing));
-        rig.open();
-        rig.choose(First, "A", "ID");
-        rig.choose(Second, "A", "ID");
+        rig.openChoosing("A", "ID", "A", "ID");
         rig.dialogs.promptAnswers << typed;
         rig.dialogs.yesNoAnswers << yes;
         rig.startJoining();
@@ -292,9 +293,7 @@ private slots:
         JoinRig rig;
         rig.owner.exec(R"(CREATE TABLE "A" ("ID" varchar(10)))");
         rig.owner.exec(R"(CREATE TABLE "B" ("ID" varchar(10), "V" varchar(10)))");
-        rig.open();
-        rig.choose(First, "A", "ID");
-        rig.choose(Second, "B", "ID");
+        rig.openChoosing("A", "ID", "B", "ID");
         rig.dialogs.promptAnswers << QStringLiteral("E");
         rig.startJoining();
         QCOMPARE(rig.dialogs.errorBoxes().size(), 0);
@@ -307,9 +306,7 @@ private slots:
         JoinRig rig;
         rig.owner.exec(R"(CREATE TABLE "A" ("ID" varchar(10)))");
         rig.owner.exec(R"(INSERT INTO "A" VALUES ('1'))");
-        rig.open();
-        rig.choose(First, "A", "ID");
-        rig.choose(Second, "A", "ID");
+        rig.openChoosing("A", "ID", "A", "ID");
         const QStringList before = rig.form().tableListEntries(First);
         rig.startJoining();                                // cancelled
         rig.dialogs.promptAnswers << QStringLiteral("");  // empty
@@ -339,9 +336,7 @@ private slots:
         JoinRig rig;
         rig.owner.exec(R"(CREATE TABLE "A" ("ID" varchar(10)))");
         rig.owner.exec(R"(INSERT INTO "A" VALUES ('1'), ('2'))");
-        rig.open();
-        rig.choose(First, "A", "ID");
-        rig.choose(Second, "A", "ID");
+        rig.openChoosing("A", "ID", "A", "ID");
         int prompts = 0;
         rig.dialogs.onShown = [&](const RecordingDialogs::Shown& shown) {
             if (shown.kind != "prompt") return;
@@ -368,9 +363,7 @@ private slots:
         JoinRig rig;
         rig.owner.exec(R"(CREATE TABLE "A" ("ID" varchar(10)))");
         rig.owner.exec(R"(INSERT INTO "A" VALUES ('1'))");
-        rig.open();
-        rig.choose(First, "A", "ID");
-        rig.choose(Second, "A", "ID");
+        rig.openChoosing("A", "ID", "A", "ID");
         rig.dialogs.onShown = [&](const RecordingDialogs::Shown& shown) {
             if (shown.kind == "prompt") rig.form().close();
         };
@@ -388,9 +381,7 @@ private slots:
         JoinRig rig;
         rig.owner.exec(R"(CREATE TABLE "A" ("ID" varchar(10), "V" varchar(10)))");
         rig.owner.exec(R"(INSERT INTO "A" VALUES ('1', 'a'), ('2', 'b'))");
-        rig.open();
-        rig.choose(First, "A", "ID");
-        rig.choose(Second, "A", "ID");
+        rig.openChoosing("A", "ID", "A", "ID");
         rig.dialogs.promptAnswers << QStringLiteral("table1");
         rig.startJoining();
         QCOMPARE(rig.dialogs.errorBoxes().size(), 0);
