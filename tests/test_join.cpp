@@ -11,6 +11,7 @@
 #include "join/copy_oracle_table.h"
 #include "join/drop_staging_table.h"
 #include "join/make_column_varchar.h"
+#include "join/open_staging_database.h"
 #include "join/staging_connection_string.h"
 #include "join/staging_database_path.h"
 #include "join/staging_table_exists.h"
@@ -30,28 +31,14 @@ struct ProgramFolder {
     QString staging = StagingDatabasePath(dir.path());
 };
 
-db::Connection openStaging(const QString& path) {
-    db::Connection connection;
-    connection.setMode(db::Mode::ReadWrite);
-    connection.open(StagingConnectionString(path));
-    return connection;
-}
-
 // Every row of a staging query, a Null shown as "<null>".
 Rows stagingRows(const QString& path, const QString& query) {
-    db::Connection connection = openStaging(path);
-    db::ResultSet result = connection.query(query);
-    Rows rows;
-    while (result.next()) {
-        QStringList row;
-        for (const db::Value& value : result.row()) row << value.value_or(QStringLiteral("<null>"));
-        rows << row;
-    }
-    return rows;
+    db::Connection connection = OpenStagingDatabase(path);
+    return AllRows(connection, query);
 }
 
 QStringList stagingColumns(const QString& path, const QString& table) {
-    db::Connection connection = openStaging(path);
+    db::Connection connection = OpenStagingDatabase(path);
     return connection.query(QStringLiteral("SELECT * FROM ") + StagingName(table)).fieldNames();
 }
 
@@ -100,7 +87,7 @@ private slots:
         QVERIFY(QFileInfo(path).dir().exists());
         // The file is made on first use, at exactly that path, and keeps its tables.
         DropStagingTable(QStringLiteral("Table1"), path);
-        openStaging(path).execute(QStringLiteral("CREATE TABLE `Table1`(a TEXT)"));
+        OpenStagingDatabase(path).execute(QStringLiteral("CREATE TABLE `Table1`(a TEXT)"));
         QVERIFY(QFile::exists(path));
         QVERIFY(StagingTableExists(path, QStringLiteral("Table1")));
         if (!writable) DropStagingTable(QStringLiteral("Table1"), path);
@@ -183,7 +170,7 @@ private slots:
         owner.exec(QStringLiteral("INSERT INTO t VALUES (1, 'a'), (2, NULL)"));
         owner.exec(QStringLiteral("CREATE TABLE empty (\"Only Column\" text, other integer)"));
         // A staging table of the same name in another case is the same table.
-        openStaging(folder.staging).execute(QStringLiteral("CREATE TABLE table1 (old TEXT)"));
+        OpenStagingDatabase(folder.staging).execute(QStringLiteral("CREATE TABLE table1 (old TEXT)"));
 
         CopyOracleTable(owner.login(), QStringLiteral("t"), QStringLiteral("Table1"),
                         folder.staging);
@@ -258,7 +245,7 @@ private slots:
         ProgramFolder folder;
         const QString longKey = QString(300, QLatin1Char('k'));
         {
-            db::Connection staging = openStaging(folder.staging);
+            db::Connection staging = OpenStagingDatabase(folder.staging);
             staging.execute(QStringLiteral("CREATE TABLE `Table1`(`Key One` TEXT,`a` TEXT)"));
             staging.execute(QStringLiteral("CREATE TABLE `Table2`(`k2` TEXT,`b` TEXT)"));
             for (const QString& key :

@@ -14,7 +14,7 @@
 #include "join/loop_failures.h"
 #include "join/remove_list_entry.h"
 #include "join/strip_table_prefix.h"
-#include "join/staging_connection_string.h"
+#include "join/open_staging_database.h"
 #include "join/staging_database_path.h"
 #include "join/staging_table_exists.h"
 #include "oracle/connection.h"
@@ -73,16 +73,8 @@ public:
 
     // The rows of a staged table, as text or "<null>".
     QList<QStringList> stagedRows(const QString& table) const {
-        db::Connection staging;
-        staging.open(StagingConnectionString(StagingDatabasePath(programFolder.path())));
-        db::ResultSet result = staging.query(QStringLiteral("SELECT * FROM `%1`").arg(table));
-        QList<QStringList> rows;
-        while (result.next()) {
-            QStringList row;
-            for (const auto& value : result.row()) row << value.value_or(QStringLiteral("<null>"));
-            rows << row;
-        }
-        return rows;
+        db::Connection staging = OpenStagingDatabase(StagingDatabasePath(programFolder.path()));
+        return AllRows(staging, QStringLiteral("SELECT * FROM `%1`").arg(table));
     }
 
     QTemporaryDir m_settings;

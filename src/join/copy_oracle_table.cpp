@@ -1,6 +1,6 @@
 #include "join/copy_oracle_table.h"
 
-#include "join/staging_connection_string.h"
+#include "join/open_staging_database.h"
 #include "join/staging_table_exists.h"
 #include "join/value_or_default.h"
 #include "oracle/connection.h"
@@ -31,10 +31,7 @@ void CopyOracleTable(const QString& oracleConnectionString, const QString& oracl
     oracle.setConnectionTimeout(OracleTimeoutSeconds);
     oracle.open(oracleConnectionString);
 
-    db::Connection staging;
-    staging.setCursorLocation(db::CursorLocation::Server);
-    staging.setMode(db::Mode::ReadWrite);
-    staging.open(StagingConnectionString(path));
+    db::Connection staging = OpenStagingDatabase(path);
 
     const QString target = StagingName(stagingTable);
     if (StagingTableExists(path, stagingTable))

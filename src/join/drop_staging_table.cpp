@@ -1,14 +1,12 @@
 #include "join/drop_staging_table.h"
 
-#include "join/staging_connection_string.h"
+#include "join/open_staging_database.h"
 #include "oracle/connection.h"
 #include "shell/failure.h"
 #include "shell/quoted_names.h"
 
 void DropStagingTable(const QString& table, const QString& path) {
-    db::Connection staging;
-    staging.setMode(db::Mode::ReadWrite);
-    staging.open(StagingConnectionString(path));
+    db::Connection staging = OpenStagingDatabase(path);
     try {
         staging.execute(QStringLiteral("DROP TABLE ") + StagingName(table));
     } catch (const Failure&) {

@@ -10,7 +10,7 @@
 #include "join/join_window.h"
 #include "join/loop_failures.h"
 #include "join/make_column_varchar.h"
-#include "join/staging_connection_string.h"
+#include "join/open_staging_database.h"
 #include "join/staging_database_path.h"
 #include "join/staging_table_exists.h"
 #include "join/strip_table_prefix.h"
@@ -37,13 +37,6 @@ public:
 private:
     JoinWindow& m_window;
 };
-
-db::Connection openStaging(const QString& path) {
-    db::Connection connection;
-    connection.setMode(db::Mode::ReadWrite);
-    connection.open(StagingConnectionString(path));
-    return connection;
-}
 
 // The result's column names: prefixes stripped, a name already taken (case
 // ignored) given the suffix once.
@@ -111,8 +104,8 @@ void PushButton2_Click(JoinWindow& window, Dialogs& dialogs, const QString& prog
     handler.step(128, [&] { MakeColumnVarchar(QStringLiteral("Table1"), choice.field1, path); });
     handler.step(130, [&] { MakeColumnVarchar(QStringLiteral("Table2"), choice.field2, path); });
     handler.step(134, [&] {
-        joinConnection.emplace(openStaging(path));
-        stagingWriter.emplace(openStaging(path));
+        joinConnection.emplace(OpenStagingDatabase(path));
+        stagingWriter.emplace(OpenStagingDatabase(path));
     });
     QString joinSql;
     handler.step(136, [&] {

@@ -1,6 +1,6 @@
 #include "join/make_column_varchar.h"
 
-#include "join/staging_connection_string.h"
+#include "join/open_staging_database.h"
 #include "oracle/connection.h"
 #include "shell/quoted_names.h"
 
@@ -11,9 +11,7 @@
 // checks the first (SQLite answers "no such column" itself) and gives the
 // second. Dropping the table drops its indexes, so a new copy starts bare.
 void MakeColumnVarchar(const QString& table, const QString& field, const QString& path) {
-    db::Connection staging;
-    staging.setMode(db::Mode::ReadWrite);
-    staging.open(StagingConnectionString(path));
+    db::Connection staging = OpenStagingDatabase(path);
     const QString index = QStringLiteral("%1 (join field %2)").arg(table, field);
     staging.execute(QStringLiteral("CREATE INDEX IF NOT EXISTS ") + StagingName(index) +
                     QStringLiteral(" ON ") + StagingName(table) + QLatin1Char('(') +

@@ -1,15 +1,13 @@
 #include "join/staging_table_exists.h"
 
-#include "join/staging_connection_string.h"
+#include "join/open_staging_database.h"
 #include "oracle/connection.h"
 #include "shell/failure.h"
 #include "shell/quoted_names.h"
 
 bool StagingTableExists(const QString& path, const QString& table) {
     try {
-        db::Connection staging;
-        staging.setMode(db::Mode::ReadWrite);
-        staging.open(StagingConnectionString(path));
+        db::Connection staging = OpenStagingDatabase(path);
         // The catalogue, with the name as a literal, works for every name; a
         // bracketed or quoted name cannot hold every character.
         db::ResultSet found = staging.query(

@@ -6,7 +6,7 @@
 #include "join/list_contains.h"
 #include "join/loop_failures.h"
 #include "join/remove_list_entry.h"
-#include "join/staging_connection_string.h"
+#include "join/open_staging_database.h"
 #include "join/value_or_default.h"
 #include "oracle/connection.h"
 #include "oracle/oracle_connection_string.h"
@@ -59,10 +59,8 @@ void WriteResultTable(TrappedHandler& handler, JoinWindow& window, Dialogs& dial
         oracle->open(OracleConnectionString(choice.login));
     });
     handler.step(266, [&] {
-        staging.emplace();
-        staging->setCursorLocation(db::CursorLocation::Server);
-        staging->setMode(db::Mode::ReadWrite);
-        staging->open(StagingConnectionString(stagingPath));
+        // Line 262 asks for server-side cursors, which every staging read is.
+        staging.emplace(OpenStagingDatabase(stagingPath));
     });
     QString name;
     handler.step(268, [&] { name = newTable; });

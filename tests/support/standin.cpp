@@ -51,6 +51,12 @@ void Login::exec(const QString& statement) const { connect().execute(statement);
 
 QList<QStringList> Login::rows(const QString& query) const {
     db::Connection connection = connect();
+    return AllRows(connection, query);
+}
+
+}  // namespace standin
+
+QList<QStringList> AllRows(db::Connection& connection, const QString& query) {
     db::ResultSet result = connection.query(query);
     QList<QStringList> all;
     while (result.next()) {
@@ -60,5 +66,3 @@ QList<QStringList> Login::rows(const QString& query) const {
     }
     return all;
 }
-
-}  // namespace standin

@@ -5,6 +5,9 @@
 #include "oracle/connection.h"
 #include "oracle/oracle_login.h"
 
+// Every row of a query, each value as text or "<null>".
+QList<QStringList> AllRows(db::Connection& connection, const QString& query);
+
 // The stand-in database server that the tests log into (scripts/standin.sh).
 namespace standin {
 
