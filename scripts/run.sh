@@ -1,25 +1,13 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and opens the program. Without an Oracle
-# server here, it starts the stand-in server with a demo login and two sample
-# tables, and saves that login so the program opens logged into it.
+# server here, it opens the program logged into the stand-in server's demo
+# login, through a settings store of the demo's own (scripts/demo_env.sh), so
+# the user's own saved login stays as it was.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 bash scripts/build.sh
-bash scripts/standin.sh demo
-eval "$(bash scripts/standin.sh env)"
-
-# The saved login, where the program's settings store keeps it.
-config=${XDG_CONFIG_HOME:-$HOME/.config}
-mkdir -p "$config"
-settings="$config/Varnholt.ini"
-umask 077
-cat >"$settings" <<INI
-[Quillmere%20Software]
-OracleSID=$QM_STANDIN_DIR
-OracleUser=demo
-OraclePassword=demo
-INI
-chmod 600 "$settings"
-
+demo_env=$(bash scripts/demo_env.sh)
+# Exported only into this shell, which becomes the program.
+eval "$demo_env"
 exec build/src/quillmere
