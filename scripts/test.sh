@@ -4,6 +4,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 bash scripts/check_scripts.sh
+bash scripts/check_layers.sh
 bash scripts/build.sh
 bash scripts/standin.sh start
 cd build

@@ -15,10 +15,11 @@
 #include "join/staging_connection_string.h"
 #include "join/staging_database_path.h"
 #include "join/staging_table_exists.h"
-#include "oracle/connection.h"
-#include "oracle/db_error.h"
+#include "base/event_loop_run_context.h"
+#include "db/connection.h"
+#include "db/db_error.h"
 #include "oracle/oracle_connection_string.h"
-#include "shell/quoted_names.h"
+#include "db/quoted_names.h"
 #include "support/standin.h"
 
 namespace {
@@ -61,6 +62,9 @@ bool resetPeakResident() {
 
 class TestJoin : public QObject {
     Q_OBJECT
+
+    // Serves the event loop during copies, as the program's windows are served.
+    EventLoopRunContext m_context;
 
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
@@ -135,7 +139,7 @@ private slots:
 
         QVERIFY(!QFile::exists(folder.staging));  // a missing staging file is made
         CopyOracleTable(owner.login(), QStringLiteral("Mixed Case People"),
-                        QStringLiteral("Table1"), folder.staging);
+                        QStringLiteral("Table1"), folder.staging, m_context);
 
         QCOMPARE(
             stagingRows(folder.staging,
@@ -173,11 +177,11 @@ private slots:
         OpenStagingDatabase(folder.staging).execute(QStringLiteral("CREATE TABLE table1 (old TEXT)"));
 
         CopyOracleTable(owner.login(), QStringLiteral("t"), QStringLiteral("Table1"),
-                        folder.staging);
+                        folder.staging, m_context);
         CopyOracleTable(owner.login(), QStringLiteral("t"), QStringLiteral("Table1"),
-                        folder.staging);
+                        folder.staging, m_context);
         CopyOracleTable(owner.login(), QStringLiteral("t"), QStringLiteral("Table2"),
-                        folder.staging);
+                        folder.staging, m_context);
         const Rows expected = {{"1", "a"}, {"2", "<null>"}};
         QCOMPARE(stagingRows(folder.staging, QStringLiteral("SELECT * FROM `Table1`")), expected);
         QCOMPARE(stagingRows(folder.staging, QStringLiteral("SELECT * FROM `Table2`")), expected);
@@ -185,7 +189,7 @@ private slots:
                  (QStringList{"id", "v"}));
 
         CopyOracleTable(owner.login(), QStringLiteral("empty"), QStringLiteral("Table2"),
-                        folder.staging);
+                        folder.staging, m_context);
         QCOMPARE(stagingColumns(folder.staging, QStringLiteral("Table2")),
                  (QStringList{"Only Column", "other"}));
         QCOMPARE(stagingRows(folder.staging, QStringLiteral("SELECT count(*) FROM `Table2`")),
@@ -226,7 +230,7 @@ private slots:
         QVERIFY(!StagingTableExists(folder.staging, stagingTable));
         // Twice: the second copy must find and replace the first.
         for (int run = 0; run < 2; ++run)
-            CopyOracleTable(owner.login(), oracleTable, stagingTable, folder.staging);
+            CopyOracleTable(owner.login(), oracleTable, stagingTable, folder.staging, m_context);
         QVERIFY(StagingTableExists(folder.staging, stagingTable));
         QCOMPARE(stagingColumns(folder.staging, stagingTable), QStringList{column});
         QCOMPARE(stagingRows(folder.staging,
@@ -307,7 +311,7 @@ private slots:
         };
         QVERIFY(fails([&] {
             CopyOracleTable(owner.login(), QStringLiteral("t"), QStringLiteral("Table1"),
-                            folder.staging);
+                            folder.staging, m_context);
         }));
         QVERIFY(fails([&] { DropStagingTable(QStringLiteral("Table1"), folder.staging); }));
         QVERIFY(fails([&] {
@@ -328,7 +332,7 @@ private slots:
             OracleConnectionString(owner.login()) + QStringLiteral("UseDeclareFetch=1;Fetch=2;");
         try {
             CopyOracleTable(connectionString, QStringLiteral("breaks"), QStringLiteral("Table1"),
-                            folder.staging);
+                            folder.staging, m_context);
             QFAIL("no failure");
         } catch (const DbError& error) {
             QVERIFY2(error.description().contains(QStringLiteral("division by zero")),
@@ -370,7 +374,7 @@ private slots:
         took.start();
         sinceEvent.start();
         CopyOracleTable(connectionString, QStringLiteral("big"), QStringLiteral("Table1"),
-                        folder.staging);
+                        folder.staging, m_context);
         longestWithoutEvents = std::max(longestWithoutEvents, sinceEvent.elapsed());
         const qint64 grewKb = peakResidentKb() - before;
         probe.stop();

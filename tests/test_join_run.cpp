@@ -1,31 +1,28 @@
-// The join run: its small routines, the join query, and whole runs through
-// the join set-up window against the stand-in server.
-#include <QLineEdit>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QSettings>
+// The join run: its small routines, the join query, and whole runs against
+// the stand-in server, driven headless through a test JoinWindow.
 #include <QTemporaryDir>
 #include <QtTest>
 #include <algorithm>
 
+#include "base/trapped_handler.h"
+#include "db/connection.h"
+#include "db/db_error.h"
 #include "join/array_contains.h"
 #include "join/full_outer_join_sql.h"
+#include "join/join_run.h"
 #include "join/list_contains.h"
 #include "join/loop_failures.h"
-#include "join/remove_list_entry.h"
-#include "join/strip_table_prefix.h"
 #include "join/open_staging_database.h"
+#include "join/remove_list_entry.h"
 #include "join/staging_database_path.h"
 #include "join/staging_table_exists.h"
-#include "oracle/connection.h"
-#include "oracle/db_error.h"
-#include "setup_window/form2.h"
-#include "setup_window/sorted_list_box.h"
-#include "shell/settings_store.h"
-#include "shell/trapped_handler.h"
-#include "shell/window_flow.h"
+#include "join/strip_table_prefix.h"
+#include "oracle/list_oracle_tables.h"
+#include "oracle/list_table_fields.h"
 #include "support/recording_dialogs.h"
+#include "support/recording_run_context.h"
 #include "support/standin.h"
+#include "support/test_join_window.h"
 
 namespace {
 
@@ -34,42 +31,47 @@ QList<QStringList> sorted(QList<QStringList> rows) {
     return rows;
 }
 
-// A login of its own with the program logged into it, showing the join
-// set-up window, and a program folder of its own for the staging file.
+// A login of its own, a join set-up window listing its tables, and a program
+// folder of its own for the staging file.
 class JoinRig final {
 public:
-    JoinRig() {
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settings.path());
-        SettingsStore::write(SettingsStore::OracleSID(), owner.login().sid);
-        SettingsStore::write(SettingsStore::OracleUser(), owner.name());
-        SettingsStore::write(SettingsStore::OraclePassword(), owner.password());
-    }
+    JoinRig() { window.oracleLogin = owner.login(); }
 
+    // Lists the login's tables, as the window's load step does.
     void open() {
-        flow = std::make_unique<WindowFlow>(programFolder.path(), dialogs);
-        flow->start();
+        window.list1.clear();
+        window.list3.clear();
+        for (auto list : {JoinWindow::TableList::First, JoinWindow::TableList::Second})
+            ListOracleTables(
+                owner.login(),
+                [&](const QString& name) {
+                    window.addTableListEntry(list, name);
+                    return true;
+                },
+                context);
     }
-    Form2& form() const { return *flow->setupWindow(); }
+    TestJoinWindow& form() { return window; }
 
     void choose(JoinWindow::TableList side, const QString& table, const QString& field) {
-        SortedListBox* tables = form().tableList(side);
-        const int row = int(tables->entries().indexOf(table));
-        QVERIFY2(row >= 0, qPrintable(table));
-        tables->setCurrentRow(row);
-        SortedListBox* fields = form().fieldList(side);
-        const int fieldRow = int(fields->entries().indexOf(field));
-        QVERIFY2(fieldRow >= 0, qPrintable(field));
-        fields->setCurrentRow(fieldRow);
+        QVERIFY2(window.tableListEntries(side).contains(table), qPrintable(table));
+        QVERIFY2(TableFieldNames(owner.login(), table).contains(field), qPrintable(field));
+        if (side == JoinWindow::TableList::First) {
+            window.table1 = table;
+            window.field1 = field;
+        } else {
+            window.table2 = table;
+            window.field2 = field;
+        }
     }
 
-    // Opens the windows and chooses a table and its field on each side.
+    // Lists the tables and chooses a table and its field on each side.
     void openChoosing(const QString& table1, const QString& field1, const QString& table2, const QString& field2) {
         open();
         choose(JoinWindow::TableList::First, table1, field1);
         choose(JoinWindow::TableList::Second, table2, field2);
     }
 
-    void startJoining() { form().startJoiningButton()->click(); }
+    void startJoining() { PushButton2_Click(window, dialogs, context, programFolder.path()); }
 
     // The rows of a staged table, as text or "<null>".
     QList<QStringList> stagedRows(const QString& table) const {
@@ -77,11 +79,11 @@ public:
         return AllRows(staging, QStringLiteral("SELECT * FROM `%1`").arg(table));
     }
 
-    QTemporaryDir m_settings;
     QTemporaryDir programFolder;
     standin::Login owner;
     RecordingDialogs dialogs;
-    std::unique_ptr<WindowFlow> flow;
+    RecordingRunContext context;
+    TestJoinWindow window;
 };
 
 constexpr auto First = JoinWindow::TableList::First;
@@ -153,10 +155,8 @@ private slots:
             (NULL, 'rn', 'right without key'), ('x|mysepz123|y', 'rs', 'sep too'))");
         rig.openChoosing("Left Side", "ID", "RIGHT", "REF");
         rig.dialogs.promptAnswers << QStringLiteral("Joined");
-        QList<int> progress;
-        QObject::connect(rig.form().progressBar(), &QProgressBar::valueChanged, rig.form().progressBar(),
-                         [&](int value) { progress << value; });
         rig.startJoining();
+        const QList<int>& progress = rig.context.progress;
 
         QCOMPARE(rig.dialogs.errorBoxes().size(), 0);
         QCOMPARE(rig.dialogs.shown.size(), 1);  // the name prompt, and nothing after it
@@ -211,7 +211,7 @@ private slots:
         rig.choose(First, "A", "ID");
         if (sameTable) rig.choose(Second, "A", "ID");
         else rig.choose(Second, "B", "id");
-        rig.form().suffixField()->setText(suffix);
+        rig.form().suffixText = suffix;
         rig.dialogs.promptAnswers << QStringLiteral("R");
         rig.startJoining();
         QCOMPARE(rig.dialogs.errorBoxes().size(), 0);
@@ -227,7 +227,7 @@ private slots:
         rig.owner.exec(R"(CREATE TABLE "A" ("ID" varchar(10)))");
         rig.owner.exec(R"(INSERT INTO "A" VALUES ('1'), ('2'))");
         rig.openChoosing("A", "ID", "A", "ID");
-        rig.form().suffixField()->clear();
+        rig.form().suffixText.clear();
         rig.dialogs.promptAnswers << QStringLiteral("R");
         rig.startJoining();
         const auto boxes = rig.dialogs.errorBoxes();
@@ -343,12 +343,10 @@ private slots:
             if (shown.kind != "prompt") return;
             ++prompts;
             rig.startJoining();  // ignored: the first run is still going
-            rig.form().backButton()->click();  // ignored too
         };
         rig.dialogs.promptAnswers << QStringLiteral("R") << QStringLiteral("R");
         rig.startJoining();
         QCOMPARE(prompts, 1);
-        QVERIFY(rig.form().isVisible());
         rig.dialogs.onShown = nullptr;
         rig.owner.exec(R"(DELETE FROM "A" WHERE "ID" = '2')");
         rig.dialogs.yesNoAnswers << true;
@@ -358,19 +356,18 @@ private slots:
         QCOMPARE(rig.owner.rows(R"(SELECT * FROM "R")"), (QList<QStringList>{{"1", "1"}}));
     }
 
-    // Closing the window while the run waits for its name ends the program:
-    // the run stops there and writes nothing more.
+    // The program ending while the run waits for its name (a window was
+    // closed): the run stops there and writes nothing more.
     void closingTheWindowStopsTheRun() {
         JoinRig rig;
         rig.owner.exec(R"(CREATE TABLE "A" ("ID" varchar(10)))");
         rig.owner.exec(R"(INSERT INTO "A" VALUES ('1'))");
         rig.openChoosing("A", "ID", "A", "ID");
         rig.dialogs.onShown = [&](const RecordingDialogs::Shown& shown) {
-            if (shown.kind == "prompt") rig.form().close();
+            if (shown.kind == "prompt") rig.context.abandon();
         };
         rig.dialogs.promptAnswers << QStringLiteral("R");
         rig.startJoining();
-        QVERIFY(!rig.form().isVisible());
         QCOMPARE(rig.dialogs.shown.size(), 1);
         QCOMPARE(rig.owner.rows("SELECT count(*) FROM user_tables"), (QList<QStringList>{{"1"}}));
         QVERIFY(!StagingTableExists(StagingDatabasePath(rig.programFolder.path()), "R"));

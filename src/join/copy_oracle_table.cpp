@@ -2,11 +2,12 @@
 
 #include "join/open_staging_database.h"
 #include "join/staging_table_exists.h"
-#include "join/value_or_default.h"
-#include "oracle/connection.h"
+#include "base/run_context.h"
+#include "db/connection.h"
+#include "db/create_table_statement.h"
+#include "db/insert_statement.h"
 #include "oracle/oracle_connection_string.h"
-#include "shell/event_yield.h"
-#include "shell/quoted_names.h"
+#include "db/quoted_names.h"
 
 namespace {
 // Copies of large tables take long; the driver's defaults would end them.
@@ -14,13 +15,12 @@ constexpr int OracleTimeoutSeconds = 5000;
 }  // namespace
 
 void CopyOracleTable(const OracleLogin& login, const QString& oracleTable,
-                     const QString& stagingTable, const QString& path) {
-    CopyOracleTable(OracleConnectionString(login), oracleTable, stagingTable, path);
+                     const QString& stagingTable, const QString& path, RunContext& context) {
+    CopyOracleTable(OracleConnectionString(login), oracleTable, stagingTable, path, context);
 }
 
 void CopyOracleTable(const QString& oracleConnectionString, const QString& oracleTable,
-                     const QString& stagingTable, const QString& path) {
-    EventYield yield;
+                     const QString& stagingTable, const QString& path, RunContext& context) {
 
     db::Connection oracle;
     oracle.setMode(db::Mode::ReadWrite);
@@ -39,31 +39,18 @@ void CopyOracleTable(const QString& oracleConnectionString, const QString& oracl
 
     db::ResultSet source = oracle.query(QStringLiteral("SELECT * FROM ") + OracleName(oracleTable));
 
-    const int fields = source.fieldCount();
-    QString create = QStringLiteral("CREATE TABLE ") + target + QLatin1Char('(');
-    for (int i = 0; i < fields; ++i) {
-        yield();
-        create += StagingName(source.fieldName(i)) + QStringLiteral(" TEXT,");
+    QStringList columns;
+    for (int i = 0; i < source.fieldCount(); ++i) {
+        context.yield();
+        columns << source.fieldName(i);
     }
-    create.chop(1);
-    create += QStringLiteral(");");
-    staging.execute(create);
+    staging.execute(CreateTableStatement(NameQuoting::Staging, stagingTable, columns, QStringLiteral("TEXT")));
 
-    const QString insertStart =
-        QStringLiteral("INSERT INTO ") + target + QStringLiteral(" VALUES(");
     // A failed fetch throws, so a broken stream ends the loop as a failure.
     for (;;) {
-        yield();
+        context.yield();
         if (!source.next()) break;
-        QString insert = insertStart;
-        for (int j = 0; j < fields; ++j) {
-            yield();
-            if (j > 0) insert += QStringLiteral(", ");
-            const QString text = ValueOrDefault(source.value(j), QString());
-            insert += text.isEmpty() ? QStringLiteral("NULL") : QuotedText(text);
-        }
-        insert += QLatin1Char(')');
-        staging.execute(insert);
+        staging.execute(InsertStatement(NameQuoting::Staging, stagingTable, source.row(), EmptyText::AsNull));
     }
     source.close();
 }

@@ -4,16 +4,18 @@
 
 #include "oracle/oracle_login.h"
 
+class RunContext;
+
 // Copies every column and row of an Oracle table into a staging table of the
 // given name, replacing one that is there. Every column becomes TEXT; a Null
 // or empty value becomes NULL, any other value its text, unchanged. Rows are
-// streamed one at a time and each is inserted by itself. Windows process
-// their events during the copy. Failures travel to the caller; what was
+// streamed one at a time and each is inserted by itself. The run context is
+// yielded to throughout the copy. Failures travel to the caller; what was
 // copied before one stays.
 void CopyOracleTable(const OracleLogin& login, const QString& oracleTable,
-                     const QString& stagingTable, const QString& path);
+                     const QString& stagingTable, const QString& path, RunContext& context);
 
 // The same copy over an Oracle connection string of the caller's making, for
 // driver options that the login's string does not carry.
 void CopyOracleTable(const QString& oracleConnectionString, const QString& oracleTable,
-                     const QString& stagingTable, const QString& path);
+                     const QString& stagingTable, const QString& path, RunContext& context);

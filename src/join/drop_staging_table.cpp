@@ -1,9 +1,9 @@
 #include "join/drop_staging_table.h"
 
 #include "join/open_staging_database.h"
-#include "oracle/connection.h"
-#include "shell/failure.h"
-#include "shell/quoted_names.h"
+#include "db/connection.h"
+#include "base/failure.h"
+#include "db/quoted_names.h"
 
 void DropStagingTable(const QString& table, const QString& path) {
     db::Connection staging = OpenStagingDatabase(path);

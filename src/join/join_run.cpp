@@ -15,14 +15,16 @@
 #include "join/staging_table_exists.h"
 #include "join/strip_table_prefix.h"
 #include "join/write_result_table.h"
-#include "oracle/connection.h"
-#include "shell/dialogs.h"
-#include "shell/error_message.h"
-#include "shell/event_yield.h"
-#include "shell/failure.h"
-#include "shell/pointer_state.h"
-#include "shell/quoted_names.h"
-#include "shell/trapped_handler.h"
+#include "db/connection.h"
+#include "db/create_table_statement.h"
+#include "db/insert_statement.h"
+#include "base/dialogs.h"
+#include "base/error_message.h"
+#include "base/failure.h"
+#include "base/pointer_state.h"
+#include "base/run_context.h"
+#include "db/quoted_names.h"
+#include "base/trapped_handler.h"
 
 namespace {
 
@@ -49,30 +51,15 @@ QStringList resultColumnNames(const db::ResultSet& join, const QString& suffix) 
     return names;
 }
 
-QString stagingCreateStatement(const QString& table, const QStringList& columns) {
-    QString statement = QStringLiteral("CREATE TABLE ") + StagingName(table) + QLatin1Char('(');
-    for (const QString& column : columns) statement += StagingName(column) + QStringLiteral(" TEXT, ");
-    statement.chop(2);
-    return statement + QLatin1Char(')');
-}
-
-// A Null stays a Null and every text stays itself.
-QString stagingInsertStatement(const QString& table, const db::Row& row) {
-    QString statement = QStringLiteral("INSERT INTO ") + StagingName(table) + QStringLiteral(" VALUES(");
-    for (const db::Value& value : row)
-        statement += (value ? QuotedText(*value) : QStringLiteral("NULL")) + QStringLiteral(", ");
-    statement.chop(2);
-    return statement + QLatin1Char(')');
-}
-
 }  // namespace
 
-void PushButton2_Click(JoinWindow& window, Dialogs& dialogs, const QString& programFolder) {
+void PushButton2_Click(JoinWindow& window, Dialogs& dialogs, RunContext& context, const QString& programFolder) {
     // One run at a time: a click while a run yields starts nothing.
     if (window.joinRunning()) return;
     RunningMark running(window);
 
-    TrappedHandler handler(LocationText(QStringLiteral("Form2"), QStringLiteral("PushButton2_Click")), dialogs);
+    TrappedHandler handler(LocationText(QStringLiteral("Form2"), QStringLiteral("PushButton2_Click")), dialogs,
+                           &context);
     const QString path = StagingDatabasePath(programFolder);
     JoinChoice choice;
     // Lines 100 to 118 create the run's objects; here they come into being
@@ -99,8 +86,8 @@ void PushButton2_Click(JoinWindow& window, Dialogs& dialogs, const QString& prog
         return;
     }
     handler.step(122, [&] { window.pointer().setPointerState(PointerState::Hourglass); });
-    handler.step(124, [&] { CopyOracleTable(choice.login, choice.table1, QStringLiteral("Table1"), path); });
-    handler.step(126, [&] { CopyOracleTable(choice.login, choice.table2, QStringLiteral("Table2"), path); });
+    handler.step(124, [&] { CopyOracleTable(choice.login, choice.table1, QStringLiteral("Table1"), path, context); });
+    handler.step(126, [&] { CopyOracleTable(choice.login, choice.table2, QStringLiteral("Table2"), path, context); });
     handler.step(128, [&] { MakeColumnVarchar(QStringLiteral("Table1"), choice.field1, path); });
     handler.step(130, [&] { MakeColumnVarchar(QStringLiteral("Table2"), choice.field2, path); });
     handler.step(134, [&] {
@@ -139,18 +126,18 @@ void PushButton2_Click(JoinWindow& window, Dialogs& dialogs, const QString& prog
     // Statements run at line 252, the CREATE TABLE first.
     handler.step(252, [&] {
         if (!stagingWriter) throw Failure(QStringLiteral("The staging database is not open."));
-        stagingWriter->execute(stagingCreateStatement(newTable, columns));
+        stagingWriter->execute(CreateTableStatement(NameQuoting::Staging, newTable, columns, QStringLiteral("TEXT")));
     });
     // Rows are staged as they are read: nothing of the result is held beyond one row.
     handler.step(178, [&] {
         if (!join || !stagingWriter) return;
-        EventYield yield;
         LoopFailures reads(handler, 196, LoopFailures::Ends::OnAnyFailure);
         LoopFailures writes(handler, 252, LoopFailures::Ends::OnBrokenConnection);
         bool more = joinHasRow;
         while (more) {
-            yield();
-            const QString insert = stagingInsertStatement(newTable, join->row());
+            context.yield();
+            // A Null stays a Null and every text stays itself.
+            const QString insert = InsertStatement(NameQuoting::Staging, newTable, join->row(), EmptyText::AsText);
             if (!writes.run([&] { stagingWriter->execute(insert); })) break;
             if (!reads.run([&] { more = join->next(); })) break;
         }
@@ -160,6 +147,6 @@ void PushButton2_Click(JoinWindow& window, Dialogs& dialogs, const QString& prog
         joinConnection.reset();
         stagingWriter.reset();
     });
-    WriteResultTable(handler, window, dialogs, choice, newTable, path);
+    WriteResultTable(handler, window, dialogs, context, choice, newTable, path);
     handler.step(374, [&] { window.pointer().setPointerState(PointerState::Default); });
 }

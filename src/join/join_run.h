@@ -4,8 +4,11 @@
 
 class Dialogs;
 class JoinWindow;
+class RunContext;
 
 // "Start Joining": copies the two chosen tables into the staging database,
 // joins them there, stages the joined rows under the name the user gives and
 // writes them to Oracle as a new table.
-void PushButton2_Click(JoinWindow& window, Dialogs& dialogs, const QString& programFolder);
+// The run context is yielded to throughout and shows the progress.
+void PushButton2_Click(JoinWindow& window, Dialogs& dialogs, RunContext& context,
+                       const QString& programFolder);

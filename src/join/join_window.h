@@ -29,8 +29,6 @@ public:
     virtual void removeTableListEntry(TableList list, int index) = 0;
     virtual void addTableListEntry(TableList list, const QString& name) = 0;
 
-    // ProgressBar1, 0 to 100.
-    virtual void setProgress(int value) = 0;
     virtual WindowPointer& pointer() = 0;
 
     // While true, no second run starts and "< Back" and the table lists'

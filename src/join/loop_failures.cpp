@@ -1,7 +1,7 @@
 #include "join/loop_failures.h"
 
-#include "oracle/db_error.h"
-#include "shell/trapped_handler.h"
+#include "db/db_error.h"
+#include "base/trapped_handler.h"
 
 LoopFailures::LoopFailures(TrappedHandler& handler, int line, Ends ends)
     : m_handler(handler), m_line(line), m_ends(ends) {}
@@ -15,8 +15,7 @@ bool LoopFailures::run(const std::function<void()>& action) {
         return true;
     } catch (const DbError& error) {
         description = error.description();
-        // ODBC's connection-exception class: nothing more will get through.
-        brokenConnection = error.state().startsWith(QStringLiteral("08"));
+        brokenConnection = error.connectionLost();
     } catch (const Failure& failure) {
         description = failure.description();
     } catch (const std::exception& error) {

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "oracle/connection.h"
+#include "db/connection.h"
 
 // A read/write connection to the staging file at path, through the staging
 // connection string: how every staging routine reaches the file.

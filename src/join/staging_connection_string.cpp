@@ -1,6 +1,6 @@
 #include "join/staging_connection_string.h"
 
-#include "oracle/connection_string_attributes.h"
+#include "db/connection_string_attributes.h"
 
 QString StagingConnectionString(const QString& path) {
     return QStringLiteral("PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=") +

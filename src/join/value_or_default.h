@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "oracle/connection.h"
+#include "db/connection.h"
 
 // The default when the database holds no value, else the value's own text.
 QString ValueOrDefault(const db::Value& value, const QString& defaultValue);

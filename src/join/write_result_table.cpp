@@ -7,15 +7,16 @@
 #include "join/loop_failures.h"
 #include "join/remove_list_entry.h"
 #include "join/open_staging_database.h"
-#include "join/value_or_default.h"
-#include "oracle/connection.h"
+#include "db/connection.h"
+#include "db/create_table_statement.h"
+#include "db/insert_statement.h"
 #include "oracle/oracle_connection_string.h"
-#include "shell/dialogs.h"
-#include "shell/event_yield.h"
-#include "shell/failure.h"
-#include "shell/pointer_state.h"
-#include "shell/quoted_names.h"
-#include "shell/trapped_handler.h"
+#include "base/dialogs.h"
+#include "base/failure.h"
+#include "base/pointer_state.h"
+#include "base/run_context.h"
+#include "db/quoted_names.h"
+#include "base/trapped_handler.h"
 
 namespace {
 
@@ -32,25 +33,14 @@ void removeEntries(JoinWindow& window, JoinWindow::TableList list, const QString
     for (int index : RemoveListEntry(entries, name)) window.removeTableListEntry(list, index);
 }
 
-// An empty value and a Null both go to Oracle as NULL.
-QString oracleInsertStatement(const QString& table, const db::Row& row) {
-    QString statement = QStringLiteral("INSERT INTO ") + OracleName(table) + QStringLiteral(" VALUES(");
-    for (const db::Value& value : row) {
-        const QString text = ValueOrDefault(value, QString());
-        statement += (text.isEmpty() ? QStringLiteral("NULL") : QuotedText(text)) + QStringLiteral(", ");
-    }
-    statement.chop(2);
-    return statement + QLatin1Char(')');
-}
-
 }  // namespace
 
-void WriteResultTable(TrappedHandler& handler, JoinWindow& window, Dialogs& dialogs, const JoinChoice& choice,
+void WriteResultTable(TrappedHandler& handler, JoinWindow& window, Dialogs& dialogs, RunContext& context,
+                      const JoinChoice& choice,
                       const QString& newTable, const QString& stagingPath) {
     std::optional<db::Connection> oracle;
     std::optional<db::Connection> staging;  // staging connection B
     std::optional<db::ResultSet> reader;
-    EventYield yield;
 
     // Line 258 asks for client-side cursors; rows are streamed whatever the
     // location, so there is nothing to set.
@@ -88,15 +78,14 @@ void WriteResultTable(TrappedHandler& handler, JoinWindow& window, Dialogs& dial
         });
         QString create;
         handler.step(288, [&] {
-            create = QStringLiteral("CREATE TABLE ") + OracleName(name) + QLatin1Char('(');
+            QStringList columns;
             if (reader) {
                 for (int i = 0; i < reader->fieldCount(); ++i) {
-                    yield();
-                    create += OracleName(reader->fieldName(i)) + QStringLiteral(" VARCHAR(2000),");
+                    context.yield();
+                    columns << reader->fieldName(i);
                 }
             }
-            create.chop(1);
-            create += QLatin1Char(')');
+            create = CreateTableStatement(NameQuoting::Oracle, name, columns, QStringLiteral("VARCHAR(2000)"));
         });
         handler.step(306, [&] { opened(oracle, "The Oracle connection").execute(create); });
 
@@ -114,16 +103,18 @@ void WriteResultTable(TrappedHandler& handler, JoinWindow& window, Dialogs& dial
             bool more = false;
             if (!reads.run([&] { more = reader->next(); })) return;
             for (qint64 j = 0; more; ++j) {
-                yield();
+                context.yield();
                 handler.setLine(320);
                 if (rowCount > 0)
-                    window.setProgress(int(std::min(100.0, double(j + 1) / double(rowCount) * 100.0) + 0.5));
-                const QString insert = oracleInsertStatement(name, reader->row());
+                    context.setProgress(int(std::min(100.0, double(j + 1) / double(rowCount) * 100.0) + 0.5));
+                // An empty value and a Null both go to Oracle as NULL.
+                const QString insert =
+                    InsertStatement(NameQuoting::Oracle, name, reader->row(), EmptyText::AsNull);
                 if (!writes.run([&] { oracle->execute(insert); })) break;
                 if (!reads.run([&] { more = reader->next(); })) break;
             }
         });
-        handler.step(354, [&] { window.setProgress(0); });
+        handler.step(354, [&] { context.setProgress(0); });
         handler.step(356, [&] { reader.reset(); });
         handler.step(358, [&] { window.addTableListEntry(JoinWindow::TableList::First, name); });
         handler.step(360, [&] { window.addTableListEntry(JoinWindow::TableList::Second, name); });

@@ -1,8 +1,8 @@
 #include "oracle/check_oracle_login.h"
 
-#include "oracle/connection.h"
+#include "db/connection.h"
 #include "oracle/oracle_connection_string.h"
-#include "shell/failure.h"
+#include "base/failure.h"
 
 bool CheckOracleLogin(const OracleLogin& login) {
     db::Connection connection;

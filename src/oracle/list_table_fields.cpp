@@ -1,12 +1,12 @@
 #include "oracle/list_table_fields.h"
 
-#include "oracle/connection.h"
+#include "db/connection.h"
 #include "oracle/name_list.h"
 #include "oracle/oracle_connection_string.h"
-#include "shell/error_message.h"
-#include "shell/pointer_state.h"
-#include "shell/quoted_names.h"
-#include "shell/trapped_handler.h"
+#include "base/error_message.h"
+#include "base/pointer_state.h"
+#include "db/quoted_names.h"
+#include "base/trapped_handler.h"
 
 QStringList TableFieldNames(const OracleLogin& login, const QString& table) {
     db::Connection connection;

@@ -1,6 +1,6 @@
 #include "oracle/oracle_connection_string.h"
 
-#include "oracle/connection_string_attributes.h"
+#include "db/connection_string_attributes.h"
 
 QString OracleConnectionString(const OracleLogin& login) {
     return QStringLiteral("Driver={Microsoft ODBC for Oracle};Server=") + attributeValueText(login.sid) +

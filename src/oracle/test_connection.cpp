@@ -2,13 +2,13 @@
 
 #include <optional>
 
-#include "oracle/connection.h"
+#include "db/connection.h"
 #include "oracle/oracle_connection_string.h"
-#include "shell/dialogs.h"
-#include "shell/error_message.h"
-#include "shell/failure.h"
-#include "shell/pointer_state.h"
-#include "shell/trapped_handler.h"
+#include "base/dialogs.h"
+#include "base/error_message.h"
+#include "base/failure.h"
+#include "base/pointer_state.h"
+#include "base/trapped_handler.h"
 
 void TestConnection(const OracleLogin& login, Dialogs& dialogs, WindowPointer& pointer) {
     TrappedHandler handler(LocationText(QStringLiteral("Form1"), QStringLiteral("PushButton5_Click")),

@@ -4,7 +4,7 @@
 #include <QStringList>
 #include <functional>
 
-#include "shell/dialogs.h"
+#include "base/dialogs.h"
 
 // Dialogs answered by the test: every box is recorded, questions and prompts
 // take their answers from queues (No and a cancel when a queue is empty).

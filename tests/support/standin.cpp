@@ -4,7 +4,17 @@
 #include <QtGlobal>
 #include <atomic>
 
-#include "oracle/oracle_connection_string.h"
+#include "db/connection_string_attributes.h"
+
+namespace {
+// The program's own Oracle connection string for a login; built here so the
+// data access layer's tests need nothing above that layer.
+QString connectionString(const OracleLogin& login) {
+    return QStringLiteral("Driver={Microsoft ODBC for Oracle};Server=") + attributeValueText(login.sid) +
+           QStringLiteral(";Uid=") + attributeValueText(login.user) + QStringLiteral(";Pwd=") +
+           attributeValueText(login.password) + QLatin1Char(';');
+}
+}  // namespace
 
 namespace standin {
 
@@ -15,7 +25,7 @@ QString sid() {
 
 db::Connection admin(const QString& database) {
     db::Connection connection;
-    connection.open(OracleConnectionString({sid(), QStringLiteral("qm_admin"), QStringLiteral("qm_admin")}) +
+    connection.open(connectionString({sid(), QStringLiteral("qm_admin"), QStringLiteral("qm_admin")}) +
                     QStringLiteral("Database=") + database + QLatin1Char(';'));
     return connection;
 }
@@ -43,7 +53,7 @@ Login::~Login() {
 
 db::Connection Login::connect() const {
     db::Connection connection;
-    connection.open(OracleConnectionString(login()));
+    connection.open(connectionString(login()));
     return connection;
 }
 

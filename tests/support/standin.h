@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "oracle/connection.h"
+#include "db/connection.h"
 #include "oracle/oracle_login.h"
 
 // Every row of a query, each value as text or "<null>".

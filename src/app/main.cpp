@@ -1,0 +1,12 @@
+#include <QApplication>
+
+#include "ui/qt_dialogs.h"
+#include "app/window_flow.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QtDialogs dialogs;
+    WindowFlow flow(QCoreApplication::applicationDirPath(), dialogs);
+    flow.start();
+    return app.exec();
+}

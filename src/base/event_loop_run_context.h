@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <functional>
+
+#include "base/run_context.h"
+
+// The run context of the running program: a yield processes the pending
+// events of Qt's event loop, at most every few milliseconds, so the cost per
+// call is a clock read. Needs Qt Core only, so a headless program can drive a
+// real run with it.
+class EventLoopRunContext final : public RunContext {
+public:
+    explicit EventLoopRunContext(std::function<void(int)> progress = {});
+
+    void yield() override;
+    void setProgress(int value) override;
+    bool abandoned() const override { return m_abandoned; }
+
+    // Where progress goes from now on.
+    void setProgressSink(std::function<void(int)> progress) { m_progress = std::move(progress); }
+    // The program is ending (a window was closed): every yield from now on
+    // abandons its operation.
+    void abandon() { m_abandoned = true; }
+
+private:
+    std::function<void(int)> m_progress;
+    QElapsedTimer m_sinceLast;
+    bool m_abandoned = false;
+};

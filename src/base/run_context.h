@@ -1,0 +1,22 @@
+#pragma once
+
+// Thrown at a yield once the program is ending: the running operation stops
+// there. It is no failure: trapped handlers end on it without an error box.
+struct RunAbandoned {};
+
+// What a long operation needs from whoever started it: a chance to let the
+// windows work (repaint, take input), a place to report its progress, and
+// whether the program is ending. Passed down from the top, so the logic below
+// never calls the event loop itself and runs headless just as well.
+class RunContext {
+public:
+    virtual ~RunContext() = default;
+
+    // Called as often as the work likes (per row, per value); cheap when there
+    // is nothing to do. Throws RunAbandoned once the program is ending.
+    virtual void yield() = 0;
+    // The run's progress, 0 to 100.
+    virtual void setProgress(int value) = 0;
+    // True once the program is ending: nothing more is to be done.
+    virtual bool abandoned() const = 0;
+};

@@ -1,0 +1,70 @@
+#include "base/trapped_handler.h"
+
+#include "base/dialogs.h"
+#include "base/error_message.h"
+#include "base/failure.h"
+#include "base/run_context.h"
+
+TrappedHandler::TrappedHandler(QString location, Dialogs& dialogs, const RunContext* context)
+    : m_location(std::move(location)), m_dialogs(dialogs), m_context(context) {}
+
+namespace {
+// The description of whatever failed, as the platform words it.
+template <typename Action>
+bool failureDescription(const Action& action, QString& description) {
+    try {
+        action();
+        return false;
+    } catch (const Failure& failure) {
+        description = failure.description();
+    } catch (const std::bad_alloc&) {
+        description = QStringLiteral("Out of memory");
+    } catch (const std::exception& error) {
+        description = QString::fromLocal8Bit(error.what());
+    }
+    return true;
+}
+}  // namespace
+
+bool TrappedHandler::runReporting(int line, const std::function<void()>& action) {
+    // Once the program is ending, nothing more is done behind its windows.
+    if (m_context && m_context->abandoned()) m_abandoned = true;
+    if (m_abandoned) return true;
+    m_line = line;
+    QString description;
+    bool failed = false;
+    try {
+        failed = failureDescription(action, description);
+    } catch (const RunAbandoned&) {
+        m_abandoned = true;
+        return true;
+    }
+    if (!failed) return false;
+    report(description, line);
+    return true;
+}
+
+void TrappedHandler::step(int line, const std::function<void()>& action) { runReporting(line, action); }
+
+bool TrappedHandler::test(int line, const std::function<bool()>& condition) {
+    bool result = true;
+    runReporting(line, [&] { result = condition(); });
+    return result && !m_abandoned;
+}
+
+bool TrappedHandler::ownHandling(const std::function<void()>& lines) {
+    if (m_context && m_context->abandoned()) m_abandoned = true;
+    if (m_abandoned) return false;
+    QString description;
+    try {
+        return failureDescription(lines, description);
+    } catch (const RunAbandoned&) {
+        m_abandoned = true;
+        return false;
+    }
+}
+
+void TrappedHandler::report(const QString& description, int line) {
+    m_dialogs.message(ErrorMessage(description, m_location, line), QStringLiteral("Application Error"),
+                      Dialogs::Icon::Warning);
+}

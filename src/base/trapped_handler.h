@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+class Dialogs;
+class Failure;
+class RunContext;
+
+// A handler whose numbered steps never end it: a step that fails is reported
+// in the error box with the handler's location and the step's line, and the
+// handler goes on with its next step. When the program is ending (the run
+// context says so, or a yield abandoned the work), every later step is
+// skipped without a report.
+class TrappedHandler final {
+public:
+    TrappedHandler(QString location, Dialogs& dialogs, const RunContext* context = nullptr);
+
+    // Runs one numbered step.
+    void step(int line, const std::function<void()>& action);
+
+    // The test of an if. A test that fails is reported and counts as passed,
+    // so the steps it guards run.
+    bool test(int line, const std::function<bool()>& condition);
+
+    // Lines that hand failures to the handler's own handling: they run until
+    // one fails, and the result says whether a failure is pending. setLine()
+    // inside keeps the line in effect for the caller's own report.
+    bool ownHandling(const std::function<void()>& lines);
+    void setLine(int line) { m_line = line; }
+    int line() const { return m_line; }
+
+    bool abandoned() const { return m_abandoned; }
+
+    // Shows the error box for a failure at the given line.
+    void report(const QString& description, int line);
+
+private:
+    bool runReporting(int line, const std::function<void()>& action);
+
+    QString m_location;
+    Dialogs& m_dialogs;
+    const RunContext* m_context;
+    int m_line = 0;
+    bool m_abandoned = false;
+};

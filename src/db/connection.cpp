@@ -1,0 +1,78 @@
+#include "db/connection.h"
+
+#include "db/db_error.h"
+#include "db/engine.h"
+
+namespace db {
+
+ResultSet::ResultSet(std::unique_ptr<ResultEngine> engine) : m_engine(std::move(engine)) {}
+ResultSet::ResultSet(ResultSet&&) noexcept = default;
+ResultSet& ResultSet::operator=(ResultSet&&) noexcept = default;
+ResultSet::~ResultSet() = default;
+
+static ResultEngine& requireOpen(const std::unique_ptr<ResultEngine>& engine) {
+    if (!engine) throw DbError(QStringLiteral("The result set is closed."));
+    return *engine;
+}
+
+int ResultSet::fieldCount() const { return requireOpen(m_engine).fieldCount(); }
+QString ResultSet::fieldName(int index) const { return requireOpen(m_engine).fieldName(index); }
+
+QStringList ResultSet::fieldNames() const {
+    QStringList names;
+    for (int i = 0; i < fieldCount(); ++i) names << fieldName(i);
+    return names;
+}
+
+bool ResultSet::next() { return requireOpen(m_engine).next(); }
+
+const Value& ResultSet::value(int index) const {
+    const Row& current = row();
+    if (index < 0 || static_cast<size_t>(index) >= current.size())
+        throw DbError(QStringLiteral("Field %1 does not exist in the current row.").arg(index));
+    return current[static_cast<size_t>(index)];
+}
+
+const Row& ResultSet::row() const { return requireOpen(m_engine).row(); }
+
+void ResultSet::close() { m_engine.reset(); }
+
+Connection::Connection() = default;
+Connection::Connection(Connection&&) noexcept = default;
+Connection& Connection::operator=(Connection&&) noexcept = default;
+Connection::~Connection() = default;
+
+static bool namesStagingProvider(const QString& connectionString) {
+    return connectionString.trimmed().startsWith(QStringLiteral("PROVIDER=Microsoft.Jet.OLEDB."),
+                                                 Qt::CaseInsensitive);
+}
+
+void Connection::open() {
+    if (m_engine) throw DbError(QStringLiteral("The connection is already open."));
+    const ConnectionSettings settings{m_mode, m_cursorLocation, m_commandTimeout,
+                                      m_connectionTimeout};
+    m_engine = namesStagingProvider(m_connectionString) ? openSqlite(m_connectionString, settings)
+                                                        : openOdbc(m_connectionString, settings);
+}
+
+void Connection::open(const QString& connectionString) {
+    m_connectionString = connectionString;
+    open();
+}
+
+bool Connection::isOpen() const { return m_engine != nullptr; }
+
+ConnectionEngine& Connection::engine() const {
+    if (!m_engine) throw DbError(QStringLiteral("The connection is not open."));
+    return *m_engine;
+}
+
+void Connection::execute(const QString& statement) { engine().execute(statement); }
+
+ResultSet Connection::query(const QString& statement) {
+    return ResultSet(engine().query(statement));
+}
+
+void Connection::close() { m_engine.reset(); }
+
+}  // namespace db

@@ -1,0 +1,156 @@
+// SQLite engine of the data access layer: the staging file named by the
+// connection string's Data Source.
+#include <sqlite3.h>
+
+#include "db/connection_string_attributes.h"
+#include "db/db_error.h"
+#include "db/engine.h"
+
+namespace db {
+namespace {
+
+class Database final {
+public:
+    explicit Database(const QString& path) {
+        const QByteArray file = path.toUtf8();
+        const int rc = sqlite3_open_v2(file.constData(), &m_db,
+                                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+        if (rc != SQLITE_OK) {
+            const QString message = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db))
+                                         : QString::fromUtf8(sqlite3_errstr(rc));
+            sqlite3_close_v2(m_db);
+            m_db = nullptr;
+            throw DbError(message, QString(), rc);
+        }
+        sqlite3_extended_result_codes(m_db, 1);
+    }
+    ~Database() { sqlite3_close_v2(m_db); }
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    sqlite3* get() const { return m_db; }
+
+    [[noreturn]] void fail() const {
+        throw DbError(QString::fromUtf8(sqlite3_errmsg(m_db)), QString(), sqlite3_extended_errcode(m_db));
+    }
+
+private:
+    sqlite3* m_db = nullptr;
+};
+
+class Statement final {
+public:
+    Statement(std::shared_ptr<Database> db, const QString& sql) : m_db(std::move(db)) {
+        const QByteArray text = sql.toUtf8();
+        const char* tail = nullptr;
+        if (sqlite3_prepare_v2(m_db->get(), text.constData(), int(text.size()), &m_stmt, &tail) != SQLITE_OK)
+            m_db->fail();
+        if (!m_stmt) throw DbError(QStringLiteral("The statement is empty."));
+    }
+    ~Statement() { sqlite3_finalize(m_stmt); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    sqlite3_stmt* get() const { return m_stmt; }
+    // True while a row is there; throws on a failure.
+    bool step() {
+        const int rc = sqlite3_step(m_stmt);
+        if (rc == SQLITE_ROW) return true;
+        if (rc == SQLITE_DONE) return false;
+        m_db->fail();
+    }
+
+private:
+    std::shared_ptr<Database> m_db;
+    sqlite3_stmt* m_stmt = nullptr;
+};
+
+class SqliteResult final : public ResultEngine {
+public:
+    SqliteResult(std::shared_ptr<Database> db, const QString& sql) : m_statement(std::move(db), sql) {
+        const int columns = sqlite3_column_count(m_statement.get());
+        for (int i = 0; i < columns; ++i) {
+            const void* name = sqlite3_column_name16(m_statement.get(), i);
+            m_names << (name ? QString::fromUtf16(static_cast<const char16_t*>(name)) : QString());
+        }
+    }
+
+    int fieldCount() const override { return int(m_names.size()); }
+    QString fieldName(int index) const override {
+        if (index < 0 || index >= m_names.size())
+            throw DbError(QStringLiteral("Field %1 does not exist.").arg(index));
+        return m_names.at(index);
+    }
+
+    bool next() override {
+        m_row.clear();
+        if (m_finished) return false;
+        try {
+            if (!m_statement.step()) {
+                m_finished = true;
+                return false;
+            }
+        } catch (...) {
+            m_finished = true;
+            throw;
+        }
+        sqlite3_stmt* stmt = m_statement.get();
+        m_row.reserve(size_t(m_names.size()));
+        for (int i = 0; i < fieldCount(); ++i) {
+            if (sqlite3_column_type(stmt, i) == SQLITE_NULL) {
+                m_row.push_back(std::nullopt);
+                continue;
+            }
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
+            m_row.push_back(QString::fromUtf8(text, sqlite3_column_bytes(stmt, i)));
+        }
+        return true;
+    }
+
+    const Row& row() const override { return m_row; }
+
+private:
+    Statement m_statement;
+    QStringList m_names;
+    Row m_row;
+    bool m_finished = false;
+};
+
+class SqliteConnection final : public ConnectionEngine {
+public:
+    SqliteConnection(const QString& connectionString, const ConnectionSettings& settings) {
+        const auto path = findAttribute(connectionString, QStringLiteral("Data Source"));
+        if (!path || path->isEmpty())
+            throw DbError(QStringLiteral("The connection string names no Data Source."));
+        m_db = std::make_shared<Database>(*path);
+        sqlite3_busy_timeout(m_db->get(), std::max(settings.connectionTimeout, 1) * 1000);
+        // A scratch file: each statement takes effect by itself and WAL keeps
+        // the file whole after a crash, but no disk flush is needed per
+        // statement. WAL also lets one connection drop a table while another
+        // still reads a query.
+        execute(QStringLiteral("PRAGMA journal_mode=WAL"));
+        execute(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    }
+
+    void execute(const QString& statement) override {
+        Statement stmt(m_db, statement);
+        while (stmt.step()) {
+        }
+    }
+
+    std::unique_ptr<ResultEngine> query(const QString& statement) override {
+        return std::make_unique<SqliteResult>(m_db, statement);
+    }
+
+private:
+    std::shared_ptr<Database> m_db;
+};
+
+}  // namespace
+
+std::unique_ptr<ConnectionEngine> openSqlite(const QString& connectionString,
+                                             const ConnectionSettings& settings) {
+    return std::make_unique<SqliteConnection>(connectionString, settings);
+}
+
+}  // namespace db

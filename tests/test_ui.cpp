@@ -1,0 +1,594 @@
+// Both windows as built, against the stand-in server: geometry, focus and
+// keys, the pointer rule, the catalogue in the lists and their clicks.
+#include <QEnterEvent>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QStyle>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <sys/stat.h>
+
+#include "base/app_title.h"
+#include "base/event_loop_run_context.h"
+#include "base/settings_store.h"
+#include "oracle/login_help_texts.h"
+#include "ui/form1.h"
+#include "ui/form2.h"
+#include "ui/pointer_image.h"
+#include "ui/sorted_list_box.h"
+#include "support/recording_dialogs.h"
+#include "support/standin.h"
+
+using TableList = JoinWindow::TableList;
+
+namespace {
+
+// The entry with exactly this text (names may differ only in case).
+QListWidgetItem* entry(SortedListBox* list, const QString& text) {
+    for (int i = 0; i < list->count(); ++i)
+        if (list->item(i)->text() == text) return list->item(i);
+    return nullptr;
+}
+
+void clickEntry(SortedListBox* list, const QString& text) {
+    QListWidgetItem* item = entry(list, text);
+    QVERIFY2(item, qPrintable(QStringLiteral("no entry ") + text));
+    list->scrollToItem(item);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
+}
+
+// The line numbers of the error boxes shown for one handler, in order.
+QList<int> errorLines(const RecordingDialogs& dialogs, const QString& handler) {
+    QList<int> lines;
+    const QString location =
+        QStringLiteral("\r\nin Brisvane2018/12/22.Form2.") + handler + QStringLiteral(" at line ");
+    for (const auto& box : dialogs.errorBoxes()) {
+        const qsizetype at = box.text.indexOf(location);
+        if (at < 0) continue;
+        lines << box.text.mid(at + location.size(), 3).toInt();
+    }
+    return lines;
+}
+
+}  // namespace
+
+class TestUi : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_settingsDir;
+    QTemporaryDir m_programFolder;
+    EventLoopRunContext m_context;
+
+    // A file's mode bits, as the file system holds them.
+    static int fileMode(const QString& path) {
+        struct stat info {};
+        return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
+    }
+    QString settingsText() {
+        QFile file(SettingsStore::fileName());
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+
+    std::unique_ptr<Form2> shownForm(RecordingDialogs& dialogs, const OracleLogin& login) {
+        auto form = std::make_unique<Form2>(
+            m_programFolder.path(), dialogs, [login] { return login; }, m_context);
+        form->load();
+        form->show();
+        if (!QTest::qWaitForWindowExposed(form.get())) qWarning("window not exposed");
+        return form;
+    }
+
+private slots:
+    // Every case starts with no saved settings.
+    void init() {
+        m_settingsDir = std::make_unique<QTemporaryDir>();
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settingsDir->path());
+        SetAppTitle();
+    }
+    void helpTexts() {
+        const QString text = SidHelpText();
+        QVERIFY(text.startsWith(QStringLiteral("This software works with Oracle 9i or higher.\r\rThe SID is")));
+        QVERIFY(text.contains(QStringLiteral("looks like:\r\n\r\nZEDA =\r\n (DESCRIPTION =\r\n   (ADDRESS_LIST =\r\n"
+                                             "     (ADDRESS = (PROTOCOL = TCP)(HOST = ")));
+        QVERIFY(text.endsWith(QStringLiteral("(PORT = 1521))\r\n   )\r\n   (CONNECT_DATA =\r\n     (SID = ZEDA)\r\n"
+                                             "   )\r\n )\r\n\r\nTherefore, my SID would be ZEDA")));
+
+        RecordingDialogs dialogs;
+        Form1 form(dialogs, m_context);
+        form.findChild<QPushButton*>(QStringLiteral("PushButton1"))->click();
+        form.findChild<QPushButton*>(QStringLiteral("PushButton6"))->click();
+        QCOMPARE(dialogs.texts(),
+                 (QStringList{text, text, QStringLiteral("This software does not support the CLOB and NLOB data type in Oracle."),
+                              QStringLiteral("You must have Access 2000 or higher installed.")}));
+        for (const auto& shown : dialogs.shown) {
+            QCOMPARE(shown.caption, QString());
+            QCOMPARE(shown.icon, Dialogs::Icon::None);
+        }
+    }
+
+    void loginWindowGeometry() {
+        RecordingDialogs dialogs;
+        Form1 form(dialogs, m_context);
+        QCOMPARE(form.size(), QSize(536, 274));
+        const struct {
+            const char* name;
+            QRect rect;
+        } expected[] = {
+            {"Frame1", {8, 8, 520, 161}},        {"Label2", {16, 27, 73, 17}},
+            {"Text1", {88, 24, 369, 23}},        {"PushButton1", {464, 24, 41, 23}},
+            {"Text2", {88, 56, 417, 23}},        {"Text3", {88, 88, 417, 23}},
+            {"PushButton5", {16, 120, 240, 27}}, {"PushButton6", {264, 120, 240, 27}},
+            {"Frame2", {8, 173, 520, 57}},       {"PushButton4", {16, 20, 487, 27}},
+            {"PushButton3", {8, 239, 520, 27}},
+        };
+        for (const auto& control : expected) {
+            auto* widget = form.findChild<QWidget*>(QString::fromLatin1(control.name));
+            QVERIFY2(widget, control.name);
+            QCOMPARE(widget->geometry(), control.rect);
+        }
+        auto* password = form.passwordField();
+        QCOMPARE(password->echoMode(), QLineEdit::Password);
+        QCOMPARE(password->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, password), int('*'));
+        QCOMPARE(form.findChild<QPushButton*>(QStringLiteral("PushButton3"))->font().pointSizeF(), 11.25);
+        QVERIFY(form.sidField()->font().bold());
+        QCOMPARE(form.sidField()->accessibleName(), QStringLiteral("SID"));
+    }
+
+    void tabOrderAndSelection() {
+        RecordingDialogs dialogs;
+        Form1 form(dialogs, m_context);
+        form.sidField()->setText(QStringLiteral("sid"));
+        form.userField()->setText(QStringLiteral("user"));
+        form.passwordField()->setText(QStringLiteral("pw"));
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        form.sidField()->setFocus(Qt::ActiveWindowFocusReason);
+        QCOMPARE(form.sidField()->selectedText(), QStringLiteral("sid"));
+        QCOMPARE(form.sidField()->cursorPosition(), 0);
+
+        const QStringList order = {"PushButton1", "Text2",       "Text3",       "PushButton5",
+                                   "PushButton6", "PushButton4", "PushButton3", "Text1"};
+        for (const QString& name : order) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget()->objectName(), name);
+        }
+        // Tab into a filled field selects all of it; the next key replaces it.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(form.userField()->selectedText(), QStringLiteral("user"));
+        QTest::keyClicks(form.userField(), QStringLiteral("z"));
+        QCOMPARE(form.userField()->text(), QStringLiteral("z"));
+
+        // A click into a field selects all of it too.
+        QTest::mouseClick(form.passwordField(), Qt::LeftButton, {}, QPoint(3, 5));
+        QCOMPARE(QApplication::focusWidget(), form.passwordField());
+        QCOMPARE(form.passwordField()->selectedText(), QStringLiteral("pw"));
+    }
+
+    void nextWithWrongLoginChangesNothing() {
+        standin::Login owner;
+        RecordingDialogs dialogs;
+        Form1 form(dialogs, m_context);
+        int shown = 0;
+        form.setSetupWindowSteps({[&] { ++shown; }, [&] { ++shown; }});
+        form.sidField()->setText(owner.login().sid);
+        form.userField()->setText(owner.name());
+        form.passwordField()->setText(QStringLiteral("wrong"));
+        form.show();
+        form.findChild<QPushButton*>(QStringLiteral("PushButton3"))->click();
+        QVERIFY(dialogs.shown.isEmpty());
+        QCOMPARE(shown, 0);
+        QVERIFY(form.isVisible());
+        QCOMPARE(form.login().password, QStringLiteral("wrong"));
+
+        form.passwordField()->setText(owner.password());
+        form.findChild<QPushButton*>(QStringLiteral("PushButton3"))->click();
+        QCOMPARE(shown, 2);
+        QVERIFY(!form.isVisible());
+    }
+
+    void otherSoftwareFailureIsReported() {
+        RecordingDialogs dialogs;
+        Form1 form(dialogs, m_context);
+        QUrl opened;
+        form.setOtherSoftwareOpener([&](const QUrl& url) {
+            opened = url;
+            return false;
+        });
+        form.findChild<QPushButton*>(QStringLiteral("PushButton4"))->click();
+        QCOMPARE(opened, Form1::OtherSoftwareAddress());
+        QCOMPARE(dialogs.errorBoxes().size(), 1);
+        QVERIFY(dialogs.shown.front().text.contains(
+            QStringLiteral("\r\nin Brisvane2018/12/22.Form1.PushButton4_Click at line 100\r\r")));
+    }
+    void settingsWrittenAtEveryChange() {
+        RecordingDialogs dialogs;
+        Form1 form(dialogs, m_context);
+        QStringList written;
+        QTest::keyClicks(form.sidField(), QStringLiteral("a"));
+        written << SettingsStore::read(SettingsStore::OracleSID());
+        QTest::keyClicks(form.sidField(), QStringLiteral("b"));
+        written << SettingsStore::read(SettingsStore::OracleSID());
+        QTest::keyClicks(form.sidField(), QStringLiteral("c"));
+        written << SettingsStore::read(SettingsStore::OracleSID());
+        QCOMPARE(written, (QStringList{"a", "ab", "abc"}));
+        QVERIFY(settingsText().contains(QStringLiteral("OracleSID=abc")));  // on disk at once
+
+        QTest::keyClicks(form.passwordField(), QStringLiteral(" p;w "));
+        form.passwordField()->clear();
+        form.userField()->insert(QStringLiteral(" Zoë ;=x "));
+        QCOMPARE(SettingsStore::read(SettingsStore::OraclePassword(), QStringLiteral("missing")), QString());
+        QCOMPARE(SettingsStore::read(SettingsStore::OracleUser()), QStringLiteral(" Zoë ;=x "));
+        QCOMPARE(fileMode(SettingsStore::fileName()), 0600);
+    }
+
+    void pointerRule_data() {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QString>("element");
+        QTest::addColumn<int>("before");
+        QTest::addColumn<int>("after");
+        const int arrow = int(PointerState::Default), hourglass = int(PointerState::Hourglass),
+                  own = int(PointerState::Custom);
+        QTest::newRow("button") << "Form1" << "PushButton5" << arrow << own;
+        QTest::newRow("button in frame 2") << "Form1" << "PushButton4" << arrow << own;
+        QTest::newRow("background") << "Form1" << "Form1" << own << arrow;
+        QTest::newRow("frame") << "Form1" << "Frame2" << own << arrow;
+        QTest::newRow("field") << "Form1" << "Text3" << own << arrow;
+        QTest::newRow("label keeps own image") << "Form1" << "Label2" << own << own;
+        QTest::newRow("label keeps arrow") << "Form1" << "Label1" << arrow << arrow;
+        QTest::newRow("hourglass over button") << "Form1" << "PushButton3" << hourglass << hourglass;
+        QTest::newRow("hourglass over field") << "Form1" << "Text1" << hourglass << hourglass;
+        QTest::newRow("hourglass over background") << "Form1" << "Form1" << hourglass << hourglass;
+        QTest::newRow("set-up: Start Joining") << "Form2" << "PushButton2" << arrow << own;
+        QTest::newRow("set-up: table list") << "Form2" << "List3" << own << arrow;
+        QTest::newRow("set-up: options frame") << "Form2" << "Frame2" << own << arrow;
+        QTest::newRow("set-up: field list keeps") << "Form2" << "List2" << own << own;
+        QTest::newRow("set-up: suffix keeps") << "Form2" << "Text1" << own << own;
+        QTest::newRow("set-up: progress keeps") << "Form2" << "ProgressBar1" << arrow << arrow;
+        QTest::newRow("set-up: hourglass over list") << "Form2" << "List1" << hourglass << hourglass;
+    }
+    void pointerRule() {
+        QFETCH(QString, window);
+        QFETCH(QString, element);
+        QFETCH(int, before);
+        QFETCH(int, after);
+        RecordingDialogs dialogs;
+        QTemporaryDir programFolder;
+        Form1 form1(dialogs, m_context);
+        Form2 form2(programFolder.path(), dialogs, [] { return OracleLogin{}; }, m_context);
+        QWidget& form = window == "Form1" ? static_cast<QWidget&>(form1) : form2;
+        WidgetPointer& pointer = window == "Form1" ? form1.pointer() : form2.pointer();
+        pointer.setImage(LoadPointerImage(QStringLiteral(QM_SOURCE_DIR "/src/ui/resources/HAND-M.CUR")));
+        pointer.setPointerState(PointerState(before));
+        QWidget* target = element == window ? &form : form.findChild<QWidget*>(element);
+        QVERIFY(target);
+        QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+        QCoreApplication::sendEvent(target, &enter);
+        QCOMPARE(int(pointer.pointerState()), after);
+        if (after == int(PointerState::Hourglass)) {
+            QVERIFY(QApplication::overrideCursor());
+            QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        }
+        if (after == int(PointerState::Custom)) QCOMPARE(form.cursor().shape(), Qt::BitmapCursor);
+        pointer.setPointerState(PointerState::Default);
+        QVERIFY(!QApplication::overrideCursor());
+    }
+
+    // The skin: absent, present, or there but unreadable.
+    void windowsAtTheirTwips() {
+        struct Control {
+            const char* window;
+            const char* name;
+            int left, top, width, height;  // twips; no size for a label sized to its text
+        };
+        const Control controls[] = {
+            {"Form1", "Frame1", 120, 120, 7800, 2415},      {"Form1", "Label2", 240, 405, 1095, 255},
+            {"Form1", "Text1", 1320, 360, 5535, 345},       {"Form1", "PushButton1", 6960, 360, 615, 345},
+            {"Form1", "Label1", 240, 885, 1095, 255},       {"Form1", "Text2", 1320, 840, 6255, 345},
+            {"Form1", "Label4", 240, 1365, 1095, 255},      {"Form1", "Text3", 1320, 1320, 6255, 345},
+            {"Form1", "PushButton5", 240, 1800, 3600, 405}, {"Form1", "PushButton6", 3960, 1800, 3600, 405},
+            {"Form1", "Frame2", 120, 2600, 7800, 855},      {"Form1", "PushButton4", 240, 300, 7300, 405},
+            {"Form1", "PushButton3", 120, 3580, 7800, 405},
+            {"Form2", "Frame3", 120, 120, 6120, 2055},      {"Form2", "Label1", 240, 300, 0, 0},
+            {"Form2", "List1", 240, 600, 2730, 1185},       {"Form2", "Label2", 3120, 300, 0, 0},
+            {"Form2", "List2", 3120, 600, 2730, 1185},      {"Form2", "Frame1", 120, 2200, 6120, 2055},
+            {"Form2", "Label3", 240, 300, 0, 0},            {"Form2", "List3", 240, 600, 2730, 1185},
+            {"Form2", "Label4", 3120, 300, 0, 0},           {"Form2", "List4", 3120, 600, 2730, 1185},
+            {"Form2", "Frame2", 120, 4300, 6120, 855},      {"Form2", "Label5", 240, 360, 0, 0},
+            {"Form2", "Text1", 5040, 330, 855, 330},        {"Form2", "PushButton5", 120, 5250, 1680, 405},
+            {"Form2", "PushButton2", 1920, 5250, 4320, 405}, {"Form2", "ProgressBar1", 120, 5760, 6120, 405},
+        };
+        RecordingDialogs dialogs;
+        QTemporaryDir programFolder;
+        Form1 form1(dialogs, m_context);
+        Form2 form2(programFolder.path(), dialogs, [] { return OracleLogin{}; }, m_context);
+        QCOMPARE(form1.size(), QSize(536, 274));
+        QCOMPARE(form2.size(), QSize(424, 419));
+        const auto near = [](double twips, int pixels) { return std::abs(twips / 15.0 - pixels) <= 1.0; };
+        for (const Control& control : controls) {
+            QWidget* window = QString::fromLatin1(control.window) == "Form1" ? static_cast<QWidget*>(&form1) : &form2;
+            auto* widget = window->findChild<QWidget*>(QString::fromLatin1(control.name));
+            QVERIFY2(widget, control.name);
+            const QRect r = widget->geometry();
+            const QString where = QStringLiteral("%1.%2 at %3,%4 %5x%6")
+                                      .arg(control.window, control.name)
+                                      .arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+            QVERIFY2(near(control.left, r.x()) && near(control.top, r.y()), qPrintable(where));
+            if (control.width)
+                QVERIFY2(near(control.left + control.width, r.x() + r.width()) &&
+                             near(control.top + control.height, r.y() + r.height()),
+                         qPrintable(where));
+            else
+                QVERIFY2(r.right() < widget->parentWidget()->width(), qPrintable(where));  // inside its frame
+        }
+        QVERIFY(form1.grab().save(QStringLiteral("Form1.png")));
+        QVERIFY(form2.grab().save(QStringLiteral("Form2.png")));
+    }
+    void windowAsDesigned() {
+        RecordingDialogs dialogs;
+        Form2 form(m_programFolder.path(), dialogs, [] { return OracleLogin{}; }, m_context);
+        QCOMPARE(form.size(), QSize(424, 419));
+        const struct {
+            const char* name;
+            QRect rect;
+        } expected[] = {
+            {"Frame3", {8, 8, 408, 137}},        {"List1", {16, 40, 182, 79}},
+            {"List2", {208, 40, 182, 79}},       {"Frame1", {8, 147, 408, 137}},
+            {"Frame2", {8, 287, 408, 57}},       {"Text1", {336, 22, 57, 22}},
+            {"PushButton5", {8, 350, 112, 27}},  {"PushButton2", {128, 350, 288, 27}},
+            {"ProgressBar1", {8, 384, 408, 27}},
+        };
+        for (const auto& control : expected) {
+            auto* widget = form.findChild<QWidget*>(QString::fromLatin1(control.name));
+            QVERIFY2(widget, control.name);
+            QCOMPARE(widget->geometry(), control.rect);
+        }
+        for (auto* label : form.findChildren<QLabel*>()) QCOMPARE(label->size(), label->sizeHint());
+        QCOMPARE(form.findChild<QLabel*>(QStringLiteral("Label5"))->text(),
+                 QStringLiteral("Duplicate field names will have this text added to end:"));
+        QCOMPARE(form.suffix(), QStringLiteral("1"));
+        QCOMPARE(form.progressBar()->minimum(), 0);
+        QCOMPARE(form.progressBar()->maximum(), 100);
+        QCOMPARE(form.progressBar()->value(), 0);
+        QCOMPARE(form.startJoiningButton()->font().pointSizeF(), 11.25);
+        QVERIFY(form.tableList(TableList::First)->font().bold());
+
+        // "Start Joining" does nothing until the join run is wired to it.
+        form.startJoiningButton()->click();
+        int started = 0;
+        form.setStartJoining([&] { ++started; });
+        form.startJoiningButton()->click();
+        QCOMPARE(started, 1);
+        QVERIFY(dialogs.shown.isEmpty());
+    }
+
+    // Ascending, case ignored, equal entries in the order they came; only the
+    // user moving the selection (or clicking it again) is a click.
+    void sortedListAndItsClicks() {
+        SortedListBox list;
+        list.resize(200, 300);
+        QSignalSpy clicks(&list, &SortedListBox::clickedByUser);
+        for (const char* name : {"beta", "Alpha", "BETA", "gamma", "Beta", "alpha", "_x"})
+            list.addEntry(QString::fromLatin1(name));
+        QCOMPARE(list.entries(),
+                 (QStringList{"_x", "Alpha", "alpha", "beta", "BETA", "Beta", "gamma"}));
+        QCOMPARE(list.selectedEntry(), std::nullopt);
+
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        // The focus arriving by Tab selects nothing.
+        QFocusEvent tabIn(QEvent::FocusIn, Qt::TabFocusReason);
+        QApplication::sendEvent(&list, &tabIn);
+        QCOMPARE(clicks.size(), 0);
+        QCOMPARE(list.selectedEntry(), std::nullopt);
+
+        clickEntry(&list, QStringLiteral("BETA"));
+        QCOMPARE(clicks.size(), 1);
+        clickEntry(&list, QStringLiteral("BETA"));
+        QCOMPARE(clicks.size(), 2);
+        QTest::keyClick(&list, Qt::Key_Down);
+        QCOMPARE(clicks.size(), 3);
+        QCOMPARE(list.selectedEntry(), QStringLiteral("Beta"));
+
+        // The program's own changes: no click, and the user's choice stays.
+        list.addEntry(QStringLiteral("aardvark"));
+        list.removeEntryAt(0);
+        QCOMPARE(list.selectedEntry(), QStringLiteral("Beta"));
+        list.removeEntryAt(int(list.entries().indexOf(QStringLiteral("Beta"))));
+        QCOMPARE(list.selectedEntry(), std::nullopt);
+        list.clearEntries();
+        QCOMPARE(clicks.size(), 3);
+
+        // Frozen, the list keeps its selection against clicks and keys.
+        list.addEntry(QStringLiteral("one"));
+        list.addEntry(QStringLiteral("two"));
+        clickEntry(&list, QStringLiteral("one"));
+        QCOMPARE(clicks.size(), 4);
+        list.setFrozen(true);
+        clickEntry(&list, QStringLiteral("two"));
+        clickEntry(&list, QStringLiteral("one"));
+        QTest::keyClick(&list, Qt::Key_Down);
+        QCOMPARE(clicks.size(), 4);
+        QCOMPARE(list.selectedEntry(), QStringLiteral("one"));
+        list.setFrozen(false);
+        clickEntry(&list, QStringLiteral("two"));
+        QCOMPARE(clicks.size(), 5);
+    }
+
+    // Exactly the login's own tables, in both lists, refilled at each load.
+    void tableListsHoldTheLoginsOwnTables() {
+        standin::Login owner;
+        RecordingDialogs dialogs;
+        auto form = shownForm(dialogs, owner.login());
+        QCOMPARE(form->tableListEntries(TableList::First), QStringList());
+        QCOMPARE(form->tableListEntries(TableList::Second), QStringList());
+        QVERIFY(dialogs.shown.isEmpty());
+        QCOMPARE(form->windowTitle(), QStringLiteral("Quillmere Software"));
+
+        owner.exec(QStringLiteral("CREATE TABLE \"ORDERS\" (\"ID\" integer)"));
+        owner.exec(QStringLiteral("CREATE TABLE \"customers\" (\"ID\" integer)"));
+        owner.exec(QStringLiteral("CREATE TABLE \"Mixed Case\" (\"ID\" integer)"));
+        owner.exec(QStringLiteral("CREATE VIEW \"ORDER_VIEW\" AS SELECT * FROM \"ORDERS\""));
+        // A table of another login that this one may read.
+        db::Connection admin = standin::admin(owner.name());
+        admin.execute(QStringLiteral("CREATE TABLE \"THEIRS\" (\"ID\" integer)"));
+        admin.execute(QStringLiteral("GRANT SELECT ON \"THEIRS\" TO \"%1\"").arg(owner.name()));
+
+        form->load();
+        form->load();
+        const QStringList own = {"customers", "Mixed Case", "ORDERS"};
+        QCOMPARE(form->tableListEntries(TableList::First), own);
+        QCOMPARE(form->tableListEntries(TableList::Second), own);
+        QVERIFY(dialogs.shown.isEmpty());
+    }
+
+    // A click lists the fields of exactly the table clicked, sorted, once,
+    // in the field list beside it; names are taken with their exact case,
+    // blanks, quotes and underscores.
+    void fieldsOfTheClickedTable_data() {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("other");
+        QTest::newRow("upper case") << "ORDERS"
+                                    << "orders";
+        QTest::newRow("lower case") << "orders"
+                                    << "ORDERS";
+        QTest::newRow("mixed case") << "Orders"
+                                    << "ORDERS";
+        QTest::newRow("blank") << "Order Lines"
+                               << "Order";
+        QTest::newRow("underscore") << "ORDER_LINES"
+                                    << "ORDERXLINES";
+        QTest::newRow("double quote") << "Q\"T"
+                                      << "Q";
+        QTest::newRow("non-ASCII") << QStringLiteral("Bestellübersicht") << "Bestell";
+    }
+    void fieldsOfTheClickedTable() {
+        QFETCH(QString, table);
+        QFETCH(QString, other);
+        const auto quoted = [](QString name) {
+            return QLatin1Char('"') + name.replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
+                   QLatin1Char('"');
+        };
+        standin::Login owner;
+        owner.exec(QStringLiteral("CREATE TABLE %1 (\"C\" integer, \"A\" text, \"B\" date)")
+                       .arg(quoted(table)));
+        owner.exec(QStringLiteral("INSERT INTO %1 VALUES (1, 'x', NULL)").arg(quoted(table)));
+        owner.exec(
+            QStringLiteral("CREATE TABLE %1 (\"Y\" integer, \"X\" integer)").arg(quoted(other)));
+        RecordingDialogs dialogs;
+        auto form = shownForm(dialogs, owner.login());
+        SortedListBox* list1 = form->tableList(TableList::First);
+        SortedListBox* list2 = form->fieldList(TableList::First);
+
+        clickEntry(list1, table);
+        QCOMPARE(list2->entries(), (QStringList{"A", "B", "C"}));
+        clickEntry(list1, table);
+        QCOMPARE(list2->entries(), (QStringList{"A", "B", "C"}));
+        clickEntry(list1, other);
+        QCOMPARE(list2->entries(), (QStringList{"X", "Y"}));
+        QCOMPARE(form->fieldList(TableList::Second)->entries(), QStringList());
+
+        clickEntry(form->tableList(TableList::Second), table);
+        QCOMPARE(form->fieldList(TableList::Second)->entries(), (QStringList{"A", "B", "C"}));
+        QCOMPARE(list2->entries(), (QStringList{"X", "Y"}));
+        QCOMPARE(form->selectedTable1(), other);
+        QCOMPARE(form->selectedTable2(), table);
+        QVERIFY(dialogs.shown.isEmpty());
+        QCOMPARE(form->pointer().pointerState(), PointerState::Default);
+    }
+
+    // A table dropped after the listing: the error box at line 100 of the
+    // list's click, no hourglass left behind, no fields of another table.
+    void fieldListingFailure_data() {
+        QTest::addColumn<int>("list");
+        QTest::addColumn<QString>("handler");
+        QTest::newRow("List1") << int(TableList::First) << "List1_Click";
+        QTest::newRow("List3") << int(TableList::Second) << "List3_Click";
+    }
+    void fieldListingFailure() {
+        QFETCH(int, list);
+        QFETCH(QString, handler);
+        standin::Login owner;
+        owner.exec(QStringLiteral("CREATE TABLE \"KEPT\" (\"K\" integer)"));
+        owner.exec(QStringLiteral("CREATE TABLE \"GONE\" (\"G\" integer)"));
+        RecordingDialogs dialogs;
+        auto form = shownForm(dialogs, owner.login());
+        const auto side = TableList(list);
+        clickEntry(form->tableList(side), QStringLiteral("KEPT"));
+        QCOMPARE(form->fieldList(side)->entries(), QStringList{"K"});
+
+        owner.exec(QStringLiteral("DROP TABLE \"GONE\""));
+        bool hourglassDuringBox = true;
+        dialogs.onShown = [&](const RecordingDialogs::Shown&) {
+            hourglassDuringBox = QApplication::overrideCursor() != nullptr;
+        };
+        clickEntry(form->tableList(side), QStringLiteral("GONE"));
+        QCOMPARE(errorLines(dialogs, handler), QList<int>{100});
+        QCOMPARE(dialogs.shown.size(), 1);
+        QVERIFY(dialogs.shown.front().text.contains(QStringLiteral("GONE")));
+        QVERIFY(!hourglassDuringBox);
+        QCOMPARE(form->pointer().pointerState(), PointerState::Default);
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
+        QCOMPARE(form->fieldList(side)->entries(), QStringList());
+    }
+
+    // While the join runs, "< Back" and the table lists do nothing.
+    void joinRunningFreezesBackAndTableLists() {
+        standin::Login owner;
+        owner.exec(QStringLiteral("CREATE TABLE \"T1\" (\"A\" integer)"));
+        owner.exec(QStringLiteral("CREATE TABLE \"T2\" (\"B\" integer)"));
+        RecordingDialogs dialogs;
+        auto form = shownForm(dialogs, owner.login());
+        int loginShown = 0;
+        form->setShowLoginWindow([&] { ++loginShown; });
+        clickEntry(form->tableList(TableList::First), QStringLiteral("T1"));
+
+        form->setJoinRunning(true);
+        clickEntry(form->tableList(TableList::First), QStringLiteral("T2"));
+        clickEntry(form->tableList(TableList::Second), QStringLiteral("T2"));
+        form->backButton()->click();
+        QCOMPARE(form->selectedTable1(), QStringLiteral("T1"));
+        QCOMPARE(form->selectedTable2(), std::nullopt);
+        QCOMPARE(form->fieldList(TableList::First)->entries(), QStringList{"A"});
+        QCOMPARE(form->fieldList(TableList::Second)->entries(), QStringList());
+        QCOMPARE(loginShown, 0);
+        QVERIFY(form->isVisible());
+        // What the run itself adds or removes needs no click.
+        form->addTableListEntry(TableList::First, QStringLiteral("NEW"));
+        QCOMPARE(form->tableListEntries(TableList::First), (QStringList{"NEW", "T1", "T2"}));
+
+        form->setJoinRunning(false);
+        clickEntry(form->tableList(TableList::First), QStringLiteral("T2"));
+        QCOMPARE(form->fieldList(TableList::First)->entries(), QStringList{"B"});
+        form->backButton()->click();
+        QCOMPARE(loginShown, 1);
+        QVERIFY(!form->isVisible());
+        QVERIFY(dialogs.shown.isEmpty());
+    }
+
+    // Unreachable server: one box for each table list and the window opens.
+    void serverGone() {
+        RecordingDialogs dialogs;
+        const OracleLogin nowhere{QDir::temp().filePath(QStringLiteral("qm-no-server")),
+                                  QStringLiteral("u"), QStringLiteral("p")};
+        auto form = shownForm(dialogs, nowhere);
+        QCOMPARE(errorLines(dialogs, QStringLiteral("Form_Load")), (QList<int>{116, 118}));
+        QCOMPARE(dialogs.shown.size(), 2);
+        QVERIFY(!dialogs.shown.front().text.startsWith(QStringLiteral("\r\n")));
+        QVERIFY(form->isVisible());
+        QCOMPARE(form->windowTitle(), QStringLiteral("Quillmere Software"));
+    }
+
+    // "Next >" loads the set-up window twice on its first press and once on
+    // each later one; "< Back" returns with the fields as they were; closing
+    // the set-up window ends the event loop.
+};
+
+QTEST_MAIN(TestUi)
+#include "test_ui.moc"
