@@ -16,11 +16,11 @@
 #include "join/open_staging_database.h"
 #include "join/staging_database_path.h"
 #include "join/staging_table_exists.h"
+#include "support/recording_dialogs.h"
+#include "support/standin.h"
 #include "ui/form1.h"
 #include "ui/form2.h"
 #include "ui/sorted_list_box.h"
-#include "support/recording_dialogs.h"
-#include "support/standin.h"
 
 using TableList = JoinWindow::TableList;
 
@@ -55,7 +55,8 @@ public:
     }
 
     // Opens the windows and chooses a table and its field on each side.
-    void openChoosing(const QString& table1, const QString& field1, const QString& table2, const QString& field2) {
+    void openChoosing(const QString& table1, const QString& field1, const QString& table2,
+                      const QString& field2) {
         open();
         choose(JoinWindow::TableList::First, table1, field1);
         choose(JoinWindow::TableList::Second, table2, field2);
@@ -75,7 +76,6 @@ public:
     RecordingDialogs dialogs;
     std::unique_ptr<WindowFlow> flow;
 };
-
 
 // The entry with exactly this text (names may differ only in case).
 QListWidgetItem* entry(SortedListBox* list, const QString& text) {
@@ -197,7 +197,8 @@ private slots:
         WindowFlow flow(programFolder.path(), dialogs);
         flow.start();
         QCOMPARE(dialogs.errorBoxes().size(), 1);
-        QVERIFY(dialogs.shown.front().text.contains(QStringLiteral("Form1.Form_Load at line 126\r\r")));
+        QVERIFY(
+            dialogs.shown.front().text.contains(QStringLiteral("Form1.Form_Load at line 126\r\r")));
         QCOMPARE(flow.loginWindow().login().user, QStringLiteral("kept"));
     }
 
@@ -233,7 +234,8 @@ private slots:
         QCOMPARE(form.styleSheet().isEmpty(), skin != "present");
         QCOMPARE(dialogs.errorBoxes().size(), skin == "unreadable" ? 1 : 0);
         if (skin == "unreadable")
-            QVERIFY(dialogs.shown.front().text.contains("\r\nin Brisvane2018/12/22.Form1.Form_Load at line 100\r\r"));
+            QVERIFY(dialogs.shown.front().text.contains(
+                "\r\nin Brisvane2018/12/22.Form1.Form_Load at line 100\r\r"));
         // The rest of the load went on.
         QCOMPARE(form.windowTitle(), QStringLiteral("Quillmere Software"));
         QCOMPARE(form.login().user, QStringLiteral("kept"));
@@ -335,7 +337,7 @@ private slots:
         rig.dialogs.onShown = [&](const RecordingDialogs::Shown& shown) {
             if (shown.kind != "prompt") return;
             ++prompts;
-            rig.startJoining();  // ignored: the first run is still going
+            rig.startJoining();                // ignored: the first run is still going
             rig.form().backButton()->click();  // ignored too
         };
         rig.dialogs.promptAnswers << QStringLiteral("R") << QStringLiteral("R");
@@ -368,7 +370,6 @@ private slots:
         QCOMPARE(rig.owner.rows("SELECT count(*) FROM user_tables"), (QList<QStringList>{{"1"}}));
         QVERIFY(!StagingTableExists(StagingDatabasePath(rig.programFolder.path()), "R"));
     }
-
 };
 
 QTEST_MAIN(TestApp)

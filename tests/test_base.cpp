@@ -1,10 +1,11 @@
 // The foundations: the error box text, trapped handlers, the application
 // title, file checks and the settings file.
+#include <sys/stat.h>
+
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <sys/stat.h>
 
 #include "base/app_title.h"
 #include "base/error_message.h"
@@ -23,7 +24,8 @@ class TestBase : public QObject {
     // A file's mode bits, as the file system holds them.
     static int fileMode(const QString& path) {
         struct stat info {};
-        return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
+        return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777)
+                                                                       : -1;
     }
 
 private slots:
@@ -36,10 +38,12 @@ private slots:
     void errorMessage() {
         const QString location = LocationText(QStringLiteral("Form1"), QStringLiteral("Form_Load"));
         QCOMPARE(location, QStringLiteral("in Brisvane2018/12/22.Form1.Form_Load "));
-        QCOMPARE(ErrorMessage(QStringLiteral("Disk full"), location, 126),
-                 QStringLiteral("Disk full\r\nin Brisvane2018/12/22.Form1.Form_Load at line 126\r\r"
-                                "Please email screenshot of this message to support@varnholt.example"));
-        QVERIFY(ErrorMessage(QString(), location, 100).startsWith(QStringLiteral("\r\nin Brisvane")));
+        QCOMPARE(
+            ErrorMessage(QStringLiteral("Disk full"), location, 126),
+            QStringLiteral("Disk full\r\nin Brisvane2018/12/22.Form1.Form_Load at line 126\r\r"
+                           "Please email screenshot of this message to support@varnholt.example"));
+        QVERIFY(
+            ErrorMessage(QString(), location, 100).startsWith(QStringLiteral("\r\nin Brisvane")));
     }
 
     // Failures are reported at their own line and the handler goes on; a
@@ -47,21 +51,25 @@ private slots:
     void trappedHandler() {
         RecordingDialogs dialogs;
         QStringList ran;
-        TrappedHandler handler(LocationText(QStringLiteral("Form2"), QStringLiteral("PushButton2_Click")), dialogs);
+        TrappedHandler handler(
+            LocationText(QStringLiteral("Form2"), QStringLiteral("PushButton2_Click")), dialogs);
         handler.step(100, [&] { ran << "100"; });
         handler.step(102, [&] {
             ran << "102";
             throw Failure(QStringLiteral("first"));
             ran << "after";
         });
-        if (handler.test(104, []() -> bool { throw std::runtime_error("second"); })) handler.step(106, [&] { ran << "106"; });
+        if (handler.test(104, []() -> bool { throw std::runtime_error("second"); }))
+            handler.step(106, [&] { ran << "106"; });
         if (handler.test(108, [] { return false; })) ran << "110";
         handler.step(112, [&] { throw Failure(QString()); });
         QCOMPARE(ran, (QStringList{"100", "102", "106"}));
         const auto boxes = dialogs.errorBoxes();
         QCOMPARE(boxes.size(), 3);
-        QVERIFY(boxes[0].text.startsWith(QStringLiteral("first\r\nin Brisvane2018/12/22.Form2.PushButton2_Click at line 102\r\r")));
-        QVERIFY(boxes[1].text.startsWith(QStringLiteral("second\r\nin Brisvane2018/12/22.Form2.PushButton2_Click at line 104")));
+        QVERIFY(boxes[0].text.startsWith(QStringLiteral(
+            "first\r\nin Brisvane2018/12/22.Form2.PushButton2_Click at line 102\r\r")));
+        QVERIFY(boxes[1].text.startsWith(
+            QStringLiteral("second\r\nin Brisvane2018/12/22.Form2.PushButton2_Click at line 104")));
         QVERIFY(boxes[2].text.startsWith(QStringLiteral("\r\nin Brisvane")));
         QVERIFY(boxes[2].text.contains(QStringLiteral("at line 112\r\r")));
         for (const auto& box : boxes) QCOMPARE(box.icon, Dialogs::Icon::Warning);
@@ -79,13 +87,18 @@ private slots:
     void appTitle_data() {
         QTest::addColumn<QString>("product");
         QTest::addColumn<QString>("title");
-        QTest::newRow("product title") << "Quillmere Software" << "Quillmere";
-        QTest::newRow("three words") << "Quillmere Table Joiner" << "Quillmere Table";
-        QTest::newRow("no blank") << "Quillmere" << "Quillmere";
+        QTest::newRow("product title") << "Quillmere Software"
+                                       << "Quillmere";
+        QTest::newRow("three words") << "Quillmere Table Joiner"
+                                     << "Quillmere Table";
+        QTest::newRow("no blank") << "Quillmere"
+                                  << "Quillmere";
         QTest::newRow("over 40") << "Alpha Beta Gamma Delta Epsilon Zeta Eta Theta Iota"
                                  << "Alpha Beta Gamma Delta Epsilon Zeta Eta";
-        QTest::newRow("one long word") << QString(50, QLatin1Char('x')) << QString(50, QLatin1Char('x'));
-        QTest::newRow("long word after blank") << QStringLiteral("ab ") + QString(50, QLatin1Char('x')) << "ab";
+        QTest::newRow("one long word")
+            << QString(50, QLatin1Char('x')) << QString(50, QLatin1Char('x'));
+        QTest::newRow("long word after blank")
+            << QStringLiteral("ab ") + QString(50, QLatin1Char('x')) << "ab";
     }
     void appTitle() {
         QFETCH(QString, product);
@@ -112,8 +125,8 @@ private slots:
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.close();
-        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther |
-                                        QFileDevice::ReadGroup);
+        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                        QFileDevice::ReadOther | QFileDevice::ReadGroup);
         SettingsStore::write(SettingsStore::OraclePassword(), QStringLiteral("secret"));
         QCOMPARE(fileMode(path), 0600);
     }

@@ -9,16 +9,18 @@
 class TestDb : public QObject {
     Q_OBJECT
 
-
 private slots:
     void valuesAsText() {
         standin::Login owner;
         const QString longText = QString(20000, QLatin1Char('x')) + QStringLiteral("ende");
-        owner.exec(QStringLiteral(
-            "CREATE TABLE t (n numeric(38), d numeric(10,4), ts timestamp(6), u varchar(50), l text, z text, b bytea)"));
-        owner.exec(QStringLiteral("INSERT INTO t VALUES (12345678901234567890123456789012345678, 0.1, "
-                                  "'2018-12-22 09:15:00.123456', 'Grüße, Ελλάδα, 日本 😀', '%1', NULL, '\\x00ff41')")
-                       .arg(longText));
+        owner.exec(
+            QStringLiteral("CREATE TABLE t (n numeric(38), d numeric(10,4), ts timestamp(6), u "
+                           "varchar(50), l text, z text, b bytea)"));
+        owner.exec(
+            QStringLiteral(
+                "INSERT INTO t VALUES (12345678901234567890123456789012345678, 0.1, "
+                "'2018-12-22 09:15:00.123456', 'Grüße, Ελλάδα, 日本 😀', '%1', NULL, '\\x00ff41')")
+                .arg(longText));
         db::Connection connection = owner.connect();
         db::ResultSet result = connection.query(QStringLiteral("SELECT * FROM t"));
         QCOMPARE(result.fieldNames(), (QStringList{"n", "d", "ts", "u", "l", "z", "b"}));
@@ -42,7 +44,8 @@ private slots:
             connection.execute(QStringLiteral("SELECT * FROM no_such_table"));
             QFAIL("no failure");
         } catch (const DbError& error) {
-            QVERIFY2(error.description().contains(QStringLiteral("no_such_table")), qPrintable(error.description()));
+            QVERIFY2(error.description().contains(QStringLiteral("no_such_table")),
+                     qPrintable(error.description()));
             QCOMPARE(error.state(), QStringLiteral("42P01"));
             QVERIFY(!error.description().contains(QStringLiteral("42P01")));
         }
@@ -60,7 +63,6 @@ private slots:
         QVERIFY(result->next());
         QCOMPARE(result->value(0).value(), QStringLiteral("a"));
     }
-
 };
 
 QTEST_MAIN(TestDb)

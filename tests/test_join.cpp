@@ -8,6 +8,10 @@
 #include <QTimer>
 #include <QtTest>
 
+#include "base/event_loop_run_context.h"
+#include "db/connection.h"
+#include "db/db_error.h"
+#include "db/quoted_names.h"
 #include "join/copy_oracle_table.h"
 #include "join/drop_staging_table.h"
 #include "join/make_column_varchar.h"
@@ -15,11 +19,7 @@
 #include "join/staging_connection_string.h"
 #include "join/staging_database_path.h"
 #include "join/staging_table_exists.h"
-#include "base/event_loop_run_context.h"
-#include "db/connection.h"
-#include "db/db_error.h"
 #include "oracle/oracle_connection_string.h"
-#include "db/quoted_names.h"
 #include "support/standin.h"
 
 namespace {
@@ -174,7 +174,8 @@ private slots:
         owner.exec(QStringLiteral("INSERT INTO t VALUES (1, 'a'), (2, NULL)"));
         owner.exec(QStringLiteral("CREATE TABLE empty (\"Only Column\" text, other integer)"));
         // A staging table of the same name in another case is the same table.
-        OpenStagingDatabase(folder.staging).execute(QStringLiteral("CREATE TABLE table1 (old TEXT)"));
+        OpenStagingDatabase(folder.staging)
+            .execute(QStringLiteral("CREATE TABLE table1 (old TEXT)"));
 
         CopyOracleTable(owner.login(), QStringLiteral("t"), QStringLiteral("Table1"),
                         folder.staging, m_context);

@@ -65,7 +65,8 @@ public:
     }
 
     // Lists the tables and chooses a table and its field on each side.
-    void openChoosing(const QString& table1, const QString& field1, const QString& table2, const QString& field2) {
+    void openChoosing(const QString& table1, const QString& field1, const QString& table2,
+                      const QString& field2) {
         open();
         choose(JoinWindow::TableList::First, table1, field1);
         choose(JoinWindow::TableList::Second, table2, field2);
@@ -96,9 +97,11 @@ class TestJoinRun : public QObject {
 
 private slots:
     void fullOuterJoinSql() {
-        QCOMPARE(FullOuterJoinSql("Table1", "ID", "Table2", "REF"),
-                 QStringLiteral("SELECT * FROM Table1 LEFT JOIN Table2 ON Table1.ID=Table2.REF UNION SELECT * FROM "
-                                "Table1 RIGHT JOIN Table2 ON Table1.ID= Table2.REF WHERE Table1.ID Is Null"));
+        QCOMPARE(
+            FullOuterJoinSql("Table1", "ID", "Table2", "REF"),
+            QStringLiteral(
+                "SELECT * FROM Table1 LEFT JOIN Table2 ON Table1.ID=Table2.REF UNION SELECT * FROM "
+                "Table1 RIGHT JOIN Table2 ON Table1.ID= Table2.REF WHERE Table1.ID Is Null"));
     }
 
     void smallRoutines() {
@@ -144,12 +147,14 @@ private slots:
     // join of the same two tables, duplicates removed as UNION does.
     void resultEqualsTheServersFullOuterJoin() {
         JoinRig rig;
-        rig.owner.exec(R"(CREATE TABLE "Left Side" ("ID" varchar(40), "NAME" varchar(40), "BIG" numeric(38)))");
+        rig.owner.exec(
+            R"(CREATE TABLE "Left Side" ("ID" varchar(40), "NAME" varchar(40), "BIG" numeric(38)))");
         rig.owner.exec(R"(INSERT INTO "Left Side" VALUES
             ('1', 'O''Neil', 12345678901234567890123456789012345678),
             ('2', 'NULL', 1), ('2', 'NULL', 1), ('3', 'True', NULL), ('k', 'a''True''b', 2),
             (NULL, 'left without key', 3), ('4', 'Grüße 日本', 4), ('x|mysepz123|y', 'sep', 5))");
-        rig.owner.exec(R"(CREATE TABLE "RIGHT" ("REF" varchar(40), "ID" varchar(40), "NOTE" text))");
+        rig.owner.exec(
+            R"(CREATE TABLE "RIGHT" ("REF" varchar(40), "ID" varchar(40), "NOTE" text))");
         rig.owner.exec(R"(INSERT INTO "RIGHT" VALUES
             ('2', 'r2', 'False'), ('3', 'r3', 'three'), ('K', 'rK', 'case differs'), ('9', 'r9', 'unmatched'),
             (NULL, 'rn', 'right without key'), ('x|mysepz123|y', 'rs', 'sep too'))");
@@ -183,7 +188,8 @@ private slots:
         QList<int> expectedProgress;
         for (int j = 0; j < rows; ++j) expectedProgress << qRound((j + 1) * 100.0 / rows);
         expectedProgress << 0;
-        expectedProgress.erase(std::unique(expectedProgress.begin(), expectedProgress.end()), expectedProgress.end());
+        expectedProgress.erase(std::unique(expectedProgress.begin(), expectedProgress.end()),
+                               expectedProgress.end());
         QCOMPARE(progress, expectedProgress);
         QCOMPARE(rig.form().pointer().pointerState(), PointerState::Default);
     }
@@ -195,8 +201,10 @@ private slots:
         QTest::addColumn<bool>("sameTable");
         QTest::addColumn<QStringList>("columns");
         QTest::newRow("suffix 1") << "1" << false << QStringList{"ID", "Name", "id1", "name1", "X"};
-        QTest::newRow("suffix _b") << "_b" << false << QStringList{"ID", "Name", "id_b", "name_b", "X"};
-        QTest::newRow("same table twice") << "2" << true << QStringList{"ID", "Name", "ID2", "Name2"};
+        QTest::newRow("suffix _b")
+            << "_b" << false << QStringList{"ID", "Name", "id_b", "name_b", "X"};
+        QTest::newRow("same table twice")
+            << "2" << true << QStringList{"ID", "Name", "ID2", "Name2"};
     }
     void duplicateColumnNames() {
         QFETCH(QString, suffix);
@@ -204,20 +212,23 @@ private slots:
         QFETCH(QStringList, columns);
         JoinRig rig;
         rig.owner.exec(R"(CREATE TABLE "A" ("ID" varchar(10), "Name" varchar(10)))");
-        rig.owner.exec(R"(CREATE TABLE "B" ("id" varchar(10), "name" varchar(10), "X" varchar(10)))");
+        rig.owner.exec(
+            R"(CREATE TABLE "B" ("id" varchar(10), "name" varchar(10), "X" varchar(10)))");
         rig.owner.exec(R"(INSERT INTO "A" VALUES ('1', 'a'))");
         rig.owner.exec(R"(INSERT INTO "B" VALUES ('1', 'b', 'x'))");
         rig.open();
         rig.choose(First, "A", "ID");
-        if (sameTable) rig.choose(Second, "A", "ID");
-        else rig.choose(Second, "B", "id");
+        if (sameTable)
+            rig.choose(Second, "A", "ID");
+        else
+            rig.choose(Second, "B", "id");
         rig.form().suffixText = suffix;
         rig.dialogs.promptAnswers << QStringLiteral("R");
         rig.startJoining();
         QCOMPARE(rig.dialogs.errorBoxes().size(), 0);
         QStringList names;
-        for (const auto& row : rig.owner.rows(
-                 "SELECT column_name FROM information_schema.columns WHERE table_name = 'R' ORDER BY ordinal_position"))
+        for (const auto& row : rig.owner.rows("SELECT column_name FROM information_schema.columns "
+                                              "WHERE table_name = 'R' ORDER BY ordinal_position"))
             names << row.front();
         QCOMPARE(names, columns);
     }
@@ -232,7 +243,8 @@ private slots:
         rig.startJoining();
         const auto boxes = rig.dialogs.errorBoxes();
         QVERIFY(!boxes.isEmpty());
-        QVERIFY2(boxes.front().text.contains("Form2.PushButton2_Click at line 252\r\r"), qPrintable(boxes.front().text));
+        QVERIFY2(boxes.front().text.contains("Form2.PushButton2_Click at line 252\r\r"),
+                 qPrintable(boxes.front().text));
         QCOMPARE(rig.form().pointer().pointerState(), PointerState::Default);
     }
 
@@ -242,9 +254,12 @@ private slots:
         QTest::addColumn<QString>("existing");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<bool>("yes");
-        QTest::newRow("yes") << "OUT" << "OUT" << true;
-        QTest::newRow("no") << "OUT" << "OUT" << false;
-        QTest::newRow("case differs") << "OUT" << "out" << true;
+        QTest::newRow("yes") << "OUT"
+                             << "OUT" << true;
+        QTest::newRow("no") << "OUT"
+                            << "OUT" << false;
+        QTest::newRow("case differs") << "OUT"
+                                      << "out" << true;
     }
     void overwrite() {
         QFETCH(QString, existing);
@@ -309,7 +324,7 @@ private slots:
         rig.owner.exec(R"(INSERT INTO "A" VALUES ('1'))");
         rig.openChoosing("A", "ID", "A", "ID");
         const QStringList before = rig.form().tableListEntries(First);
-        rig.startJoining();                                // cancelled
+        rig.startJoining();                               // cancelled
         rig.dialogs.promptAnswers << QStringLiteral("");  // empty
         rig.startJoining();
         QCOMPARE(rig.dialogs.errorBoxes().size(), 0);
@@ -326,7 +341,8 @@ private slots:
         rig.open();
         rig.choose(First, "A", "ID");
         rig.startJoining();
-        QCOMPARE(rig.dialogs.texts(), QStringList{"Please select a table and field from each database."});
+        QCOMPARE(rig.dialogs.texts(),
+                 QStringList{"Please select a table and field from each database."});
         QCOMPARE(rig.dialogs.shown.front().caption, QString());
         QCOMPARE(rig.form().pointer().pointerState(), PointerState::Default);
     }

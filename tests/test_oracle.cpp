@@ -42,18 +42,35 @@ private slots:
         QTest::addColumn<QString>("user");
         QTest::addColumn<QString>("password");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("plain") << "ZEDA" << "scott" << "tiger"
-                               << "Driver={Microsoft ODBC for Oracle};Server=ZEDA;Uid=scott;Pwd=tiger;";
-        QTest::newRow("empty fields") << "" << "" << ""
+        QTest::newRow("plain")
+            << "ZEDA"
+            << "scott"
+            << "tiger"
+            << "Driver={Microsoft ODBC for Oracle};Server=ZEDA;Uid=scott;Pwd=tiger;";
+        QTest::newRow("empty fields") << ""
+                                      << ""
+                                      << ""
                                       << "Driver={Microsoft ODBC for Oracle};Server=;Uid=;Pwd=;";
-        QTest::newRow("blanks kept") << " ZEDA " << " a b" << "  "
-                                     << "Driver={Microsoft ODBC for Oracle};Server= ZEDA ;Uid= a b;Pwd=  ;";
-        QTest::newRow("equals sign kept") << "Z" << "u" << "a=b"
-                                          << "Driver={Microsoft ODBC for Oracle};Server=Z;Uid=u;Pwd=a=b;";
-        QTest::newRow("semicolon braced") << "Z" << "u" << "se;cret"
-                                          << "Driver={Microsoft ODBC for Oracle};Server=Z;Uid=u;Pwd={se;cret};";
-        QTest::newRow("closing brace doubled") << "Z" << "u" << "a}b{"
-                                               << "Driver={Microsoft ODBC for Oracle};Server=Z;Uid=u;Pwd={a}}b{};";
+        QTest::newRow("blanks kept")
+            << " ZEDA "
+            << " a b"
+            << "  "
+            << "Driver={Microsoft ODBC for Oracle};Server= ZEDA ;Uid= a b;Pwd=  ;";
+        QTest::newRow("equals sign kept")
+            << "Z"
+            << "u"
+            << "a=b"
+            << "Driver={Microsoft ODBC for Oracle};Server=Z;Uid=u;Pwd=a=b;";
+        QTest::newRow("semicolon braced")
+            << "Z"
+            << "u"
+            << "se;cret"
+            << "Driver={Microsoft ODBC for Oracle};Server=Z;Uid=u;Pwd={se;cret};";
+        QTest::newRow("closing brace doubled")
+            << "Z"
+            << "u"
+            << "a}b{"
+            << "Driver={Microsoft ODBC for Oracle};Server=Z;Uid=u;Pwd={a}}b{};";
     }
     void connectionString() {
         QFETCH(QString, sid);
@@ -90,11 +107,15 @@ private slots:
         RecordingDialogs dialogs;
         FakePointer pointer;
         TestConnection(login, dialogs, pointer);
-        QCOMPARE(dialogs.texts(), QStringList{works ? QStringLiteral("Connection successful.")
-                                                    : QStringLiteral("Could not connect. Please check with your administrator.")});
+        QCOMPARE(
+            dialogs.texts(),
+            QStringList{works ? QStringLiteral("Connection successful.")
+                              : QStringLiteral(
+                                    "Could not connect. Please check with your administrator.")});
         QCOMPARE(dialogs.shown.front().caption, QString());  // the application title
         QCOMPARE(dialogs.shown.front().icon, Dialogs::Icon::None);
-        QCOMPARE(pointer.states, (QList<PointerState>{PointerState::Hourglass, PointerState::Default}));
+        QCOMPARE(pointer.states,
+                 (QList<PointerState>{PointerState::Hourglass, PointerState::Default}));
     }
 
     void passwordWithSemicolonLogsIn() {
@@ -112,10 +133,11 @@ private slots:
         TestConnection(login, dialogs, pointer);
         login.password = QStringLiteral("changed");
         TestConnection(login, dialogs, pointer);
-        QCOMPARE(dialogs.texts(), (QStringList{QStringLiteral("Connection successful."),
-                                               QStringLiteral("Could not connect. Please check with your administrator.")}));
+        QCOMPARE(dialogs.texts(),
+                 (QStringList{
+                     QStringLiteral("Connection successful."),
+                     QStringLiteral("Could not connect. Please check with your administrator.")}));
     }
-
 };
 
 QTEST_MAIN(TestOracle)

@@ -1,5 +1,7 @@
 // Both windows as built, against the stand-in server: geometry, focus and
 // keys, the pointer rule, the catalogue in the lists and their clicks.
+#include <sys/stat.h>
+
 #include <QEnterEvent>
 #include <QFile>
 #include <QGroupBox>
@@ -12,18 +14,17 @@
 #include <QStyle>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <sys/stat.h>
 
 #include "base/app_title.h"
 #include "base/event_loop_run_context.h"
 #include "base/settings_store.h"
 #include "oracle/login_help_texts.h"
+#include "support/recording_dialogs.h"
+#include "support/standin.h"
 #include "ui/form1.h"
 #include "ui/form2.h"
 #include "ui/pointer_image.h"
 #include "ui/sorted_list_box.h"
-#include "support/recording_dialogs.h"
-#include "support/standin.h"
 
 using TableList = JoinWindow::TableList;
 
@@ -68,7 +69,8 @@ class TestUi : public QObject {
     // A file's mode bits, as the file system holds them.
     static int fileMode(const QString& path) {
         struct stat info {};
-        return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
+        return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777)
+                                                                       : -1;
     }
     QString settingsText() {
         QFile file(SettingsStore::fileName());
@@ -93,19 +95,25 @@ private slots:
     }
     void helpTexts() {
         const QString text = SidHelpText();
-        QVERIFY(text.startsWith(QStringLiteral("This software works with Oracle 9i or higher.\r\rThe SID is")));
-        QVERIFY(text.contains(QStringLiteral("looks like:\r\n\r\nZEDA =\r\n (DESCRIPTION =\r\n   (ADDRESS_LIST =\r\n"
-                                             "     (ADDRESS = (PROTOCOL = TCP)(HOST = ")));
-        QVERIFY(text.endsWith(QStringLiteral("(PORT = 1521))\r\n   )\r\n   (CONNECT_DATA =\r\n     (SID = ZEDA)\r\n"
-                                             "   )\r\n )\r\n\r\nTherefore, my SID would be ZEDA")));
+        QVERIFY(text.startsWith(
+            QStringLiteral("This software works with Oracle 9i or higher.\r\rThe SID is")));
+        QVERIFY(text.contains(
+            QStringLiteral("looks like:\r\n\r\nZEDA =\r\n (DESCRIPTION =\r\n   (ADDRESS_LIST =\r\n"
+                           "     (ADDRESS = (PROTOCOL = TCP)(HOST = ")));
+        QVERIFY(text.endsWith(
+            QStringLiteral("(PORT = 1521))\r\n   )\r\n   (CONNECT_DATA =\r\n     (SID = ZEDA)\r\n"
+                           "   )\r\n )\r\n\r\nTherefore, my SID would be ZEDA")));
 
         RecordingDialogs dialogs;
         Form1 form(dialogs, m_context);
         form.findChild<QPushButton*>(QStringLiteral("PushButton1"))->click();
         form.findChild<QPushButton*>(QStringLiteral("PushButton6"))->click();
         QCOMPARE(dialogs.texts(),
-                 (QStringList{text, text, QStringLiteral("This software does not support the CLOB and NLOB data type in Oracle."),
-                              QStringLiteral("You must have Access 2000 or higher installed.")}));
+                 (QStringList{
+                     text, text,
+                     QStringLiteral(
+                         "This software does not support the CLOB and NLOB data type in Oracle."),
+                     QStringLiteral("You must have Access 2000 or higher installed.")}));
         for (const auto& shown : dialogs.shown) {
             QCOMPARE(shown.caption, QString());
             QCOMPARE(shown.icon, Dialogs::Icon::None);
@@ -134,8 +142,11 @@ private slots:
         }
         auto* password = form.passwordField();
         QCOMPARE(password->echoMode(), QLineEdit::Password);
-        QCOMPARE(password->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, password), int('*'));
-        QCOMPARE(form.findChild<QPushButton*>(QStringLiteral("PushButton3"))->font().pointSizeF(), 11.25);
+        QCOMPARE(
+            password->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, password),
+            int('*'));
+        QCOMPARE(form.findChild<QPushButton*>(QStringLiteral("PushButton3"))->font().pointSizeF(),
+                 11.25);
         QVERIFY(form.sidField()->font().bold());
         QCOMPARE(form.sidField()->accessibleName(), QStringLiteral("SID"));
     }
@@ -223,7 +234,8 @@ private slots:
         QTest::keyClicks(form.passwordField(), QStringLiteral(" p;w "));
         form.passwordField()->clear();
         form.userField()->insert(QStringLiteral(" Zoë ;=x "));
-        QCOMPARE(SettingsStore::read(SettingsStore::OraclePassword(), QStringLiteral("missing")), QString());
+        QCOMPARE(SettingsStore::read(SettingsStore::OraclePassword(), QStringLiteral("missing")),
+                 QString());
         QCOMPARE(SettingsStore::read(SettingsStore::OracleUser()), QStringLiteral(" Zoë ;=x "));
         QCOMPARE(fileMode(SettingsStore::fileName()), 0600);
     }
@@ -235,23 +247,40 @@ private slots:
         QTest::addColumn<int>("after");
         const int arrow = int(PointerState::Default), hourglass = int(PointerState::Hourglass),
                   own = int(PointerState::Custom);
-        QTest::newRow("button") << "Form1" << "PushButton5" << arrow << own;
-        QTest::newRow("button in frame 2") << "Form1" << "PushButton4" << arrow << own;
-        QTest::newRow("background") << "Form1" << "Form1" << own << arrow;
-        QTest::newRow("frame") << "Form1" << "Frame2" << own << arrow;
-        QTest::newRow("field") << "Form1" << "Text3" << own << arrow;
-        QTest::newRow("label keeps own image") << "Form1" << "Label2" << own << own;
-        QTest::newRow("label keeps arrow") << "Form1" << "Label1" << arrow << arrow;
-        QTest::newRow("hourglass over button") << "Form1" << "PushButton3" << hourglass << hourglass;
-        QTest::newRow("hourglass over field") << "Form1" << "Text1" << hourglass << hourglass;
-        QTest::newRow("hourglass over background") << "Form1" << "Form1" << hourglass << hourglass;
-        QTest::newRow("set-up: Start Joining") << "Form2" << "PushButton2" << arrow << own;
-        QTest::newRow("set-up: table list") << "Form2" << "List3" << own << arrow;
-        QTest::newRow("set-up: options frame") << "Form2" << "Frame2" << own << arrow;
-        QTest::newRow("set-up: field list keeps") << "Form2" << "List2" << own << own;
-        QTest::newRow("set-up: suffix keeps") << "Form2" << "Text1" << own << own;
-        QTest::newRow("set-up: progress keeps") << "Form2" << "ProgressBar1" << arrow << arrow;
-        QTest::newRow("set-up: hourglass over list") << "Form2" << "List1" << hourglass << hourglass;
+        QTest::newRow("button") << "Form1"
+                                << "PushButton5" << arrow << own;
+        QTest::newRow("button in frame 2") << "Form1"
+                                           << "PushButton4" << arrow << own;
+        QTest::newRow("background") << "Form1"
+                                    << "Form1" << own << arrow;
+        QTest::newRow("frame") << "Form1"
+                               << "Frame2" << own << arrow;
+        QTest::newRow("field") << "Form1"
+                               << "Text3" << own << arrow;
+        QTest::newRow("label keeps own image") << "Form1"
+                                               << "Label2" << own << own;
+        QTest::newRow("label keeps arrow") << "Form1"
+                                           << "Label1" << arrow << arrow;
+        QTest::newRow("hourglass over button") << "Form1"
+                                               << "PushButton3" << hourglass << hourglass;
+        QTest::newRow("hourglass over field") << "Form1"
+                                              << "Text1" << hourglass << hourglass;
+        QTest::newRow("hourglass over background") << "Form1"
+                                                   << "Form1" << hourglass << hourglass;
+        QTest::newRow("set-up: Start Joining") << "Form2"
+                                               << "PushButton2" << arrow << own;
+        QTest::newRow("set-up: table list") << "Form2"
+                                            << "List3" << own << arrow;
+        QTest::newRow("set-up: options frame") << "Form2"
+                                               << "Frame2" << own << arrow;
+        QTest::newRow("set-up: field list keeps") << "Form2"
+                                                  << "List2" << own << own;
+        QTest::newRow("set-up: suffix keeps") << "Form2"
+                                              << "Text1" << own << own;
+        QTest::newRow("set-up: progress keeps") << "Form2"
+                                                << "ProgressBar1" << arrow << arrow;
+        QTest::newRow("set-up: hourglass over list") << "Form2"
+                                                     << "List1" << hourglass << hourglass;
     }
     void pointerRule() {
         QFETCH(QString, window);
@@ -261,10 +290,12 @@ private slots:
         RecordingDialogs dialogs;
         QTemporaryDir programFolder;
         Form1 form1(dialogs, m_context);
-        Form2 form2(programFolder.path(), dialogs, [] { return OracleLogin{}; }, m_context);
+        Form2 form2(
+            programFolder.path(), dialogs, [] { return OracleLogin{}; }, m_context);
         QWidget& form = window == "Form1" ? static_cast<QWidget&>(form1) : form2;
         WidgetPointer& pointer = window == "Form1" ? form1.pointer() : form2.pointer();
-        pointer.setImage(LoadPointerImage(QStringLiteral(QM_SOURCE_DIR "/src/ui/resources/HAND-M.CUR")));
+        pointer.setImage(
+            LoadPointerImage(QStringLiteral(QM_SOURCE_DIR "/src/ui/resources/HAND-M.CUR")));
         pointer.setPointerState(PointerState(before));
         QWidget* target = element == window ? &form : form.findChild<QWidget*>(element);
         QVERIFY(target);
@@ -288,51 +319,75 @@ private slots:
             int left, top, width, height;  // twips; no size for a label sized to its text
         };
         const Control controls[] = {
-            {"Form1", "Frame1", 120, 120, 7800, 2415},      {"Form1", "Label2", 240, 405, 1095, 255},
-            {"Form1", "Text1", 1320, 360, 5535, 345},       {"Form1", "PushButton1", 6960, 360, 615, 345},
-            {"Form1", "Label1", 240, 885, 1095, 255},       {"Form1", "Text2", 1320, 840, 6255, 345},
-            {"Form1", "Label4", 240, 1365, 1095, 255},      {"Form1", "Text3", 1320, 1320, 6255, 345},
-            {"Form1", "PushButton5", 240, 1800, 3600, 405}, {"Form1", "PushButton6", 3960, 1800, 3600, 405},
-            {"Form1", "Frame2", 120, 2600, 7800, 855},      {"Form1", "PushButton4", 240, 300, 7300, 405},
+            {"Form1", "Frame1", 120, 120, 7800, 2415},
+            {"Form1", "Label2", 240, 405, 1095, 255},
+            {"Form1", "Text1", 1320, 360, 5535, 345},
+            {"Form1", "PushButton1", 6960, 360, 615, 345},
+            {"Form1", "Label1", 240, 885, 1095, 255},
+            {"Form1", "Text2", 1320, 840, 6255, 345},
+            {"Form1", "Label4", 240, 1365, 1095, 255},
+            {"Form1", "Text3", 1320, 1320, 6255, 345},
+            {"Form1", "PushButton5", 240, 1800, 3600, 405},
+            {"Form1", "PushButton6", 3960, 1800, 3600, 405},
+            {"Form1", "Frame2", 120, 2600, 7800, 855},
+            {"Form1", "PushButton4", 240, 300, 7300, 405},
             {"Form1", "PushButton3", 120, 3580, 7800, 405},
-            {"Form2", "Frame3", 120, 120, 6120, 2055},      {"Form2", "Label1", 240, 300, 0, 0},
-            {"Form2", "List1", 240, 600, 2730, 1185},       {"Form2", "Label2", 3120, 300, 0, 0},
-            {"Form2", "List2", 3120, 600, 2730, 1185},      {"Form2", "Frame1", 120, 2200, 6120, 2055},
-            {"Form2", "Label3", 240, 300, 0, 0},            {"Form2", "List3", 240, 600, 2730, 1185},
-            {"Form2", "Label4", 3120, 300, 0, 0},           {"Form2", "List4", 3120, 600, 2730, 1185},
-            {"Form2", "Frame2", 120, 4300, 6120, 855},      {"Form2", "Label5", 240, 360, 0, 0},
-            {"Form2", "Text1", 5040, 330, 855, 330},        {"Form2", "PushButton5", 120, 5250, 1680, 405},
-            {"Form2", "PushButton2", 1920, 5250, 4320, 405}, {"Form2", "ProgressBar1", 120, 5760, 6120, 405},
+            {"Form2", "Frame3", 120, 120, 6120, 2055},
+            {"Form2", "Label1", 240, 300, 0, 0},
+            {"Form2", "List1", 240, 600, 2730, 1185},
+            {"Form2", "Label2", 3120, 300, 0, 0},
+            {"Form2", "List2", 3120, 600, 2730, 1185},
+            {"Form2", "Frame1", 120, 2200, 6120, 2055},
+            {"Form2", "Label3", 240, 300, 0, 0},
+            {"Form2", "List3", 240, 600, 2730, 1185},
+            {"Form2", "Label4", 3120, 300, 0, 0},
+            {"Form2", "List4", 3120, 600, 2730, 1185},
+            {"Form2", "Frame2", 120, 4300, 6120, 855},
+            {"Form2", "Label5", 240, 360, 0, 0},
+            {"Form2", "Text1", 5040, 330, 855, 330},
+            {"Form2", "PushButton5", 120, 5250, 1680, 405},
+            {"Form2", "PushButton2", 1920, 5250, 4320, 405},
+            {"Form2", "ProgressBar1", 120, 5760, 6120, 405},
         };
         RecordingDialogs dialogs;
         QTemporaryDir programFolder;
         Form1 form1(dialogs, m_context);
-        Form2 form2(programFolder.path(), dialogs, [] { return OracleLogin{}; }, m_context);
+        Form2 form2(
+            programFolder.path(), dialogs, [] { return OracleLogin{}; }, m_context);
         QCOMPARE(form1.size(), QSize(536, 274));
         QCOMPARE(form2.size(), QSize(424, 419));
-        const auto near = [](double twips, int pixels) { return std::abs(twips / 15.0 - pixels) <= 1.0; };
+        const auto near = [](double twips, int pixels) {
+            return std::abs(twips / 15.0 - pixels) <= 1.0;
+        };
         for (const Control& control : controls) {
-            QWidget* window = QString::fromLatin1(control.window) == "Form1" ? static_cast<QWidget*>(&form1) : &form2;
+            QWidget* window = QString::fromLatin1(control.window) == "Form1"
+                                  ? static_cast<QWidget*>(&form1)
+                                  : &form2;
             auto* widget = window->findChild<QWidget*>(QString::fromLatin1(control.name));
             QVERIFY2(widget, control.name);
             const QRect r = widget->geometry();
             const QString where = QStringLiteral("%1.%2 at %3,%4 %5x%6")
                                       .arg(control.window, control.name)
-                                      .arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+                                      .arg(r.x())
+                                      .arg(r.y())
+                                      .arg(r.width())
+                                      .arg(r.height());
             QVERIFY2(near(control.left, r.x()) && near(control.top, r.y()), qPrintable(where));
             if (control.width)
                 QVERIFY2(near(control.left + control.width, r.x() + r.width()) &&
                              near(control.top + control.height, r.y() + r.height()),
                          qPrintable(where));
             else
-                QVERIFY2(r.right() < widget->parentWidget()->width(), qPrintable(where));  // inside its frame
+                QVERIFY2(r.right() < widget->parentWidget()->width(),
+                         qPrintable(where));  // inside its frame
         }
         QVERIFY(form1.grab().save(QStringLiteral("Form1.png")));
         QVERIFY(form2.grab().save(QStringLiteral("Form2.png")));
     }
     void windowAsDesigned() {
         RecordingDialogs dialogs;
-        Form2 form(m_programFolder.path(), dialogs, [] { return OracleLogin{}; }, m_context);
+        Form2 form(
+            m_programFolder.path(), dialogs, [] { return OracleLogin{}; }, m_context);
         QCOMPARE(form.size(), QSize(424, 419));
         const struct {
             const char* name;

@@ -1,7 +1,7 @@
 #include <QApplication>
 
-#include "ui/qt_dialogs.h"
 #include "app/window_flow.h"
+#include "ui/qt_dialogs.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);

@@ -2,23 +2,25 @@
 
 #include <QLineEdit>
 
-#include "oracle/check_oracle_login.h"
-#include "join/join_run.h"
-#include "ui/form1.h"
-#include "ui/form2.h"
 #include "base/app_title.h"
-#include "ui/centre_on_screen.h"
-#include "ui/apply_skin.h"
 #include "base/error_message.h"
 #include "base/file_exists.h"
-#include "ui/pointer_image.h"
 #include "base/product.h"
-#include "ui/program_icon.h"
 #include "base/settings_store.h"
 #include "base/trapped_handler.h"
+#include "join/join_run.h"
+#include "oracle/check_oracle_login.h"
+#include "ui/apply_skin.h"
+#include "ui/centre_on_screen.h"
+#include "ui/form1.h"
+#include "ui/form2.h"
+#include "ui/pointer_image.h"
+#include "ui/program_icon.h"
 
 WindowFlow::WindowFlow(QString programFolder, Dialogs& dialogs)
-    : m_programFolder(std::move(programFolder)), m_dialogs(dialogs), m_form1(std::make_unique<Form1>(dialogs, m_runContext)) {
+    : m_programFolder(std::move(programFolder)),
+      m_dialogs(dialogs),
+      m_form1(std::make_unique<Form1>(dialogs, m_runContext)) {
     m_form1->setSetupWindowSteps({[this] { showSetupWindow(); }, [this] { loadSetupWindow(); }});
 }
 
@@ -35,8 +37,8 @@ void WindowFlow::start() {
 
 void WindowFlow::loginWindowLoad() {
     Form1& form = *m_form1;
-    TrappedHandler handler(LocationText(QStringLiteral("Form1"), QStringLiteral("Form_Load")), m_dialogs,
-                           &m_runContext);
+    TrappedHandler handler(LocationText(QStringLiteral("Form1"), QStringLiteral("Form_Load")),
+                           m_dialogs, &m_runContext);
     handler.step(100, [&] { ApplySkin(form, m_programFolder); });
     handler.step(104, [&] {
         form.setWindowTitle(ProductTitle());
@@ -46,10 +48,13 @@ void WindowFlow::loginWindowLoad() {
     const QString pointerFile = m_programFolder + QStringLiteral("/HAND-M.CUR");
     if (handler.test(124, [&] { return FileExists(pointerFile); }))
         handler.step(126, [&] { form.pointer().setImage(LoadPointerImage(pointerFile)); });
-    handler.step(128, [&] { form.sidField()->setText(SettingsStore::read(SettingsStore::OracleSID())); });
-    handler.step(130, [&] { form.userField()->setText(SettingsStore::read(SettingsStore::OracleUser())); });
-    handler.step(132,
-                 [&] { form.passwordField()->setText(SettingsStore::read(SettingsStore::OraclePassword())); });
+    handler.step(
+        128, [&] { form.sidField()->setText(SettingsStore::read(SettingsStore::OracleSID())); });
+    handler.step(
+        130, [&] { form.userField()->setText(SettingsStore::read(SettingsStore::OracleUser())); });
+    handler.step(132, [&] {
+        form.passwordField()->setText(SettingsStore::read(SettingsStore::OraclePassword()));
+    });
     // A field of blanks counts as filled; only a field without any character stops here.
     if (!handler.test(134, [&] {
             const OracleLogin login = form.login();
@@ -72,7 +77,8 @@ void WindowFlow::showSetupWindow() {
             m_programFolder, m_dialogs, [this] { return m_form1->login(); }, m_runContext);
         m_runContext.setProgressSink([this](int value) { m_form2->setProgress(value); });
         m_form2->setShowLoginWindow([this] { m_form1->show(); });
-        m_form2->setStartJoining([this] { PushButton2_Click(*m_form2, m_dialogs, m_runContext, m_programFolder); });
+        m_form2->setStartJoining(
+            [this] { PushButton2_Click(*m_form2, m_dialogs, m_runContext, m_programFolder); });
         m_form2->load();
         CentreOnScreen(*m_form2);
     }

@@ -13,7 +13,8 @@ public:
     virtual ~Dialogs() = default;
 
     // A modal box with a single OK button; returns once the user closed it.
-    virtual void message(const QString& text, const QString& caption = {}, Icon icon = Icon::None) = 0;
+    virtual void message(const QString& text, const QString& caption = {},
+                         Icon icon = Icon::None) = 0;
     // A modal question with Yes and No; true for Yes.
     virtual bool askYesNo(const QString& text, const QString& caption = {}) = 0;
     // A modal text prompt; no value when the user cancelled it.

@@ -3,7 +3,8 @@
 #include "base/product.h"
 
 QString LocationText(const QString& window, const QString& handler) {
-    return QStringLiteral("in Brisvane2018/12/22.") + window + QLatin1Char('.') + handler + QLatin1Char(' ');
+    return QStringLiteral("in Brisvane2018/12/22.") + window + QLatin1Char('.') + handler +
+           QLatin1Char(' ');
 }
 
 QString ErrorMessage(const QString& description, const QString& location, int line) {

@@ -12,7 +12,9 @@ namespace {
 
 constexpr QFileDevice::Permissions OwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 
-QSettings store() { return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Varnholt")); }
+QSettings store() {
+    return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Varnholt"));
+}
 
 // Creates the file readable by its owner alone before any value goes in, so
 // the password is never on disk with wider rights.

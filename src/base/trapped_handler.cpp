@@ -44,7 +44,9 @@ bool TrappedHandler::runReporting(int line, const std::function<void()>& action)
     return true;
 }
 
-void TrappedHandler::step(int line, const std::function<void()>& action) { runReporting(line, action); }
+void TrappedHandler::step(int line, const std::function<void()>& action) {
+    runReporting(line, action);
+}
 
 bool TrappedHandler::test(int line, const std::function<bool()>& condition) {
     bool result = true;
@@ -65,6 +67,6 @@ bool TrappedHandler::ownHandling(const std::function<void()>& lines) {
 }
 
 void TrappedHandler::report(const QString& description, int line) {
-    m_dialogs.message(ErrorMessage(description, m_location, line), QStringLiteral("Application Error"),
-                      Dialogs::Icon::Warning);
+    m_dialogs.message(ErrorMessage(description, m_location, line),
+                      QStringLiteral("Application Error"), Dialogs::Icon::Warning);
 }

@@ -1,7 +1,9 @@
 #include "db/insert_statement.h"
 
-QString InsertStatement(NameQuoting quoting, const QString& table, const db::Row& row, EmptyText empty) {
-    QString statement = QStringLiteral("INSERT INTO ") + QuotedName(quoting, table) + QStringLiteral(" VALUES(");
+QString InsertStatement(NameQuoting quoting, const QString& table, const db::Row& row,
+                        EmptyText empty) {
+    QString statement =
+        QStringLiteral("INSERT INTO ") + QuotedName(quoting, table) + QStringLiteral(" VALUES(");
     bool first = true;
     for (const db::Value& value : row) {
         if (!first) statement += QStringLiteral(", ");

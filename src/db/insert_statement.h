@@ -11,4 +11,5 @@ enum class EmptyText { AsNull, AsText };
 
 // "INSERT INTO <table> VALUES(<v>, <v>, ...)": a Null as NULL, a text in
 // single quotes with its quotes doubled, an empty text as the rule says.
-QString InsertStatement(NameQuoting quoting, const QString& table, const db::Row& row, EmptyText empty);
+QString InsertStatement(NameQuoting quoting, const QString& table, const db::Row& row,
+                        EmptyText empty);

@@ -13,7 +13,9 @@ static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "SQLWCHAR must be UTF-16");
 namespace db {
 namespace {
 
-const SQLWCHAR* wide(const QString& text) { return reinterpret_cast<const SQLWCHAR*>(text.utf16()); }
+const SQLWCHAR* wide(const QString& text) {
+    return reinterpret_cast<const SQLWCHAR*>(text.utf16());
+}
 
 QString fromWide(const SQLWCHAR* text, qsizetype length) {
     return QString::fromUtf16(reinterpret_cast<const char16_t*>(text), length);
@@ -48,7 +50,8 @@ QString fromWide(const SQLWCHAR* text, qsizetype length) {
 
 void check(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE handle, const char* what) {
     if (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO) return;
-    if (rc == SQL_INVALID_HANDLE) throw DbError(QString::fromLatin1(what) + QStringLiteral(": invalid handle"));
+    if (rc == SQL_INVALID_HANDLE)
+        throw DbError(QString::fromLatin1(what) + QStringLiteral(": invalid handle"));
     throwDiagnostics(type, handle, what);
 }
 
@@ -56,10 +59,13 @@ void check(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE handle, const char* what) {
 // set may outlive the connection object that made it.
 class Handle final {
 public:
-    Handle(SQLSMALLINT type, std::shared_ptr<Handle> parent) : m_type(type), m_parent(std::move(parent)) {
-        const SQLRETURN rc = SQLAllocHandle(type, m_parent ? m_parent->get() : SQL_NULL_HANDLE, &m_handle);
+    Handle(SQLSMALLINT type, std::shared_ptr<Handle> parent)
+        : m_type(type), m_parent(std::move(parent)) {
+        const SQLRETURN rc =
+            SQLAllocHandle(type, m_parent ? m_parent->get() : SQL_NULL_HANDLE, &m_handle);
         if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) {
-            if (m_parent) throwDiagnostics(m_parent->type(), m_parent->get(), "SQLAllocHandle failed");
+            if (m_parent)
+                throwDiagnostics(m_parent->type(), m_parent->get(), "SQLAllocHandle failed");
             throw DbError(QStringLiteral("The ODBC driver manager could not allocate a handle."));
         }
     }
@@ -144,7 +150,8 @@ private:
             if (indicator == SQL_NULL_DATA) return std::nullopt;
             const qsizetype capacity = qsizetype(std::size(buffer)) - 1;
             if (rc == SQL_SUCCESS) {
-                const qsizetype chars = indicator == SQL_NO_TOTAL ? capacity : indicator / qsizetype(sizeof(SQLWCHAR));
+                const qsizetype chars =
+                    indicator == SQL_NO_TOTAL ? capacity : indicator / qsizetype(sizeof(SQLWCHAR));
                 text += fromWide(buffer, std::min(chars, capacity));
                 break;
             }
@@ -171,7 +178,8 @@ public:
         m_connection = std::make_shared<Handle>(SQL_HANDLE_DBC, environment);
         SQLHANDLE dbc = m_connection->get();
         check(SQLSetConnectAttrW(dbc, SQL_ATTR_LOGIN_TIMEOUT,
-                                 reinterpret_cast<SQLPOINTER>(SQLULEN(settings.connectionTimeout)), 0),
+                                 reinterpret_cast<SQLPOINTER>(SQLULEN(settings.connectionTimeout)),
+                                 0),
               SQL_HANDLE_DBC, dbc, "SQLSetConnectAttr(LOGIN_TIMEOUT)");
         // A driver that has no connection time-out of its own keeps its default.
         SQLSetConnectAttrW(dbc, SQL_ATTR_CONNECTION_TIMEOUT,
@@ -186,7 +194,8 @@ public:
         SQLWCHAR completed[1024];
         SQLSMALLINT completedLength = 0;
         check(SQLDriverConnectW(dbc, nullptr, const_cast<SQLWCHAR*>(wide(text)), SQL_NTS, completed,
-                                SQLSMALLINT(std::size(completed)), &completedLength, SQL_DRIVER_NOPROMPT),
+                                SQLSMALLINT(std::size(completed)), &completedLength,
+                                SQL_DRIVER_NOPROMPT),
               SQL_HANDLE_DBC, dbc, "SQLDriverConnect");
         m_connection->setConnected();
     }

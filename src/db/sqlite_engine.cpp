@@ -31,7 +31,8 @@ public:
     sqlite3* get() const { return m_db; }
 
     [[noreturn]] void fail() const {
-        throw DbError(QString::fromUtf8(sqlite3_errmsg(m_db)), QString(), sqlite3_extended_errcode(m_db));
+        throw DbError(QString::fromUtf8(sqlite3_errmsg(m_db)), QString(),
+                      sqlite3_extended_errcode(m_db));
     }
 
 private:
@@ -43,7 +44,8 @@ public:
     Statement(std::shared_ptr<Database> db, const QString& sql) : m_db(std::move(db)) {
         const QByteArray text = sql.toUtf8();
         const char* tail = nullptr;
-        if (sqlite3_prepare_v2(m_db->get(), text.constData(), int(text.size()), &m_stmt, &tail) != SQLITE_OK)
+        if (sqlite3_prepare_v2(m_db->get(), text.constData(), int(text.size()), &m_stmt, &tail) !=
+            SQLITE_OK)
             m_db->fail();
         if (!m_stmt) throw DbError(QStringLiteral("The statement is empty."));
     }
@@ -67,7 +69,8 @@ private:
 
 class SqliteResult final : public ResultEngine {
 public:
-    SqliteResult(std::shared_ptr<Database> db, const QString& sql) : m_statement(std::move(db), sql) {
+    SqliteResult(std::shared_ptr<Database> db, const QString& sql)
+        : m_statement(std::move(db), sql) {
         const int columns = sqlite3_column_count(m_statement.get());
         for (int i = 0; i < columns; ++i) {
             const void* name = sqlite3_column_name16(m_statement.get(), i);

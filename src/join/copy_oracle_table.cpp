@@ -1,13 +1,13 @@
 #include "join/copy_oracle_table.h"
 
-#include "join/open_staging_database.h"
-#include "join/staging_table_exists.h"
 #include "base/run_context.h"
 #include "db/connection.h"
 #include "db/create_table_statement.h"
 #include "db/insert_statement.h"
-#include "oracle/oracle_connection_string.h"
 #include "db/quoted_names.h"
+#include "join/open_staging_database.h"
+#include "join/staging_table_exists.h"
+#include "oracle/oracle_connection_string.h"
 
 namespace {
 // Copies of large tables take long; the driver's defaults would end them.
@@ -21,7 +21,6 @@ void CopyOracleTable(const OracleLogin& login, const QString& oracleTable,
 
 void CopyOracleTable(const QString& oracleConnectionString, const QString& oracleTable,
                      const QString& stagingTable, const QString& path, RunContext& context) {
-
     db::Connection oracle;
     oracle.setMode(db::Mode::ReadWrite);
     // Rows are read one at a time as the copy goes, never all at once, so
@@ -44,13 +43,15 @@ void CopyOracleTable(const QString& oracleConnectionString, const QString& oracl
         context.yield();
         columns << source.fieldName(i);
     }
-    staging.execute(CreateTableStatement(NameQuoting::Staging, stagingTable, columns, QStringLiteral("TEXT")));
+    staging.execute(
+        CreateTableStatement(NameQuoting::Staging, stagingTable, columns, QStringLiteral("TEXT")));
 
     // A failed fetch throws, so a broken stream ends the loop as a failure.
     for (;;) {
         context.yield();
         if (!source.next()) break;
-        staging.execute(InsertStatement(NameQuoting::Staging, stagingTable, source.row(), EmptyText::AsNull));
+        staging.execute(
+            InsertStatement(NameQuoting::Staging, stagingTable, source.row(), EmptyText::AsNull));
     }
     source.close();
 }

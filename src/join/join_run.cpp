@@ -2,6 +2,16 @@
 
 #include <optional>
 
+#include "base/dialogs.h"
+#include "base/error_message.h"
+#include "base/failure.h"
+#include "base/pointer_state.h"
+#include "base/run_context.h"
+#include "base/trapped_handler.h"
+#include "db/connection.h"
+#include "db/create_table_statement.h"
+#include "db/insert_statement.h"
+#include "db/quoted_names.h"
 #include "join/array_contains.h"
 #include "join/copy_oracle_table.h"
 #include "join/drop_staging_table.h"
@@ -15,16 +25,6 @@
 #include "join/staging_table_exists.h"
 #include "join/strip_table_prefix.h"
 #include "join/write_result_table.h"
-#include "db/connection.h"
-#include "db/create_table_statement.h"
-#include "db/insert_statement.h"
-#include "base/dialogs.h"
-#include "base/error_message.h"
-#include "base/failure.h"
-#include "base/pointer_state.h"
-#include "base/run_context.h"
-#include "db/quoted_names.h"
-#include "base/trapped_handler.h"
 
 namespace {
 
@@ -53,19 +53,21 @@ QStringList resultColumnNames(const db::ResultSet& join, const QString& suffix) 
 
 }  // namespace
 
-void PushButton2_Click(JoinWindow& window, Dialogs& dialogs, RunContext& context, const QString& programFolder) {
+void PushButton2_Click(JoinWindow& window, Dialogs& dialogs, RunContext& context,
+                       const QString& programFolder) {
     // One run at a time: a click while a run yields starts nothing.
     if (window.joinRunning()) return;
     RunningMark running(window);
 
-    TrappedHandler handler(LocationText(QStringLiteral("Form2"), QStringLiteral("PushButton2_Click")), dialogs,
-                           &context);
+    TrappedHandler handler(
+        LocationText(QStringLiteral("Form2"), QStringLiteral("PushButton2_Click")), dialogs,
+        &context);
     const QString path = StagingDatabasePath(programFolder);
     JoinChoice choice;
     // Lines 100 to 118 create the run's objects; here they come into being
     // where they are opened.
-    std::optional<db::Connection> joinConnection;   // staging connection A: reads the join
-    std::optional<db::Connection> stagingWriter;    // writes the staged result beside it
+    std::optional<db::Connection> joinConnection;  // staging connection A: reads the join
+    std::optional<db::Connection> stagingWriter;   // writes the staged result beside it
     std::optional<db::ResultSet> join;
     bool joinHasRow = false;
     QString newTable;
@@ -86,8 +88,12 @@ void PushButton2_Click(JoinWindow& window, Dialogs& dialogs, RunContext& context
         return;
     }
     handler.step(122, [&] { window.pointer().setPointerState(PointerState::Hourglass); });
-    handler.step(124, [&] { CopyOracleTable(choice.login, choice.table1, QStringLiteral("Table1"), path, context); });
-    handler.step(126, [&] { CopyOracleTable(choice.login, choice.table2, QStringLiteral("Table2"), path, context); });
+    handler.step(124, [&] {
+        CopyOracleTable(choice.login, choice.table1, QStringLiteral("Table1"), path, context);
+    });
+    handler.step(126, [&] {
+        CopyOracleTable(choice.login, choice.table2, QStringLiteral("Table2"), path, context);
+    });
     handler.step(128, [&] { MakeColumnVarchar(QStringLiteral("Table1"), choice.field1, path); });
     handler.step(130, [&] { MakeColumnVarchar(QStringLiteral("Table2"), choice.field2, path); });
     handler.step(134, [&] {
@@ -96,7 +102,8 @@ void PushButton2_Click(JoinWindow& window, Dialogs& dialogs, RunContext& context
     });
     QString joinSql;
     handler.step(136, [&] {
-        joinSql = FullOuterJoinSql(QStringLiteral("Table1"), choice.field1, QStringLiteral("Table2"), choice.field2);
+        joinSql = FullOuterJoinSql(QStringLiteral("Table1"), choice.field1,
+                                   QStringLiteral("Table2"), choice.field2);
     });
     handler.step(138, [&] {
         if (!joinConnection) throw Failure(QStringLiteral("The staging database is not open."));
@@ -126,7 +133,8 @@ void PushButton2_Click(JoinWindow& window, Dialogs& dialogs, RunContext& context
     // Statements run at line 252, the CREATE TABLE first.
     handler.step(252, [&] {
         if (!stagingWriter) throw Failure(QStringLiteral("The staging database is not open."));
-        stagingWriter->execute(CreateTableStatement(NameQuoting::Staging, newTable, columns, QStringLiteral("TEXT")));
+        stagingWriter->execute(
+            CreateTableStatement(NameQuoting::Staging, newTable, columns, QStringLiteral("TEXT")));
     });
     // Rows are staged as they are read: nothing of the result is held beyond one row.
     handler.step(178, [&] {
@@ -137,7 +145,8 @@ void PushButton2_Click(JoinWindow& window, Dialogs& dialogs, RunContext& context
         while (more) {
             context.yield();
             // A Null stays a Null and every text stays itself.
-            const QString insert = InsertStatement(NameQuoting::Staging, newTable, join->row(), EmptyText::AsText);
+            const QString insert =
+                InsertStatement(NameQuoting::Staging, newTable, join->row(), EmptyText::AsText);
             if (!writes.run([&] { stagingWriter->execute(insert); })) break;
             if (!reads.run([&] { more = join->next(); })) break;
         }

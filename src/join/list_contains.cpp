@@ -2,4 +2,6 @@
 
 #include "join/array_contains.h"
 
-bool ListContains(const QStringList& entries, const QString& text) { return ArrayContains(entries, text); }
+bool ListContains(const QStringList& entries, const QString& text) {
+    return ArrayContains(entries, text);
+}

@@ -1,7 +1,7 @@
 #include "join/loop_failures.h"
 
-#include "db/db_error.h"
 #include "base/trapped_handler.h"
+#include "db/db_error.h"
 
 LoopFailures::LoopFailures(TrappedHandler& handler, int line, Ends ends)
     : m_handler(handler), m_line(line), m_ends(ends) {}

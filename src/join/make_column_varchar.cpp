@@ -1,8 +1,8 @@
 #include "join/make_column_varchar.h"
 
-#include "join/open_staging_database.h"
 #include "db/connection.h"
 #include "db/quoted_names.h"
+#include "join/open_staging_database.h"
 
 // SQLite has no ALTER COLUMN, and needs none here: the copy makes every
 // column TEXT, so the join already compares the field's values as text, and

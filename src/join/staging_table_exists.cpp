@@ -1,9 +1,9 @@
 #include "join/staging_table_exists.h"
 
-#include "join/open_staging_database.h"
-#include "db/connection.h"
 #include "base/failure.h"
+#include "db/connection.h"
 #include "db/quoted_names.h"
+#include "join/open_staging_database.h"
 
 bool StagingTableExists(const QString& path, const QString& table) {
     try {

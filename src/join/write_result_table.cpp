@@ -2,21 +2,21 @@
 
 #include <optional>
 
-#include "join/join_window.h"
-#include "join/list_contains.h"
-#include "join/loop_failures.h"
-#include "join/remove_list_entry.h"
-#include "join/open_staging_database.h"
-#include "db/connection.h"
-#include "db/create_table_statement.h"
-#include "db/insert_statement.h"
-#include "oracle/oracle_connection_string.h"
 #include "base/dialogs.h"
 #include "base/failure.h"
 #include "base/pointer_state.h"
 #include "base/run_context.h"
-#include "db/quoted_names.h"
 #include "base/trapped_handler.h"
+#include "db/connection.h"
+#include "db/create_table_statement.h"
+#include "db/insert_statement.h"
+#include "db/quoted_names.h"
+#include "join/join_window.h"
+#include "join/list_contains.h"
+#include "join/loop_failures.h"
+#include "join/open_staging_database.h"
+#include "join/remove_list_entry.h"
+#include "oracle/oracle_connection_string.h"
 
 namespace {
 
@@ -35,9 +35,9 @@ void removeEntries(JoinWindow& window, JoinWindow::TableList list, const QString
 
 }  // namespace
 
-void WriteResultTable(TrappedHandler& handler, JoinWindow& window, Dialogs& dialogs, RunContext& context,
-                      const JoinChoice& choice,
-                      const QString& newTable, const QString& stagingPath) {
+void WriteResultTable(TrappedHandler& handler, JoinWindow& window, Dialogs& dialogs,
+                      RunContext& context, const JoinChoice& choice, const QString& newTable,
+                      const QString& stagingPath) {
     std::optional<db::Connection> oracle;
     std::optional<db::Connection> staging;  // staging connection B
     std::optional<db::ResultSet> reader;
@@ -56,10 +56,13 @@ void WriteResultTable(TrappedHandler& handler, JoinWindow& window, Dialogs& dial
     handler.step(268, [&] { name = newTable; });
 
     Answer answer = Answer::None;
-    if (handler.test(270, [&] { return ListContains(window.tableListEntries(JoinWindow::TableList::First), name); }))
+    if (handler.test(270, [&] {
+            return ListContains(window.tableListEntries(JoinWindow::TableList::First), name);
+        }))
         handler.step(272, [&] {
-            answer = dialogs.askYesNo(QStringLiteral("Would you like to overwrite ") + name + QLatin1Char('?'),
-                                      QStringLiteral("Overwrite?"))
+            answer = dialogs.askYesNo(
+                         QStringLiteral("Would you like to overwrite ") + name + QLatin1Char('?'),
+                         QStringLiteral("Overwrite?"))
                          ? Answer::Yes
                          : Answer::No;
         });
@@ -67,14 +70,15 @@ void WriteResultTable(TrappedHandler& handler, JoinWindow& window, Dialogs& dial
     if (!skipToEnd) {
         if (handler.test(278, [&] { return answer == Answer::Yes; })) {
             handler.step(280, [&] {
-                opened(oracle, "The Oracle connection").execute(QStringLiteral("DROP TABLE ") + OracleName(name));
+                opened(oracle, "The Oracle connection")
+                    .execute(QStringLiteral("DROP TABLE ") + OracleName(name));
             });
             handler.step(282, [&] { removeEntries(window, JoinWindow::TableList::First, name); });
             handler.step(284, [&] { removeEntries(window, JoinWindow::TableList::Second, name); });
         }
         handler.step(286, [&] {
-            reader.emplace(opened(staging, "The staging database").query(QStringLiteral("SELECT * FROM ") +
-                                                                          StagingName(name)));
+            reader.emplace(opened(staging, "The staging database")
+                               .query(QStringLiteral("SELECT * FROM ") + StagingName(name)));
         });
         QString create;
         handler.step(288, [&] {
@@ -85,15 +89,17 @@ void WriteResultTable(TrappedHandler& handler, JoinWindow& window, Dialogs& dial
                     columns << reader->fieldName(i);
                 }
             }
-            create = CreateTableStatement(NameQuoting::Oracle, name, columns, QStringLiteral("VARCHAR(2000)"));
+            create = CreateTableStatement(NameQuoting::Oracle, name, columns,
+                                          QStringLiteral("VARCHAR(2000)"));
         });
         handler.step(306, [&] { opened(oracle, "The Oracle connection").execute(create); });
 
         // The bar needs the number of rows before they are streamed.
         qint64 rowCount = 0;
         handler.step(314, [&] {
-            db::ResultSet count = opened(staging, "The staging database")
-                                      .query(QStringLiteral("SELECT COUNT(*) FROM ") + StagingName(name));
+            db::ResultSet count =
+                opened(staging, "The staging database")
+                    .query(QStringLiteral("SELECT COUNT(*) FROM ") + StagingName(name));
             if (count.next()) rowCount = count.value(0).value_or(QStringLiteral("0")).toLongLong();
         });
         handler.step(316, [&] {
@@ -106,7 +112,8 @@ void WriteResultTable(TrappedHandler& handler, JoinWindow& window, Dialogs& dial
                 context.yield();
                 handler.setLine(320);
                 if (rowCount > 0)
-                    context.setProgress(int(std::min(100.0, double(j + 1) / double(rowCount) * 100.0) + 0.5));
+                    context.setProgress(
+                        int(std::min(100.0, double(j + 1) / double(rowCount) * 100.0) + 0.5));
                 // An empty value and a Null both go to Oracle as NULL.
                 const QString insert =
                     InsertStatement(NameQuoting::Oracle, name, reader->row(), EmptyText::AsNull);

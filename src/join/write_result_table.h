@@ -11,6 +11,6 @@ class TrappedHandler;
 
 // The run's second phase: the staged result table becomes a new Oracle table
 // with VARCHAR(2000) columns, after asking to overwrite a listed one.
-void WriteResultTable(TrappedHandler& handler, JoinWindow& window, Dialogs& dialogs, RunContext& context,
-                      const JoinChoice& choice,
-                      const QString& newTable, const QString& stagingPath);
+void WriteResultTable(TrappedHandler& handler, JoinWindow& window, Dialogs& dialogs,
+                      RunContext& context, const JoinChoice& choice, const QString& newTable,
+                      const QString& stagingPath);

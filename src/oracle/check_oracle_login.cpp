@@ -1,8 +1,8 @@
 #include "oracle/check_oracle_login.h"
 
+#include "base/failure.h"
 #include "db/connection.h"
 #include "oracle/oracle_connection_string.h"
-#include "base/failure.h"
 
 bool CheckOracleLogin(const OracleLogin& login) {
     db::Connection connection;

@@ -4,8 +4,8 @@
 #include "db/connection.h"
 #include "oracle/oracle_connection_string.h"
 
-void ListOracleTables(const OracleLogin& login,
-                      const std::function<bool(const QString&)>& addEntry, RunContext& context) {
+void ListOracleTables(const OracleLogin& login, const std::function<bool(const QString&)>& addEntry,
+                      RunContext& context) {
     db::Connection connection;
     connection.setCursorLocation(db::CursorLocation::Client);
     connection.open(OracleConnectionString(login));

@@ -11,5 +11,5 @@ class RunContext;
 // returns it, yielding to the run context before each row. addEntry
 // returns false once its list takes no more entries (a newer fill replaced
 // this one); the listing stops there. Failures travel to the caller.
-void ListOracleTables(const OracleLogin& login,
-                      const std::function<bool(const QString&)>& addEntry, RunContext& context);
+void ListOracleTables(const OracleLogin& login, const std::function<bool(const QString&)>& addEntry,
+                      RunContext& context);

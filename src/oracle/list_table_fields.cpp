@@ -1,12 +1,12 @@
 #include "oracle/list_table_fields.h"
 
-#include "db/connection.h"
-#include "oracle/name_list.h"
-#include "oracle/oracle_connection_string.h"
 #include "base/error_message.h"
 #include "base/pointer_state.h"
-#include "db/quoted_names.h"
 #include "base/trapped_handler.h"
+#include "db/connection.h"
+#include "db/quoted_names.h"
+#include "oracle/name_list.h"
+#include "oracle/oracle_connection_string.h"
 
 QStringList TableFieldNames(const OracleLogin& login, const QString& table) {
     db::Connection connection;

@@ -15,15 +15,20 @@ QString SidHelpText() {
         QStringLiteral("   )"),
         QStringLiteral(" )"),
     };
-    return QStringLiteral("This software works with Oracle 9i or higher.") + QStringLiteral("\r\r") +
-           QStringLiteral("The SID is used to identify a particular database. The SID is usually "
-                          "defined in the TNSNAMES.ORA file. The TNSNAMES.ORA file found in my Oracle "
-                          "9i folder looks like:") +
-           crlf + crlf + entry.join(crlf) + crlf + crlf + QStringLiteral("Therefore, my SID would be ZEDA");
+    return QStringLiteral("This software works with Oracle 9i or higher.") +
+           QStringLiteral("\r\r") +
+           QStringLiteral(
+               "The SID is used to identify a particular database. The SID is usually "
+               "defined in the TNSNAMES.ORA file. The TNSNAMES.ORA file found in my Oracle "
+               "9i folder looks like:") +
+           crlf + crlf + entry.join(crlf) + crlf + crlf +
+           QStringLiteral("Therefore, my SID would be ZEDA");
 }
 
 QString LobHelpText() {
     return QStringLiteral("This software does not support the CLOB and NLOB data type in Oracle.");
 }
 
-QString StagingHelpText() { return QStringLiteral("You must have Access 2000 or higher installed."); }
+QString StagingHelpText() {
+    return QStringLiteral("You must have Access 2000 or higher installed.");
+}

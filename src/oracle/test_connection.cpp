@@ -2,17 +2,17 @@
 
 #include <optional>
 
-#include "db/connection.h"
-#include "oracle/oracle_connection_string.h"
 #include "base/dialogs.h"
 #include "base/error_message.h"
 #include "base/failure.h"
 #include "base/pointer_state.h"
 #include "base/trapped_handler.h"
+#include "db/connection.h"
+#include "oracle/oracle_connection_string.h"
 
 void TestConnection(const OracleLogin& login, Dialogs& dialogs, WindowPointer& pointer) {
-    TrappedHandler handler(LocationText(QStringLiteral("Form1"), QStringLiteral("PushButton5_Click")),
-                           dialogs);
+    TrappedHandler handler(
+        LocationText(QStringLiteral("Form1"), QStringLiteral("PushButton5_Click")), dialogs);
     std::optional<db::Connection> connection;
     handler.step(100, [&] { connection.emplace(); });
 

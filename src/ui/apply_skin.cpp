@@ -22,7 +22,8 @@ void paintButtonFace(QWidget& widget) {
 void SetSystemColours(QWidget& window) {
     paintButtonFace(window);
     for (QWidget* child : window.findChildren<QWidget*>()) {
-        if (qobject_cast<QGroupBox*>(child) || qobject_cast<QLabel*>(child)) paintButtonFace(*child);
+        if (qobject_cast<QGroupBox*>(child) || qobject_cast<QLabel*>(child))
+            paintButtonFace(*child);
     }
 }
 
@@ -32,6 +33,7 @@ void ApplySkin(QWidget& loginWindow, const QString& programFolder) {
     SetSystemColours(loginWindow);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw Failure(QStringLiteral("The skin file %1 cannot be read: %2").arg(path, file.errorString()));
+        throw Failure(
+            QStringLiteral("The skin file %1 cannot be read: %2").arg(path, file.errorString()));
     loginWindow.setStyleSheet(QString::fromUtf8(file.readAll()));
 }

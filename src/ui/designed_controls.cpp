@@ -16,7 +16,8 @@ QFont arialBold(qreal points) {
 QFont ControlFont() { return arialBold(9); }
 QFont ButtonFont() { return arialBold(11.25); }
 
-QGroupBox* DesignedFrame(QWidget* parent, const char* name, const QString& caption, const QRect& geometry) {
+QGroupBox* DesignedFrame(QWidget* parent, const char* name, const QString& caption,
+                         const QRect& geometry) {
     auto* frame = new QGroupBox(caption, parent);
     frame->setObjectName(QString::fromLatin1(name));
     frame->setFont(ControlFont());
@@ -24,7 +25,8 @@ QGroupBox* DesignedFrame(QWidget* parent, const char* name, const QString& capti
     return frame;
 }
 
-QPushButton* DesignedButton(QWidget* parent, const char* name, const QString& caption, const QRect& geometry) {
+QPushButton* DesignedButton(QWidget* parent, const char* name, const QString& caption,
+                            const QRect& geometry) {
     auto* button = new QPushButton(caption, parent);
     button->setObjectName(QString::fromLatin1(name));
     button->setFont(ButtonFont());

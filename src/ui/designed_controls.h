@@ -18,8 +18,10 @@ QFont ControlFont();
 // Arial bold 11.25 point: push buttons.
 QFont ButtonFont();
 
-QGroupBox* DesignedFrame(QWidget* parent, const char* name, const QString& caption, const QRect& geometry);
-QPushButton* DesignedButton(QWidget* parent, const char* name, const QString& caption, const QRect& geometry);
+QGroupBox* DesignedFrame(QWidget* parent, const char* name, const QString& caption,
+                         const QRect& geometry);
+QPushButton* DesignedButton(QWidget* parent, const char* name, const QString& caption,
+                            const QRect& geometry);
 QLabel* DesignedLabel(QWidget* parent, const char* name, const QString& caption);
 
 // A field or list is known to screen readers by its label's text, without a

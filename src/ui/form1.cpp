@@ -9,20 +9,20 @@
 #include <QPushButton>
 #include <QUrl>
 
-#include "oracle/check_oracle_login.h"
-#include "oracle/login_help_texts.h"
-#include "ui/select_all_line_edit.h"
-#include "oracle/test_connection.h"
-#include "ui/centre_on_screen.h"
-#include "ui/designed_controls.h"
 #include "base/dialogs.h"
 #include "base/error_message.h"
 #include "base/event_loop_run_context.h"
 #include "base/failure.h"
-#include "ui/pointer_rule.h"
 #include "base/product.h"
 #include "base/settings_store.h"
 #include "base/trapped_handler.h"
+#include "oracle/check_oracle_login.h"
+#include "oracle/login_help_texts.h"
+#include "oracle/test_connection.h"
+#include "ui/centre_on_screen.h"
+#include "ui/designed_controls.h"
+#include "ui/pointer_rule.h"
+#include "ui/select_all_line_edit.h"
 #include "ui/twips.h"
 
 namespace {
@@ -87,13 +87,17 @@ void Form1::buildControls() {
     auto button = DesignedButton;
 
     m_frame1 = frame("Frame1", QStringLiteral("Oracle Login"), TwipsRect(120, 120, 7800, 2415));
-    auto* label2 = label(m_frame1, "Label2", QStringLiteral("SID:"), TwipsRect(240, 405, 1095, 255));
+    auto* label2 =
+        label(m_frame1, "Label2", QStringLiteral("SID:"), TwipsRect(240, 405, 1095, 255));
     m_text1 = field(m_frame1, "Text1", label2, TwipsRect(1320, 360, 5535, 345));
-    m_pushButton1 = button(m_frame1, "PushButton1", QStringLiteral("?"), TwipsRect(6960, 360, 615, 345));
+    m_pushButton1 =
+        button(m_frame1, "PushButton1", QStringLiteral("?"), TwipsRect(6960, 360, 615, 345));
     m_pushButton1->setAccessibleDescription(QStringLiteral("What is a SID?"));
-    auto* label1 = label(m_frame1, "Label1", QStringLiteral("Username:"), TwipsRect(240, 885, 1095, 255));
+    auto* label1 =
+        label(m_frame1, "Label1", QStringLiteral("Username:"), TwipsRect(240, 885, 1095, 255));
     m_text2 = field(m_frame1, "Text2", label1, TwipsRect(1320, 840, 6255, 345));
-    auto* label4 = label(m_frame1, "Label4", QStringLiteral("Password:"), TwipsRect(240, 1365, 1095, 255));
+    auto* label4 =
+        label(m_frame1, "Label4", QStringLiteral("Password:"), TwipsRect(240, 1365, 1095, 255));
     m_text3 = field(m_frame1, "Text3", label4, TwipsRect(1320, 1320, 6255, 345));
     m_text3->setEchoMode(QLineEdit::Password);
     auto* starStyle = new StarPasswordStyle;
@@ -101,12 +105,14 @@ void Form1::buildControls() {
     m_text3->setStyle(starStyle);
     m_pushButton5 = button(m_frame1, "PushButton5", QStringLiteral("Test Connection"),
                            TwipsRect(240, 1800, 3600, 405));
-    m_pushButton6 = button(m_frame1, "PushButton6", QStringLiteral("Help"), TwipsRect(3960, 1800, 3600, 405));
+    m_pushButton6 =
+        button(m_frame1, "PushButton6", QStringLiteral("Help"), TwipsRect(3960, 1800, 3600, 405));
 
     m_frame2 = frame("Frame2", QStringLiteral("Other Software"), TwipsRect(120, 2600, 7800, 855));
     m_pushButton4 = button(m_frame2, "PushButton4", QStringLiteral("Quillmere Table Compare"),
                            TwipsRect(240, 300, 7300, 405));
-    m_pushButton3 = button(this, "PushButton3", QStringLiteral("Next >"), TwipsRect(120, 3580, 7800, 405));
+    m_pushButton3 =
+        button(this, "PushButton3", QStringLiteral("Next >"), TwipsRect(120, 3580, 7800, 405));
 
     QWidget::setTabOrder(m_text1, m_pushButton1);
     QWidget::setTabOrder(m_pushButton1, m_text2);
@@ -123,10 +129,12 @@ void Form1::buildControls() {
             [](const QString& text) { SettingsStore::write(SettingsStore::OracleSID(), text); });
     connect(m_text2, &QLineEdit::textChanged, this,
             [](const QString& text) { SettingsStore::write(SettingsStore::OracleUser(), text); });
-    connect(m_text3, &QLineEdit::textChanged, this,
-            [](const QString& text) { SettingsStore::write(SettingsStore::OraclePassword(), text); });
+    connect(m_text3, &QLineEdit::textChanged, this, [](const QString& text) {
+        SettingsStore::write(SettingsStore::OraclePassword(), text);
+    });
 
-    new PointerRule(*this, m_pointer, {m_pushButton1, m_pushButton3, m_pushButton4, m_pushButton5, m_pushButton6},
+    new PointerRule(*this, m_pointer,
+                    {m_pushButton1, m_pushButton3, m_pushButton4, m_pushButton5, m_pushButton6},
                     {m_frame1, m_frame2, m_text1, m_text2, m_text3});
 
     connect(m_pushButton1, &QPushButton::clicked, this, &Form1::onSidHelp);
@@ -138,7 +146,9 @@ void Form1::buildControls() {
 
 OracleLogin Form1::login() const { return {m_text1->text(), m_text2->text(), m_text3->text()}; }
 
-QUrl Form1::OtherSoftwareAddress() { return QUrl(QStringLiteral("https://www.varnholt.example/table-compare/")); }
+QUrl Form1::OtherSoftwareAddress() {
+    return QUrl(QStringLiteral("https://www.varnholt.example/table-compare/"));
+}
 
 void Form1::onSidHelp() {
     TrappedHandler handler(location("PushButton1_Click"), m_dialogs, &m_context);
@@ -172,7 +182,8 @@ void Form1::onOtherSoftware() {
     handler.step(100, [&] {
         const QUrl address = OtherSoftwareAddress();
         if (!m_openUrl(address))
-            throw Failure(QStringLiteral("The web browser could not be started for ") + address.toString());
+            throw Failure(QStringLiteral("The web browser could not be started for ") +
+                          address.toString());
     });
 }
 

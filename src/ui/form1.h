@@ -27,7 +27,9 @@ public:
     Form1(Dialogs& dialogs, EventLoopRunContext& context, QWidget* parent = nullptr);
 
     void setSetupWindowSteps(SetupWindowSteps steps) { m_setupWindow = std::move(steps); }
-    void setOtherSoftwareOpener(std::function<bool(const QUrl&)> opener) { m_openUrl = std::move(opener); }
+    void setOtherSoftwareOpener(std::function<bool(const QUrl&)> opener) {
+        m_openUrl = std::move(opener);
+    }
 
     // The three fields as they stand now.
     OracleLogin login() const;

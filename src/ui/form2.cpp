@@ -8,19 +8,19 @@
 #include <QProgressBar>
 #include <QPushButton>
 
-#include "oracle/list_oracle_tables.h"
-#include "oracle/list_table_fields.h"
-#include "ui/sorted_list_box.h"
-#include "ui/apply_skin.h"
-#include "ui/designed_controls.h"
 #include "base/error_message.h"
 #include "base/event_loop_run_context.h"
 #include "base/file_exists.h"
+#include "base/product.h"
+#include "base/trapped_handler.h"
+#include "oracle/list_oracle_tables.h"
+#include "oracle/list_table_fields.h"
+#include "ui/apply_skin.h"
+#include "ui/designed_controls.h"
 #include "ui/pointer_image.h"
 #include "ui/pointer_rule.h"
-#include "base/product.h"
 #include "ui/program_icon.h"
-#include "base/trapped_handler.h"
+#include "ui/sorted_list_box.h"
 #include "ui/twips.h"
 
 Form2::Form2(QString programFolder, Dialogs& dialogs, std::function<OracleLogin()> login,
@@ -123,11 +123,14 @@ void Form2::load() {
     // A newer load that ran while this one was yielding (the user went back
     // and on again) has filled the lists anew: this one adds nothing more.
     const auto fill = [&](SortedListBox* list) {
-        ListOracleTables(login(), [&](const QString& name) {
-            if (loadNumber != m_loadCount) return false;
-            list->addEntry(name);
-            return true;
-        }, m_context);
+        ListOracleTables(
+            login(),
+            [&](const QString& name) {
+                if (loadNumber != m_loadCount) return false;
+                list->addEntry(name);
+                return true;
+            },
+            m_context);
     };
     if (loadNumber == m_loadCount) handler.step(116, [&] { fill(m_list1); });
     if (loadNumber == m_loadCount) handler.step(118, [&] { fill(m_list3); });

@@ -10,7 +10,8 @@
 QCursor LoadPointerImage(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw Failure(QStringLiteral("The pointer file %1 cannot be read: %2").arg(path, file.errorString()));
+        throw Failure(
+            QStringLiteral("The pointer file %1 cannot be read: %2").arg(path, file.errorString()));
     // A cursor file is an icon directory of type 2 whose first entry carries
     // the hotspot where an icon has its planes and bit count.
     const QByteArray header = file.read(6 + 16);
@@ -23,6 +24,7 @@ QCursor LoadPointerImage(const QString& path) {
     QImageReader reader(path, "cur");
     const QImage image = reader.read();
     if (image.isNull())
-        throw Failure(QStringLiteral("The cursor file %1 cannot be loaded: %2").arg(path, reader.errorString()));
+        throw Failure(QStringLiteral("The cursor file %1 cannot be loaded: %2")
+                          .arg(path, reader.errorString()));
     return QCursor(QPixmap::fromImage(image), hotX, hotY);
 }

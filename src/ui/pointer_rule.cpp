@@ -5,7 +5,8 @@
 
 #include "base/pointer_state.h"
 
-PointerRule::PointerRule(QWidget& window, WindowPointer& pointer, const QList<QWidget*>& ownImageElements,
+PointerRule::PointerRule(QWidget& window, WindowPointer& pointer,
+                         const QList<QWidget*>& ownImageElements,
                          const QList<QWidget*>& arrowElements)
     : QObject(&window), m_pointer(pointer) {
     m_arrow << &window;

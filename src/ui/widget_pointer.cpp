@@ -16,8 +16,10 @@ void WidgetPointer::setPointerState(PointerState state) {
             QApplication::setOverrideCursor(Qt::WaitCursor);
             break;
         case PointerState::Custom:
-            if (m_image) m_window.setCursor(*m_image);
-            else m_window.unsetCursor();
+            if (m_image)
+                m_window.setCursor(*m_image);
+            else
+                m_window.unsetCursor();
             break;
         case PointerState::Default:
             m_window.unsetCursor();

@@ -26,7 +26,8 @@ public:
         if (onShown) onShown(shown.back());
         return !yesNoAnswers.isEmpty() && yesNoAnswers.takeFirst();
     }
-    std::optional<QString> prompt(const QString& text, const QString& caption, const QString&) override {
+    std::optional<QString> prompt(const QString& text, const QString& caption,
+                                  const QString&) override {
         shown << Shown{QStringLiteral("prompt"), text, caption, Icon::None};
         if (onShown) onShown(shown.back());
         if (promptAnswers.isEmpty()) return std::nullopt;

@@ -10,8 +10,9 @@ namespace {
 // The program's own Oracle connection string for a login; built here so the
 // data access layer's tests need nothing above that layer.
 QString connectionString(const OracleLogin& login) {
-    return QStringLiteral("Driver={Microsoft ODBC for Oracle};Server=") + attributeValueText(login.sid) +
-           QStringLiteral(";Uid=") + attributeValueText(login.user) + QStringLiteral(";Pwd=") +
+    return QStringLiteral("Driver={Microsoft ODBC for Oracle};Server=") +
+           attributeValueText(login.sid) + QStringLiteral(";Uid=") +
+           attributeValueText(login.user) + QStringLiteral(";Pwd=") +
            attributeValueText(login.password) + QLatin1Char(';');
 }
 }  // namespace
@@ -25,19 +26,24 @@ QString sid() {
 
 db::Connection admin(const QString& database) {
     db::Connection connection;
-    connection.open(connectionString({sid(), QStringLiteral("qm_admin"), QStringLiteral("qm_admin")}) +
-                    QStringLiteral("Database=") + database + QLatin1Char(';'));
+    connection.open(
+        connectionString({sid(), QStringLiteral("qm_admin"), QStringLiteral("qm_admin")}) +
+        QStringLiteral("Database=") + database + QLatin1Char(';'));
     return connection;
 }
 
 Login::Login(const QString& prefix) {
     static std::atomic<int> counter{0};
-    m_name = QStringLiteral("%1_%2_%3").arg(prefix).arg(QCoreApplication::applicationPid()).arg(++counter);
+    m_name = QStringLiteral("%1_%2_%3")
+                 .arg(prefix)
+                 .arg(QCoreApplication::applicationPid())
+                 .arg(++counter);
     m_password = QStringLiteral("pw-") + m_name;
     db::Connection server = admin();
     server.execute(QStringLiteral("DROP DATABASE IF EXISTS \"%1\" WITH (FORCE)").arg(m_name));
     server.execute(QStringLiteral("DROP ROLE IF EXISTS \"%1\"").arg(m_name));
-    server.execute(QStringLiteral("CREATE ROLE \"%1\" LOGIN PASSWORD '%2'").arg(m_name, m_password));
+    server.execute(
+        QStringLiteral("CREATE ROLE \"%1\" LOGIN PASSWORD '%2'").arg(m_name, m_password));
     server.execute(QStringLiteral("CREATE DATABASE \"%1\" OWNER \"%1\"").arg(m_name));
 }
 

@@ -31,7 +31,9 @@ public:
     void addTableListEntry(TableList list, const QString& name) override {
         QStringList& target = entries(list);
         qsizetype at = 0;
-        while (at < target.size() && QString::compare(target.at(at), name, Qt::CaseInsensitive) <= 0) ++at;
+        while (at < target.size() &&
+               QString::compare(target.at(at), name, Qt::CaseInsensitive) <= 0)
+            ++at;
         target.insert(at, name);
     }
     WindowPointer& pointer() override { return m_pointer; }
@@ -45,7 +47,9 @@ public:
 
 private:
     QStringList& entries(TableList list) { return list == TableList::First ? list1 : list3; }
-    const QStringList& entries(TableList list) const { return list == TableList::First ? list1 : list3; }
+    const QStringList& entries(TableList list) const {
+        return list == TableList::First ? list1 : list3;
+    }
 
     Pointer m_pointer;
     bool m_running = false;
