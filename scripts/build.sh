@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Configures and builds into build/ (warnings are errors).
+# Configures and builds into build/ (the default preset: warnings are errors).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQM_WERROR=ON >/dev/null
-cmake --build build -j"$(nproc)"
+cmake --preset default >/dev/null
+cmake --build --preset default -j"$(nproc)"

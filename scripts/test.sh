@@ -5,6 +5,7 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 bash scripts/check_scripts.sh
 bash scripts/check_layers.sh
+bash scripts/check_format.sh
 bash scripts/build.sh
 bash scripts/standin.sh start
 cd build
