@@ -18,6 +18,7 @@
 #include "join/staging_table_exists.h"
 #include "support/recording_dialogs.h"
 #include "support/standin.h"
+#include "support/window_helpers.h"
 #include "ui/form1.h"
 #include "ui/form2.h"
 #include "ui/sorted_list_box.h"
@@ -76,33 +77,6 @@ public:
     RecordingDialogs dialogs;
     std::unique_ptr<WindowFlow> flow;
 };
-
-// The entry with exactly this text (names may differ only in case).
-QListWidgetItem* entry(SortedListBox* list, const QString& text) {
-    for (int i = 0; i < list->count(); ++i)
-        if (list->item(i)->text() == text) return list->item(i);
-    return nullptr;
-}
-
-void clickEntry(SortedListBox* list, const QString& text) {
-    QListWidgetItem* item = entry(list, text);
-    QVERIFY2(item, qPrintable(QStringLiteral("no entry ") + text));
-    list->scrollToItem(item);
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
-}
-
-// The line numbers of the error boxes shown for one handler, in order.
-QList<int> errorLines(const RecordingDialogs& dialogs, const QString& handler) {
-    QList<int> lines;
-    const QString location =
-        QStringLiteral("\r\nin Brisvane2018/12/22.Form2.") + handler + QStringLiteral(" at line ");
-    for (const auto& box : dialogs.errorBoxes()) {
-        const qsizetype at = box.text.indexOf(location);
-        if (at < 0) continue;
-        lines << box.text.mid(at + location.size(), 3).toInt();
-    }
-    return lines;
-}
 
 // Grants or takes away the login's reading of its catalogue, as the server's
 // administrator; the login itself keeps working.
