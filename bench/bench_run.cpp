@@ -1,0 +1,150 @@
+#include "bench_run.h"
+
+#include <sqlite3.h>
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <cstdio>
+
+#include "bench_data.h"
+#include "bench_error.h"
+#include "bench_setup.h"
+#include "copy_floor.h"
+#include "external_command.h"
+#include "join_floor.h"
+#include "odbc.h"
+#include "server_floor.h"
+#include "standin_login.h"
+#include "write_floor.h"
+
+namespace bench {
+namespace {
+
+const QString SqliteShell = QStringLiteral("sqlite3");
+// The result tables on the server: one each for the write floor, the server's
+// own join and the program, so none of them meets another's table.
+const QString FloorResultTable = QStringLiteral("R_FLOOR");
+const QString ServerResultTable = QStringLiteral("R_SERVER");
+const QString ProgramResultTable = QStringLiteral("R_PROGRAM");
+
+void progress(const QString& text) {
+    std::fprintf(stderr, "%s\n", text.toUtf8().constData());
+    std::fflush(stderr);
+}
+
+// The join floor needs RIGHT JOIN, which the sqlite3 shell has from 3.39 on.
+QString checkSqliteShell() {
+    const QString version =
+        RunForOutput({SqliteShell, {QStringLiteral("--version")}}).section(QLatin1Char(' '), 0, 0);
+    try {
+        RunForOutput({SqliteShell,
+                      {QStringLiteral(":memory:"),
+                       QStringLiteral("SELECT count(*) FROM (SELECT 1 AS a) AS x "
+                                      "RIGHT JOIN (SELECT 2 AS b) AS y ON x.a = y.b;")}});
+    } catch (const BenchError& e) {
+        throw BenchError(
+            QStringLiteral("The sqlite3 shell %1 cannot RIGHT JOIN (3.39 or later can): %2")
+                .arg(version, QString::fromUtf8(e.what())));
+    }
+    return QStringLiteral("sqlite3 shell %1, SQLite library %2")
+        .arg(version, QString::fromLatin1(sqlite3_libversion()));
+}
+
+void dropServerTable(OdbcConnection& server, const QString& table) {
+    server.execute(QStringLiteral("DROP TABLE IF EXISTS \"%1\"").arg(table));
+}
+
+QString folder(const QTemporaryDir& work, const QString& name) {
+    const QString path = work.filePath(name);
+    QDir(path).removeRecursively();
+    if (!QDir().mkpath(path)) throw BenchError(QStringLiteral("Could not make ") + path);
+    return path;
+}
+
+}  // namespace
+
+BenchResults RunBench(const BenchOptions& options) {
+    BenchResults results;
+    results.rowsPerTable = options.rowsPerTable;
+    results.sqliteVersion = checkSqliteShell();
+    results.psqlVersion = RunForOutput({QStringLiteral("psql"), {QStringLiteral("--version")}});
+
+    QTemporaryDir work;
+    if (!work.isValid())
+        throw BenchError(QStringLiteral("No temporary folder: ") + work.errorString());
+
+    progress(
+        QStringLiteral("Making a login with two tables of %1 rows...").arg(options.rowsPerTable));
+    StandinLogin login;
+    if (options.keep) {
+        work.setAutoRemove(false);
+        login.keep();
+        progress(QStringLiteral("Keeping the login %1 (password %2) and the folder %3.")
+                     .arg(login.user(), login.password(), work.path()));
+    }
+    OdbcConnection server(login.connectionString());
+    const SourceTables tables = CreateSourceTables(server, options.rowsPerTable);
+
+    const QString copy1 = work.filePath(QStringLiteral("copy1.sqlite"));
+    const QString copy2 = work.filePath(QStringLiteral("copy2.sqlite"));
+    const QString stagingTemplate = work.filePath(QStringLiteral("staging.sqlite"));
+    const QString joined = work.filePath(QStringLiteral("joined.sqlite"));
+    const QString writeScript = work.filePath(QStringLiteral("write.sql"));
+    const QString serverJoin = ServerJoinStatement(tables, ServerResultTable);
+
+    BenchSetup setup;
+    setup.sid = StandinSid();
+    setup.user = login.user();
+    setup.password = login.password();
+    setup.table1 = tables.first.name;
+    setup.field1 = tables.first.keyField;
+    setup.table2 = tables.second.name;
+    setup.field2 = tables.second.keyField;
+    setup.suffix = QStringLiteral("_2");
+    setup.resultTable = ProgramResultTable;
+    setup.rowsPerTable = options.rowsPerTable;
+
+    for (int run = 1; run <= options.runs; ++run) {
+        FloorTimings floor;
+        floor.copyTable1 = CopyFloor(login.streamingConnectionString(), tables.first.name,
+                                     QStringLiteral("Table1"), copy1);
+        floor.copyTable2 = CopyFloor(login.streamingConnectionString(), tables.second.name,
+                                     QStringLiteral("Table2"), copy2);
+        // The copies are the same every run, so the join's input and the
+        // write's statements are made once, outside the timing.
+        if (run == 1) MergeStagingFiles(copy1, copy2, stagingTemplate);
+        floor.indexesJoinStaging = JoinFloor(
+            {SqliteShell, stagingTemplate, joined, tables.first.keyField, tables.second.keyField});
+        if (run == 1)
+            results.joinedRows =
+                WriteInsertScript(joined, JoinFloorTable(), FloorResultTable, writeScript);
+        dropServerTable(server, FloorResultTable);
+        floor.writeToServer = WriteFloor(login, writeScript);
+        dropServerTable(server, ServerResultTable);
+        floor.serverCreateTableAs = ServerFloor(login, serverJoin);
+        results.floors << floor;
+
+        dropServerTable(server, ProgramResultTable);
+        setup.programFolder = folder(work, QStringLiteral("program"));
+        const ProgramMeasurement program =
+            MeasureProgram(setup, folder(work, QStringLiteral("child")));
+        results.programRuns << program;
+
+        progress(QStringLiteral(
+                     "run %1/%2: floors %3 s + %4 s copy, %5 s join, %6 s write, %7 s server; "
+                     "program %8")
+                     .arg(run)
+                     .arg(options.runs)
+                     .arg(floor.copyTable1, 0, 'f', 3)
+                     .arg(floor.copyTable2, 0, 'f', 3)
+                     .arg(floor.indexesJoinStaging, 0, 'f', 3)
+                     .arg(floor.writeToServer, 0, 'f', 3)
+                     .arg(floor.serverCreateTableAs, 0, 'f', 3)
+                     .arg(program.timings.measured
+                              ? QStringLiteral("%1 s").arg(program.timings.wholeRun, 0, 'f', 3)
+                              : QStringLiteral("not wired in")));
+    }
+    return results;
+}
+
+}  // namespace bench

@@ -1,0 +1,144 @@
+#include "copy_floor.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <algorithm>
+#include <vector>
+
+#include "bench_error.h"
+#include "odbc.h"
+#include "sqlite.h"
+
+namespace bench {
+namespace {
+
+// Rows per SQLFetch: enough that the cost of each call is spread thin.
+constexpr SQLULEN RowsPerFetch = 256;
+// The result's columns are VARCHAR(2000), so no value the run can write back
+// is longer than 2000 characters: 4000 UTF-16 units at most.
+constexpr SQLLEN LongestValueUnits = 4000;
+
+QByteArray stagingName(const QString& name) {
+    QString quoted = name;
+    quoted.replace(QLatin1Char('`'), QStringLiteral("``"));
+    return (QLatin1Char('`') + quoted + QLatin1Char('`')).toUtf8();
+}
+
+// One result column bound column-wise: RowsPerFetch values side by side.
+struct BoundColumn {
+    QString name;
+    SQLLEN capacityUnits = 0;  // per value, terminator included
+    std::vector<SQLWCHAR> values;
+    std::vector<SQLLEN> indicators;
+};
+
+std::vector<BoundColumn> bindColumns(const OdbcStatement& select) {
+    SQLSMALLINT count = 0;
+    select.check(SQLNumResultCols(select.get(), &count), "SQLNumResultCols");
+    std::vector<BoundColumn> columns(static_cast<size_t>(count));
+    for (SQLUSMALLINT i = 1; i <= SQLUSMALLINT(count); ++i) {
+        BoundColumn& column = columns[i - 1];
+        SQLWCHAR name[256] = {};
+        SQLSMALLINT nameBytes = 0;
+        SQLLEN displaySize = 0;
+        select.check(SQLColAttributeW(select.get(), i, SQL_DESC_LABEL, name,
+                                      SQLSMALLINT(sizeof(name)), &nameBytes, nullptr),
+                     "SQLColAttribute(LABEL)");
+        select.check(SQLColAttributeW(select.get(), i, SQL_DESC_DISPLAY_SIZE, nullptr, 0, nullptr,
+                                      &displaySize),
+                     "SQLColAttribute(DISPLAY_SIZE)");
+        column.name = QString::fromUtf16(reinterpret_cast<const char16_t*>(name),
+                                         std::min<qsizetype>(nameBytes / 2, 255));
+        // Twice the characters: one outside the BMP takes two UTF-16 units.
+        // psqlODBC gives text its long-varchar size (8190), hence the cap.
+        const SQLLEN units =
+            displaySize > 0 ? std::min(2 * displaySize, LongestValueUnits) : LongestValueUnits;
+        column.capacityUnits = units + 1;
+        column.values.resize(size_t(column.capacityUnits) * RowsPerFetch);
+        column.indicators.resize(RowsPerFetch);
+        select.check(
+            SQLBindCol(select.get(), i, SQL_C_WCHAR, column.values.data(),
+                       SQLLEN(sizeof(SQLWCHAR)) * column.capacityUnits, column.indicators.data()),
+            "SQLBindCol");
+    }
+    return columns;
+}
+
+QByteArray createStatement(const QString& table, const std::vector<BoundColumn>& columns) {
+    QByteArray sql = "CREATE TABLE " + stagingName(table) + '(';
+    for (size_t i = 0; i < columns.size(); ++i)
+        sql += (i ? ", " : "") + stagingName(columns[i].name) + " TEXT";
+    return sql + ')';
+}
+
+QByteArray insertStatement(const QString& table, size_t columnCount) {
+    QByteArray sql = "INSERT INTO " + stagingName(table) + " VALUES(";
+    for (size_t i = 0; i < columnCount; ++i) sql += i ? ",?" : "?";
+    return sql + ')';
+}
+
+}  // namespace
+
+double CopyFloor(const QString& connectionString, const QString& serverTable,
+                 const QString& stagingTable, const QString& path) {
+    QFile::remove(path);
+    QElapsedTimer clock;
+    clock.start();
+    {
+        OdbcConnection source(connectionString);
+        OdbcStatement select(source);
+        select.check(SQLSetStmtAttrW(select.get(), SQL_ATTR_ROW_BIND_TYPE,
+                                     reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0),
+                     "SQLSetStmtAttr(ROW_BIND_TYPE)");
+        select.check(SQLSetStmtAttrW(select.get(), SQL_ATTR_ROW_ARRAY_SIZE,
+                                     reinterpret_cast<SQLPOINTER>(RowsPerFetch), 0),
+                     "SQLSetStmtAttr(ROW_ARRAY_SIZE)");
+        SQLULEN fetched = 0;
+        select.check(SQLSetStmtAttrW(select.get(), SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0),
+                     "SQLSetStmtAttr(ROWS_FETCHED_PTR)");
+        QString quoted = serverTable;
+        quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+        select.executeDirect(QStringLiteral("SELECT * FROM \"") + quoted + QLatin1Char('"'));
+        std::vector<BoundColumn> columns = bindColumns(select);
+
+        // The same file settings as the program's staging file.
+        SqliteDatabase staging(path);
+        staging.execute("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;");
+        staging.execute(createStatement(stagingTable, columns));
+        staging.execute("BEGIN");
+        {
+            SqliteStatement insert(staging, insertStatement(stagingTable, columns.size()));
+            for (;;) {
+                const SQLRETURN rc = SQLFetch(select.get());
+                if (rc == SQL_NO_DATA) break;
+                select.check(rc, "SQLFetch");
+                for (SQLULEN row = 0; row < fetched; ++row) {
+                    for (size_t i = 0; i < columns.size(); ++i) {
+                        const BoundColumn& column = columns[i];
+                        const SQLLEN bytes = column.indicators[row];
+                        const int parameter = int(i) + 1;
+                        if (bytes == SQL_NULL_DATA) {
+                            insert.bindNull(parameter);
+                            continue;
+                        }
+                        // A cut value would make the floor cheaper than the job.
+                        if (bytes == SQL_NO_TOTAL ||
+                            bytes > SQLLEN(sizeof(SQLWCHAR)) * (column.capacityUnits - 1))
+                            throw BenchError(
+                                QStringLiteral("A value of %1.%2 is longer than its buffer.")
+                                    .arg(serverTable, column.name));
+                        insert.bindText16(parameter,
+                                          &column.values[row * size_t(column.capacityUnits)],
+                                          int(bytes));
+                    }
+                    insert.step();
+                    insert.reset();
+                }
+            }
+        }
+        staging.execute("COMMIT");
+    }
+    return double(clock.nsecsElapsed()) / 1e9;
+}
+
+}  // namespace bench

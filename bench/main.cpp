@@ -1,0 +1,60 @@
+// qm_bench ROWS [--runs N] [--keep]: the join run's benchmark (scripts/bench.sh).
+// qm_bench --program FOLDER: one run of the program, in a process of its own.
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <cstdio>
+#include <exception>
+
+#include "bench_run.h"
+#include "program_child.h"
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("qm_bench"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Times the join run of two fresh tables of ROWS rows each on the stand-in server, "
+        "beside the floor of each phase, and prints the medians."));
+    parser.addHelpOption();
+    parser.addPositionalArgument(QStringLiteral("rows"),
+                                 QStringLiteral("Rows in each source table."));
+    const QCommandLineOption runsOption(
+        QStringLiteral("runs"),
+        QStringLiteral("Runs of each figure, of which the median is shown."), QStringLiteral("n"),
+        QStringLiteral("3"));
+    const QCommandLineOption keepOption(
+        QStringLiteral("keep"),
+        QStringLiteral("Leave the login and the work folder for a look afterwards."));
+    QCommandLineOption programOption(
+        QStringLiteral("program"),
+        QStringLiteral("Run the program once (the bench's child process)."),
+        QStringLiteral("folder"));
+    programOption.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(runsOption);
+    parser.addOption(keepOption);
+    parser.addOption(programOption);
+    parser.process(app);
+
+    try {
+        if (parser.isSet(programOption)) return bench::RunProgramChild(parser.value(programOption));
+
+        bool rowsOk = false;
+        bool runsOk = false;
+        bench::BenchOptions options;
+        options.rowsPerTable = parser.positionalArguments().value(0).toLongLong(&rowsOk);
+        options.runs = parser.value(runsOption).toInt(&runsOk);
+        options.keep = parser.isSet(keepOption);
+        if (parser.positionalArguments().size() != 1 || !rowsOk || options.rowsPerTable < 1 ||
+            !runsOk || options.runs < 1) {
+            std::fprintf(stderr, "%s\n", qPrintable(parser.helpText()));
+            return 2;
+        }
+        const QString report = bench::FormatReport(bench::RunBench(options));
+        std::fputs(report.toUtf8().constData(), stdout);
+        return 0;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "qm_bench: %s\n", e.what());
+        return 1;
+    }
+}

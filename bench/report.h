@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include "program_child.h"
+
+namespace bench {
+
+// The floors of one run, in seconds.
+struct FloorTimings {
+    double copyTable1 = 0;
+    double copyTable2 = 0;
+    double indexesJoinStaging = 0;
+    double writeToServer = 0;
+    double serverCreateTableAs = 0;
+};
+
+struct BenchResults {
+    qint64 rowsPerTable = 0;
+    qint64 joinedRows = 0;
+    QString sqliteVersion;
+    QString psqlVersion;
+    QList<FloorTimings> floors;             // one per run
+    QList<ProgramMeasurement> programRuns;  // one per run
+};
+
+// The middle value; the mean of the two middle ones for an even count.
+double Median(QList<double> values);
+
+// The table of medians: each phase of the program beside its floor.
+QString FormatReport(const BenchResults& results);
+
+}  // namespace bench
