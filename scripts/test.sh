@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, starts the stand-in server and runs every test.
+# Installs what is missing, builds, starts the stand-in server and runs every
+# test, then the benchmark once at a small size (no timing asserted).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -10,3 +11,4 @@ bash scripts/build.sh
 bash scripts/standin.sh start
 cd build
 QTEST_DISABLE_STACK_TRACE=1 ctest --output-on-failure --timeout 900
+bash scripts/bench.sh 2000 --runs 1

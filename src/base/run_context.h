@@ -19,4 +19,7 @@ public:
     virtual void setProgress(int value) = 0;
     // True once the program is ending: nothing more is to be done.
     virtual bool abandoned() const = 0;
+    // A trapped handler begins its numbered line: where the run is, for those
+    // who watch it (a benchmark names its phases by them).
+    virtual void stepStarted(int /*line*/) {}
 };

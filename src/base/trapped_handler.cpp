@@ -5,7 +5,7 @@
 #include "base/failure.h"
 #include "base/run_context.h"
 
-TrappedHandler::TrappedHandler(QString location, Dialogs& dialogs, const RunContext* context)
+TrappedHandler::TrappedHandler(QString location, Dialogs& dialogs, RunContext* context)
     : m_location(std::move(location)), m_dialogs(dialogs), m_context(context) {}
 
 namespace {
@@ -31,6 +31,7 @@ bool TrappedHandler::runReporting(int line, const std::function<void()>& action)
     if (m_context && m_context->abandoned()) m_abandoned = true;
     if (m_abandoned) return true;
     m_line = line;
+    if (m_context) m_context->stepStarted(line);
     QString description;
     bool failed = false;
     try {

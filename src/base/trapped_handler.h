@@ -14,7 +14,7 @@ class RunContext;
 // skipped without a report.
 class TrappedHandler final {
 public:
-    TrappedHandler(QString location, Dialogs& dialogs, const RunContext* context = nullptr);
+    TrappedHandler(QString location, Dialogs& dialogs, RunContext* context = nullptr);
 
     // Runs one numbered step.
     void step(int line, const std::function<void()>& action);
@@ -40,7 +40,7 @@ private:
 
     QString m_location;
     Dialogs& m_dialogs;
-    const RunContext* m_context;
+    RunContext* m_context;
     int m_line = 0;
     bool m_abandoned = false;
 };
