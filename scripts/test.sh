@@ -9,6 +9,5 @@ bash scripts/check_layers.sh
 bash scripts/check_format.sh
 bash scripts/build.sh
 bash scripts/standin.sh start
-cd build
-QTEST_DISABLE_STACK_TRACE=1 ctest --output-on-failure --timeout 900
+(cd build && QTEST_DISABLE_STACK_TRACE=1 ctest --output-on-failure --timeout 900)
 bash scripts/bench.sh 2000 --runs 1
