@@ -2,6 +2,7 @@
 // keys, the pointer rule, the catalogue in the lists and their clicks.
 #include <sys/stat.h>
 
+#include <QDialog>
 #include <QEnterEvent>
 #include <QFile>
 #include <QGroupBox>
@@ -13,6 +14,7 @@
 #include <QSignalSpy>
 #include <QStyle>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 #include "base/app_title.h"
@@ -24,6 +26,7 @@
 #include "ui/form1.h"
 #include "ui/form2.h"
 #include "ui/pointer_image.h"
+#include "ui/qt_dialogs.h"
 #include "ui/sorted_list_box.h"
 
 using TableList = JoinWindow::TableList;
@@ -55,6 +58,20 @@ QList<int> errorLines(const RecordingDialogs& dialogs, const QString& handler) {
         lines << box.text.mid(at + location.size(), 3).toInt();
     }
     return lines;
+}
+
+// Once a modal box is open, runs inspect and closes the box with Escape's
+// answer; gives up after a while if none opens.
+void closeBoxWhenOpen(std::function<void()> inspect, int attempts = 200) {
+    QTimer::singleShot(10, qApp, [inspect = std::move(inspect), attempts] {
+        auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!box) {
+            if (attempts > 0) closeBoxWhenOpen(inspect, attempts - 1);
+            return;
+        }
+        inspect();
+        box->reject();
+    });
 }
 
 }  // namespace
@@ -638,6 +655,54 @@ private slots:
         QVERIFY(!dialogs.shown.front().text.startsWith(QStringLiteral("\r\n")));
         QVERIFY(form->isVisible());
         QCOMPARE(form->windowTitle(), QStringLiteral("Quillmere Software"));
+    }
+
+    // A box shown while the window is busy asks the user to act: the arrow
+    // while it is open, the hourglass over the whole window again after.
+    void boxesShowTheArrowOverTheHourglass_data() {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<bool>("busy");
+        QTest::newRow("error box while busy") << "message" << true;
+        QTest::newRow("overwrite question while busy") << "question" << true;
+        QTest::newRow("name prompt while busy") << "prompt" << true;
+        QTest::newRow("prompt with nothing busy") << "prompt" << false;
+    }
+    void boxesShowTheArrowOverTheHourglass() {
+        QFETCH(QString, box);
+        QFETCH(bool, busy);
+        RecordingDialogs recording;
+        Form1 form(recording, m_context);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        if (busy) form.pointer().setPointerState(PointerState::Hourglass);
+
+        bool opened = false;
+        std::optional<Qt::CursorShape> overrideWhileOpen;
+        closeBoxWhenOpen([&] {
+            opened = true;
+            if (QApplication::overrideCursor())
+                overrideWhileOpen = QApplication::overrideCursor()->shape();
+        });
+        QtDialogs qtDialogs;
+        Dialogs& dialogs = qtDialogs;
+        if (box == "message")
+            dialogs.message(QStringLiteral("Failed"), QStringLiteral("Application Error"));
+        else if (box == "question")
+            QVERIFY(!dialogs.askYesNo(QStringLiteral("Overwrite?")));
+        else
+            QCOMPARE(dialogs.prompt(QStringLiteral("Name of the new table")), std::nullopt);
+        QVERIFY(opened);
+        // With nothing busy there is no override: the box's own pointers show.
+        QCOMPARE(overrideWhileOpen,
+                 busy ? std::optional<Qt::CursorShape>(Qt::ArrowCursor) : std::nullopt);
+
+        if (busy) {
+            QCOMPARE(form.pointer().pointerState(), PointerState::Hourglass);
+            QVERIFY(QApplication::overrideCursor());
+            QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        }
+        form.pointer().setPointerState(PointerState::Default);
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
     }
 
     // "Next >" loads the set-up window twice on its first press and once on
