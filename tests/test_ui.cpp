@@ -15,6 +15,7 @@
 #include <QStyle>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QWindow>
 #include <QtTest>
 
 #include "base/app_title.h"
@@ -72,6 +73,13 @@ void closeBoxWhenOpen(std::function<void()> inspect, int attempts = 200) {
         inspect();
         box->reject();
     });
+}
+
+// The pointer moves to pos (window coordinates) as the windowing system
+// reports it: an enter to the element reached, then moves within it.
+void movePointer(QWidget& window, QPoint pos) {
+    QVERIFY(window.windowHandle());
+    QTest::mouseMove(window.windowHandle(), pos);
 }
 
 }  // namespace
@@ -703,6 +711,77 @@ private slots:
         }
         form.pointer().setPointerState(PointerState::Default);
         QCOMPARE(QApplication::overrideCursor(), nullptr);
+    }
+
+    // The pointer rests on the button that started the work; when the work
+    // ends, the next move over that button brings the hand back, while a
+    // move during the work leaves the hourglass.
+    void handBackOnMoveAfterTheHourglass_data() {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QString>("button");
+        QTest::newRow("Test Connection") << "Form1"
+                                         << "PushButton5";
+        QTest::newRow("Start Joining") << "Form2"
+                                       << "PushButton2";
+    }
+    void handBackOnMoveAfterTheHourglass() {
+        QFETCH(QString, window);
+        QFETCH(QString, button);
+        RecordingDialogs dialogs;
+        QTemporaryDir programFolder;
+        Form1 form1(dialogs, m_context);
+        Form2 form2(
+            programFolder.path(), dialogs, [] { return OracleLogin{}; }, m_context);
+        QWidget& form = window == "Form1" ? static_cast<QWidget&>(form1) : form2;
+        WidgetPointer& pointer = window == "Form1" ? form1.pointer() : form2.pointer();
+        pointer.setImage(
+            LoadPointerImage(QStringLiteral(QM_SOURCE_DIR "/src/ui/resources/HAND-M.CUR")));
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        auto* target = form.findChild<QWidget*>(button);
+        QVERIFY(target);
+        const QPoint on = target->mapTo(&form, target->rect().center());
+
+        movePointer(form, QPoint(2, 2));  // the window's background
+        movePointer(form, on);
+        QCOMPARE(pointer.pointerState(), PointerState::Custom);
+        pointer.setPointerState(PointerState::Hourglass);  // the click starts the work
+        movePointer(form, on + QPoint(1, 0));
+        QCOMPARE(pointer.pointerState(), PointerState::Hourglass);
+        QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        pointer.setPointerState(PointerState::Default);  // the work ends
+        QCOMPARE(form.cursor().shape(), Qt::ArrowCursor);
+
+        movePointer(form, on + QPoint(2, 0));
+        QCOMPARE(pointer.pointerState(), PointerState::Custom);
+        QCOMPARE(form.cursor().shape(), Qt::BitmapCursor);
+        pointer.setPointerState(PointerState::Default);
+    }
+
+    // Moving on from a button onto a label and over it keeps the hand: the
+    // label, and the frame around it, never take it away by a move.
+    void movesOverALabelKeepTheHand() {
+        RecordingDialogs dialogs;
+        Form1 form(dialogs, m_context);
+        form.pointer().setImage(
+            LoadPointerImage(QStringLiteral(QM_SOURCE_DIR "/src/ui/resources/HAND-M.CUR")));
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        const auto centreOf = [&form](const char* name) {
+            auto* widget = form.findChild<QWidget*>(QString::fromLatin1(name));
+            return widget->mapTo(&form, widget->rect().center());
+        };
+        movePointer(form, QPoint(2, 2));
+        QCOMPARE(form.pointer().pointerState(), PointerState::Default);
+        movePointer(form, centreOf("PushButton5"));
+        QCOMPARE(form.pointer().pointerState(), PointerState::Custom);
+        const QPoint label = centreOf("Label4");
+        movePointer(form, label);
+        movePointer(form, label + QPoint(1, 0));
+        QCOMPARE(form.pointer().pointerState(), PointerState::Custom);
+        // The field beside it is an element of the arrow.
+        movePointer(form, centreOf("Text3"));
+        QCOMPARE(form.pointer().pointerState(), PointerState::Default);
     }
 
     // "Next >" loads the set-up window twice on its first press and once on
