@@ -1,5 +1,7 @@
 // The staging database and the copy of an Oracle table into it, against the
 // stand-in server and a real staging file in a program folder of each case's own.
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -9,6 +11,7 @@
 #include <QtTest>
 
 #include "base/event_loop_run_context.h"
+#include "base/run_context.h"
 #include "db/connection.h"
 #include "db/db_error.h"
 #include "db/quoted_names.h"
@@ -16,6 +19,7 @@
 #include "join/drop_staging_table.h"
 #include "join/make_column_varchar.h"
 #include "join/open_staging_database.h"
+#include "join/restrict_staging_file.h"
 #include "join/staging_connection_string.h"
 #include "join/staging_database_path.h"
 #include "join/staging_table_exists.h"
@@ -57,6 +61,54 @@ bool resetPeakResident() {
     QFile clearRefs(QStringLiteral("/proc/self/clear_refs"));
     return clearRefs.open(QIODevice::WriteOnly) && clearRefs.write("5") == 1;
 }
+
+// A file's mode bits as the file system holds them; -1 when it is missing.
+int fileMode(const QString& path) {
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
+}
+
+bool setFileMode(const QString& path, int mode) {
+    return ::chmod(QFile::encodeName(path).constData(), mode_t(mode)) == 0;
+}
+
+// The usual umask, under which files are made readable by everyone unless
+// made otherwise.
+struct UsualUmask {
+    mode_t saved = ::umask(022);
+    ~UsualUmask() { ::umask(saved); }
+    UsualUmask() = default;
+    UsualUmask(const UsualUmask&) = delete;
+    UsualUmask& operator=(const UsualUmask&) = delete;
+};
+
+// A home folder of the case's own, so the user's data folder starts afresh.
+struct FreshHome {
+    QTemporaryDir dir;
+    QByteArray saved = qgetenv("HOME");
+    FreshHome() { qputenv("HOME", QFile::encodeName(dir.path())); }
+    ~FreshHome() { qputenv("HOME", saved); }
+    FreshHome(const FreshHome&) = delete;
+    FreshHome& operator=(const FreshHome&) = delete;
+};
+
+// The modes of the staging file and its WAL companions, as the copy last
+// saw them at a yield, while its staging connection was open.
+class ModeProbe final : public RunContext {
+public:
+    explicit ModeProbe(QString path) : m_path(std::move(path)) {}
+    void yield() override {
+        m_modes = {fileMode(m_path), fileMode(m_path + QStringLiteral("-wal")),
+                   fileMode(m_path + QStringLiteral("-shm"))};
+    }
+    void setProgress(int) override {}
+    bool abandoned() const override { return false; }
+    QList<int> modes() const { return m_modes; }
+
+private:
+    QString m_path;
+    QList<int> m_modes;
+};
 
 }  // namespace
 
@@ -396,6 +448,112 @@ private slots:
         QVERIFY2(grewKb < 8 * 1024, qPrintable(QString::number(grewKb)));
         QVERIFY2(longestWithoutEvents < 1000, qPrintable(QString::number(longestWithoutEvents)));
 #endif
+    }
+    // The staging file holds whole copies of the user's tables: made by a
+    // copy or by a staging open, it is its owner's alone, and so are the WAL
+    // files beside it while it is open.
+    void freshStagingFileIsOwnerOnly() {
+        UsualUmask umask;
+        const QList<int> ownerOnly = {0600, 0600, 0600};
+        standin::Login owner;
+        owner.exec(QStringLiteral("CREATE TABLE t (v text)"));
+        owner.exec(QStringLiteral("INSERT INTO t VALUES ('a'), ('b')"));
+        ProgramFolder copied;
+        ModeProbe probe(copied.staging);
+        CopyOracleTable(owner.login(), QStringLiteral("t"), QStringLiteral("Table1"),
+                        copied.staging, probe);
+        QCOMPARE(probe.modes(), ownerOnly);
+        QCOMPARE(fileMode(copied.staging), 0600);
+
+        ProgramFolder opened;
+        db::Connection staging = OpenStagingDatabase(opened.staging);
+        staging.execute(QStringLiteral("CREATE TABLE `Table1`(a TEXT)"));
+        staging.execute(QStringLiteral("INSERT INTO `Table1` VALUES('x')"));
+        QCOMPARE(
+            (QList<int>{fileMode(opened.staging), fileMode(opened.staging + QStringLiteral("-wal")),
+                        fileMode(opened.staging + QStringLiteral("-shm"))}),
+            ownerOnly);
+    }
+
+    // The file and its companions, as they are found, and as they are left.
+    void restrictStagingFile_data() {
+        QTest::addColumn<int>("before");  // -1: no files at all
+        QTest::addColumn<int>("after");
+        QTest::newRow("missing: made for the owner") << -1 << 0600;
+        QTest::newRow("readable by all") << 0644 << 0600;
+        QTest::newRow("writable by all") << 0666 << 0600;
+        QTest::newRow("readable by the group") << 0640 << 0600;
+        QTest::newRow("owner only already") << 0600 << 0600;
+        QTest::newRow("owner read-only is not widened") << 0444 << 0400;
+    }
+    void restrictStagingFile() {
+        QFETCH(int, before);
+        QFETCH(int, after);
+        UsualUmask umask;
+        ProgramFolder folder;
+        const QStringList companions = {folder.staging + QStringLiteral("-wal"),
+                                        folder.staging + QStringLiteral("-shm"),
+                                        folder.staging + QStringLiteral("-journal")};
+        if (before >= 0)
+            for (const QString& file : QStringList{folder.staging} + companions) {
+                QFile made(file);
+                QVERIFY(made.open(QIODevice::WriteOnly));
+                made.close();
+                QVERIFY(setFileMode(file, before));
+            }
+        RestrictStagingFile(folder.staging);
+        QCOMPARE(fileMode(folder.staging), after);
+        QCOMPARE(QFileInfo(folder.staging).size(), 0);
+        // Companions are narrowed where they are, never made.
+        for (const QString& companion : companions)
+            QCOMPARE(fileMode(companion), before < 0 ? -1 : after);
+    }
+
+    // An existing staging file is narrowed when it is opened, and keeps its
+    // tables; a folder in its place keeps its own rights.
+    void existingStagingFileNarrowedOnOpen() {
+        UsualUmask umask;
+        ProgramFolder folder;
+        OpenStagingDatabase(folder.staging)
+            .execute(QStringLiteral("CREATE TABLE `Table1`(a TEXT)"));
+        QVERIFY(setFileMode(folder.staging, 0644));
+        QVERIFY(StagingTableExists(folder.staging, QStringLiteral("Table1")));
+        QCOMPARE(fileMode(folder.staging), 0600);
+
+        ProgramFolder taken;
+        QVERIFY(QDir().mkpath(taken.staging));
+        QVERIFY(setFileMode(taken.staging, 0755));
+        RestrictStagingFile(taken.staging);
+        QCOMPARE(fileMode(taken.staging), 0755);
+    }
+
+    // The user's data folder, used when the program folder cannot be written,
+    // is its owner's alone; levels above it that were there keep their rights.
+    void fallbackFolderIsOwnerOnly_data() {
+        QTest::addColumn<bool>("existing");
+        QTest::newRow("made afresh") << false;
+        QTest::newRow("left readable by all") << true;
+    }
+    void fallbackFolderIsOwnerOnly() {
+        QFETCH(bool, existing);
+        UsualUmask umask;
+        FreshHome home;
+        QTemporaryDir programParent;
+        const QString dataFolder =
+            QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+        QVERIFY2(dataFolder.startsWith(home.dir.path() + QLatin1Char('/')), qPrintable(dataFolder));
+        if (existing) {
+            QVERIFY(QDir().mkpath(dataFolder));
+            QVERIFY(setFileMode(dataFolder, 0755));
+        }
+        const QString path = StagingDatabasePath(programParent.filePath(QStringLiteral("gone")));
+        QCOMPARE(path, dataFolder + QStringLiteral("/temp.mdb"));
+        QCOMPARE(fileMode(dataFolder), 0700);
+        for (QString level = QFileInfo(dataFolder).path(); level != home.dir.path();
+             level = QFileInfo(level).path())
+            QCOMPARE(fileMode(level), existing ? 0755 : 0700);
+        OpenStagingDatabase(path).execute(QStringLiteral("CREATE TABLE `Table1`(a TEXT)"));
+        QCOMPARE(fileMode(path), 0600);
     }
 };
 

@@ -2,6 +2,7 @@
 // keys, the pointer rule, the catalogue in the lists and their clicks.
 #include <sys/stat.h>
 
+#include <QDialog>
 #include <QEnterEvent>
 #include <QFile>
 #include <QGroupBox>
@@ -13,6 +14,8 @@
 #include <QSignalSpy>
 #include <QStyle>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <QWindow>
 #include <QtTest>
 
 #include "base/app_title.h"
@@ -25,9 +28,35 @@
 #include "ui/form1.h"
 #include "ui/form2.h"
 #include "ui/pointer_image.h"
+#include "ui/qt_dialogs.h"
 #include "ui/sorted_list_box.h"
 
 using TableList = JoinWindow::TableList;
+
+namespace {
+
+// Once a modal box is open, runs inspect and closes the box with Escape's
+// answer; gives up after a while if none opens.
+void closeBoxWhenOpen(std::function<void()> inspect, int attempts = 200) {
+    QTimer::singleShot(10, qApp, [inspect = std::move(inspect), attempts] {
+        auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!box) {
+            if (attempts > 0) closeBoxWhenOpen(inspect, attempts - 1);
+            return;
+        }
+        inspect();
+        box->reject();
+    });
+}
+
+// The pointer moves to pos (window coordinates) as the windowing system
+// reports it: an enter to the element reached, then moves within it.
+void movePointer(QWidget& window, QPoint pos) {
+    QVERIFY(window.windowHandle());
+    QTest::mouseMove(window.windowHandle(), pos);
+}
+
+}  // namespace
 
 class TestUi : public QObject {
     Q_OBJECT
@@ -608,6 +637,125 @@ private slots:
         QVERIFY(!dialogs.shown.front().text.startsWith(QStringLiteral("\r\n")));
         QVERIFY(form->isVisible());
         QCOMPARE(form->windowTitle(), QStringLiteral("Quillmere Software"));
+    }
+
+    // A box shown while the window is busy asks the user to act: the arrow
+    // while it is open, the hourglass over the whole window again after.
+    void boxesShowTheArrowOverTheHourglass_data() {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<bool>("busy");
+        QTest::newRow("error box while busy") << "message" << true;
+        QTest::newRow("overwrite question while busy") << "question" << true;
+        QTest::newRow("name prompt while busy") << "prompt" << true;
+        QTest::newRow("prompt with nothing busy") << "prompt" << false;
+    }
+    void boxesShowTheArrowOverTheHourglass() {
+        QFETCH(QString, box);
+        QFETCH(bool, busy);
+        RecordingDialogs recording;
+        Form1 form(recording, m_context);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        if (busy) form.pointer().setPointerState(PointerState::Hourglass);
+
+        bool opened = false;
+        std::optional<Qt::CursorShape> overrideWhileOpen;
+        closeBoxWhenOpen([&] {
+            opened = true;
+            if (QApplication::overrideCursor())
+                overrideWhileOpen = QApplication::overrideCursor()->shape();
+        });
+        QtDialogs qtDialogs;
+        Dialogs& dialogs = qtDialogs;
+        if (box == "message")
+            dialogs.message(QStringLiteral("Failed"), QStringLiteral("Application Error"));
+        else if (box == "question")
+            QVERIFY(!dialogs.askYesNo(QStringLiteral("Overwrite?")));
+        else
+            QCOMPARE(dialogs.prompt(QStringLiteral("Name of the new table")), std::nullopt);
+        QVERIFY(opened);
+        // With nothing busy there is no override: the box's own pointers show.
+        QCOMPARE(overrideWhileOpen,
+                 busy ? std::optional<Qt::CursorShape>(Qt::ArrowCursor) : std::nullopt);
+
+        if (busy) {
+            QCOMPARE(form.pointer().pointerState(), PointerState::Hourglass);
+            QVERIFY(QApplication::overrideCursor());
+            QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        }
+        form.pointer().setPointerState(PointerState::Default);
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
+    }
+
+    // The pointer rests on the button that started the work; when the work
+    // ends, the next move over that button brings the hand back, while a
+    // move during the work leaves the hourglass.
+    void handBackOnMoveAfterTheHourglass_data() {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QString>("button");
+        QTest::newRow("Test Connection") << "Form1"
+                                         << "PushButton5";
+        QTest::newRow("Start Joining") << "Form2"
+                                       << "PushButton2";
+    }
+    void handBackOnMoveAfterTheHourglass() {
+        QFETCH(QString, window);
+        QFETCH(QString, button);
+        RecordingDialogs dialogs;
+        QTemporaryDir programFolder;
+        Form1 form1(dialogs, m_context);
+        Form2 form2(
+            programFolder.path(), dialogs, [] { return OracleLogin{}; }, m_context);
+        QWidget& form = window == "Form1" ? static_cast<QWidget&>(form1) : form2;
+        WidgetPointer& pointer = window == "Form1" ? form1.pointer() : form2.pointer();
+        pointer.setImage(
+            LoadPointerImage(QStringLiteral(QM_SOURCE_DIR "/src/ui/resources/HAND-M.CUR")));
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        auto* target = form.findChild<QWidget*>(button);
+        QVERIFY(target);
+        const QPoint on = target->mapTo(&form, target->rect().center());
+
+        movePointer(form, QPoint(2, 2));  // the window's background
+        movePointer(form, on);
+        QCOMPARE(pointer.pointerState(), PointerState::Custom);
+        pointer.setPointerState(PointerState::Hourglass);  // the click starts the work
+        movePointer(form, on + QPoint(1, 0));
+        QCOMPARE(pointer.pointerState(), PointerState::Hourglass);
+        QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        pointer.setPointerState(PointerState::Default);  // the work ends
+        QCOMPARE(form.cursor().shape(), Qt::ArrowCursor);
+
+        movePointer(form, on + QPoint(2, 0));
+        QCOMPARE(pointer.pointerState(), PointerState::Custom);
+        QCOMPARE(form.cursor().shape(), Qt::BitmapCursor);
+        pointer.setPointerState(PointerState::Default);
+    }
+
+    // Moving on from a button onto a label and over it keeps the hand: the
+    // label, and the frame around it, never take it away by a move.
+    void movesOverALabelKeepTheHand() {
+        RecordingDialogs dialogs;
+        Form1 form(dialogs, m_context);
+        form.pointer().setImage(
+            LoadPointerImage(QStringLiteral(QM_SOURCE_DIR "/src/ui/resources/HAND-M.CUR")));
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        const auto centreOf = [&form](const char* name) {
+            auto* widget = form.findChild<QWidget*>(QString::fromLatin1(name));
+            return widget->mapTo(&form, widget->rect().center());
+        };
+        movePointer(form, QPoint(2, 2));
+        QCOMPARE(form.pointer().pointerState(), PointerState::Default);
+        movePointer(form, centreOf("PushButton5"));
+        QCOMPARE(form.pointer().pointerState(), PointerState::Custom);
+        const QPoint label = centreOf("Label4");
+        movePointer(form, label);
+        movePointer(form, label + QPoint(1, 0));
+        QCOMPARE(form.pointer().pointerState(), PointerState::Custom);
+        // The field beside it is an element of the arrow.
+        movePointer(form, centreOf("Text3"));
+        QCOMPARE(form.pointer().pointerState(), PointerState::Default);
     }
 
     // "Next >" loads the set-up window twice on its first press and once on

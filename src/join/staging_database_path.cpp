@@ -1,12 +1,41 @@
 #include "join/staging_database_path.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 
 namespace {
+
 const QString FileName = QStringLiteral("temp.mdb");
+
+constexpr QFileDevice::Permissions OwnerRights =
+    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+constexpr QFileDevice::Permissions WiderRights = QFileDevice::ReadGroup | QFileDevice::WriteGroup |
+                                                 QFileDevice::ExeGroup | QFileDevice::ReadOther |
+                                                 QFileDevice::WriteOther | QFileDevice::ExeOther;
+
+// Every level that has to be made is made for the owner alone.
+void makeOwnerOnlyPath(const QString& folder) {
+    QStringList missing;
+    for (QString level = QDir::cleanPath(folder); !QFileInfo::exists(level);) {
+        missing.prepend(level);
+        const QString parent = QFileInfo(level).path();
+        if (parent == level) break;
+        level = parent;
+    }
+    for (const QString& level : missing)
+        if (!QDir().mkdir(level, OwnerRights)) return;
 }
+
+bool isSameOrInside(const QString& folder, const QString& outer) {
+    const QString inner = QFileInfo(folder).canonicalFilePath();
+    const QString canonicalOuter = QFileInfo(outer).canonicalFilePath();
+    return !inner.isEmpty() && !canonicalOuter.isEmpty() &&
+           (inner == canonicalOuter || inner.startsWith(canonicalOuter + QLatin1Char('/')));
+}
+
+}  // namespace
 
 QString StagingDatabasePath(const QString& programFolder) {
     // SQLite writes its journal beside the file, so the folder itself must be
@@ -17,6 +46,13 @@ QString StagingDatabasePath(const QString& programFolder) {
     const QString dataFolder =
         QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
     // A folder that cannot be made shows up as the staging open's own failure.
-    QDir().mkpath(dataFolder);
+    makeOwnerOnlyPath(dataFolder);
+    // The folder is the program's own, so rights wider than the owner's (left
+    // by an earlier version) are taken away; never where the program itself
+    // lives.
+    const QFileInfo data(dataFolder);
+    if (data.isDir() && (data.permissions() & WiderRights) &&
+        !isSameOrInside(programFolder, dataFolder))
+        QFile::setPermissions(dataFolder, data.permissions() & OwnerRights);
     return QDir(dataFolder).filePath(FileName);
 }

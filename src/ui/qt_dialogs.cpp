@@ -19,12 +19,32 @@ QString shownText(QString text) {
 
 QWidget* owner() { return QApplication::activeWindow(); }
 
+// The hourglass of a busy window covers the whole application; a box that
+// opens meanwhile asks the user to act, so it shows the arrow while it is
+// open and the hourglass is back once it closes. With nothing busy the box
+// keeps its own pointers, the text field's I-beam among them.
+class ArrowWhileOpen final {
+public:
+    ArrowWhileOpen() : m_pushed(QApplication::overrideCursor() != nullptr) {
+        if (m_pushed) QApplication::setOverrideCursor(Qt::ArrowCursor);
+    }
+    ~ArrowWhileOpen() {
+        if (m_pushed) QApplication::restoreOverrideCursor();
+    }
+    ArrowWhileOpen(const ArrowWhileOpen&) = delete;
+    ArrowWhileOpen& operator=(const ArrowWhileOpen&) = delete;
+
+private:
+    bool m_pushed;
+};
+
 }  // namespace
 
 void QtDialogs::message(const QString& text, const QString& caption, Icon icon) {
     QMessageBox box(icon == Icon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon,
                     captionOrTitle(caption), shownText(text), QMessageBox::Ok, owner());
     box.setTextFormat(Qt::PlainText);
+    const ArrowWhileOpen arrow;
     box.exec();
 }
 
@@ -32,6 +52,7 @@ bool QtDialogs::askYesNo(const QString& text, const QString& caption) {
     QMessageBox box(QMessageBox::NoIcon, captionOrTitle(caption), shownText(text),
                     QMessageBox::Yes | QMessageBox::No, owner());
     box.setTextFormat(Qt::PlainText);
+    const ArrowWhileOpen arrow;
     return box.exec() == QMessageBox::Yes;
 }
 
@@ -42,6 +63,7 @@ std::optional<QString> QtDialogs::prompt(const QString& text, const QString& cap
     dialog.setLabelText(shownText(text));
     dialog.setTextValue(defaultAnswer);
     dialog.setInputMode(QInputDialog::TextInput);
+    const ArrowWhileOpen arrow;
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     return dialog.textValue();
 }
