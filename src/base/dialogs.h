@@ -8,7 +8,7 @@
 // caption means the application title.
 class Dialogs {
 public:
-    enum class Icon { None, Warning };
+    enum class Icon { None, Warning, Information };
 
     virtual ~Dialogs() = default;
 

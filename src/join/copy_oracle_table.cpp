@@ -10,8 +10,10 @@
 #include "oracle/oracle_connection_string.h"
 
 namespace {
-// Copies of large tables take long; the driver's defaults would end them.
-constexpr int OracleTimeoutSeconds = 5000;
+// The copy's query of a large table takes long; the driver's default would
+// end it. Connecting keeps the default wait, as the login check does: a
+// server that does not answer is reported in seconds, not after hours.
+constexpr int OracleCommandTimeoutSeconds = 5000;
 }  // namespace
 
 void CopyOracleTable(const OracleLogin& login, const QString& oracleTable,
@@ -26,8 +28,7 @@ void CopyOracleTable(const QString& oracleConnectionString, const QString& oracl
     // Rows are read one at a time as the copy goes, never all at once, so
     // memory stays flat whatever the table's size.
     oracle.setCursorLocation(db::CursorLocation::Server);
-    oracle.setCommandTimeout(OracleTimeoutSeconds);
-    oracle.setConnectionTimeout(OracleTimeoutSeconds);
+    oracle.setCommandTimeout(OracleCommandTimeoutSeconds);
     oracle.open(oracleConnectionString);
 
     db::Connection staging = OpenStagingDatabase(path);

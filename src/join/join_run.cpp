@@ -1,5 +1,6 @@
 #include "join/join_run.h"
 
+#include <QLockFile>
 #include <optional>
 
 #include "base/dialogs.h"
@@ -23,6 +24,7 @@
 #include "join/open_staging_database.h"
 #include "join/staging_database_path.h"
 #include "join/staging_table_exists.h"
+#include "join/step_succeeded.h"
 #include "join/strip_table_prefix.h"
 #include "join/write_result_table.h"
 
@@ -40,13 +42,17 @@ private:
     JoinWindow& m_window;
 };
 
-// The result's column names: prefixes stripped, a name already taken (case
-// ignored) given the suffix once.
+// The result's column names: prefixes stripped, and every name unique (case
+// ignored), or neither table could be made. A taken name gets the suffix
+// again until it is free; without a suffix, the first free number.
 QStringList resultColumnNames(const db::ResultSet& join, const QString& suffix) {
     QStringList names;
     for (int i = 0; i < join.fieldCount(); ++i) {
-        const QString name = StripTablePrefix(join.fieldName(i));
-        names << (ArrayContains(names, name) ? name + suffix : name);
+        const QString column = StripTablePrefix(join.fieldName(i));
+        QString name = column;
+        for (int n = 1; ArrayContains(names, name); ++n)
+            name = suffix.isEmpty() ? column + QString::number(n) : name + suffix;
+        names << name;
     }
     return names;
 }
@@ -64,6 +70,8 @@ void PushButton2_Click(JoinWindow& window, Dialogs& dialogs, RunContext& context
         &context);
     const QString path = StagingDatabasePath(programFolder);
     JoinChoice choice;
+    // Declared before the connections, so it is given up after they close.
+    QLockFile stagingLock(path + QStringLiteral(".lock"));
     // Lines 100 to 118 create the run's objects; here they come into being
     // where they are opened.
     std::optional<db::Connection> joinConnection;  // staging connection A: reads the join
@@ -87,75 +95,102 @@ void PushButton2_Click(JoinWindow& window, Dialogs& dialogs, RunContext& context
         });
         return;
     }
+    // Another program on the same folder would replace the staging tables
+    // under this run. A run may take hours, so the lock counts as stale only
+    // once the program that took it is gone. A lock that cannot be made for
+    // any other reason leaves the staging file's own failure to be reported.
+    stagingLock.setStaleLockTime(0);
+    if (!stagingLock.tryLock() && stagingLock.error() == QLockFile::LockFailedError) {
+        dialogs.message(QStringLiteral("Another join is using ") + path +
+                        QStringLiteral(". Please try again when it has finished."));
+        return;
+    }
+    const auto endRun = [&] {
+        handler.step(374, [&] { window.pointer().setPointerState(PointerState::Default); });
+    };
+
     handler.step(122, [&] { window.pointer().setPointerState(PointerState::Hourglass); });
-    handler.step(124, [&] {
-        CopyOracleTable(choice.login, choice.table1, QStringLiteral("Table1"), path, context);
-    });
-    handler.step(126, [&] {
-        CopyOracleTable(choice.login, choice.table2, QStringLiteral("Table2"), path, context);
-    });
-    handler.step(128, [&] { MakeColumnVarchar(QStringLiteral("Table1"), choice.field1, path); });
-    handler.step(130, [&] { MakeColumnVarchar(QStringLiteral("Table2"), choice.field2, path); });
-    handler.step(134, [&] {
-        joinConnection.emplace(OpenStagingDatabase(path));
-        stagingWriter.emplace(OpenStagingDatabase(path));
-    });
+    // Each step up to the join query needs the one before: after a failure
+    // the join would read what an earlier run left, so the run ends there.
+    if (!StepSucceeded(handler, 124,
+                       [&] {
+                           CopyOracleTable(choice.login, choice.table1, QStringLiteral("Table1"),
+                                           path, context);
+                       }) ||
+        !StepSucceeded(handler, 126,
+                       [&] {
+                           CopyOracleTable(choice.login, choice.table2, QStringLiteral("Table2"),
+                                           path, context);
+                       }) ||
+        !StepSucceeded(handler, 128,
+                       [&] { MakeColumnVarchar(QStringLiteral("Table1"), choice.field1, path); }) ||
+        !StepSucceeded(handler, 130,
+                       [&] { MakeColumnVarchar(QStringLiteral("Table2"), choice.field2, path); }) ||
+        !StepSucceeded(handler, 134, [&] {
+            joinConnection.emplace(OpenStagingDatabase(path));
+            stagingWriter.emplace(OpenStagingDatabase(path));
+        }))
+        return endRun();
     QString joinSql;
     handler.step(136, [&] {
         joinSql = FullOuterJoinSql(QStringLiteral("Table1"), choice.field1,
                                    QStringLiteral("Table2"), choice.field2);
     });
-    handler.step(138, [&] {
-        if (!joinConnection) throw Failure(QStringLiteral("The staging database is not open."));
-        join.emplace(joinConnection->query(joinSql));
-        // Reading the first row fixes what the join sees, so replacing a
-        // staged table of the new name (even Table1 or Table2) cannot change
-        // the rows still to come.
-        joinHasRow = join->next();
-    });
+    if (!StepSucceeded(handler, 138, [&] {
+            join.emplace(joinConnection->query(joinSql));
+            // Reading the first row fixes what the join sees, so replacing a
+            // staged table of the new name (even Table1 or Table2) cannot
+            // change the rows still to come.
+            joinHasRow = join->next();
+        }))
+        return endRun();
     handler.step(140, [&] {
         const auto answer = dialogs.prompt(QStringLiteral("Enter name of new table: "));
         newTable = answer.value_or(QString());
     });
     // An empty answer, or a cancelled prompt, ends the run.
-    if (handler.test(142, [&] { return newTable.isEmpty(); })) {
-        handler.step(374, [&] { window.pointer().setPointerState(PointerState::Default); });
-        return;
-    }
+    if (handler.test(142, [&] { return newTable.isEmpty(); })) return endRun();
     if (handler.test(144, [&] { return StagingTableExists(path, newTable); }))
         handler.step(146, [&] { DropStagingTable(newTable, path); });
 
-    // Without a join result there are no columns and no rows to go through.
     QStringList columns;
-    handler.step(148, [&] {
-        if (join) columns = resultColumnNames(*join, choice.suffix);
-    });
-    // Statements run at line 252, the CREATE TABLE first.
-    handler.step(252, [&] {
-        if (!stagingWriter) throw Failure(QStringLiteral("The staging database is not open."));
-        stagingWriter->execute(
-            CreateTableStatement(NameQuoting::Staging, newTable, columns, QStringLiteral("TEXT")));
-    });
+    handler.step(148, [&] { columns = resultColumnNames(*join, choice.suffix); });
+    // Statements run at line 252, the CREATE TABLE first. A staged result
+    // that is not whole must not become the Oracle table: any failure here
+    // ends the run.
+    if (!StepSucceeded(handler, 252, [&] {
+            stagingWriter->execute(CreateTableStatement(NameQuoting::Staging, newTable, columns,
+                                                        QStringLiteral("TEXT")));
+        }))
+        return endRun();
     // Rows are staged as they are read: nothing of the result is held beyond one row.
+    bool staged = false;
     handler.step(178, [&] {
-        if (!join || !stagingWriter) return;
         LoopFailures reads(handler, 196, LoopFailures::Ends::OnAnyFailure);
-        LoopFailures writes(handler, 252, LoopFailures::Ends::OnBrokenConnection);
+        LoopFailures writes(handler, 252, LoopFailures::Ends::OnAnyFailure);
         bool more = joinHasRow;
         while (more) {
             context.yield();
             // A Null stays a Null and every text stays itself.
             const QString insert =
                 InsertStatement(NameQuoting::Staging, newTable, join->row(), EmptyText::AsText);
-            if (!writes.run([&] { stagingWriter->execute(insert); })) break;
-            if (!reads.run([&] { more = join->next(); })) break;
+            if (!writes.run([&] { stagingWriter->execute(insert); })) return;
+            if (!reads.run([&] { more = join->next(); })) return;
         }
+        staged = true;
     });
+    if (!staged) return endRun();
     handler.step(256, [&] {
         join.reset();
         joinConnection.reset();
         stagingWriter.reset();
     });
-    WriteResultTable(handler, window, dialogs, context, choice, newTable, path);
-    handler.step(374, [&] { window.pointer().setPointerState(PointerState::Default); });
+    const WrittenRows rows =
+        WriteResultTable(handler, window, dialogs, context, choice, newTable, path);
+    endRun();
+    if (rows.missing() > 0 && !handler.abandoned())
+        dialogs.message(
+            QStringLiteral("%1 of %2 rows could not be written to %3.")
+                .arg(QString::number(rows.missing()), QString::number(rows.staged), newTable),
+            QString(), Dialogs::Icon::Information);
 }

@@ -21,9 +21,8 @@ bool LoopFailures::run(const std::function<void()>& action) {
     } catch (const std::exception& error) {
         description = QString::fromLocal8Bit(error.what());
     }
-    if (!m_shownAny || description != m_lastShown) {
+    if (!m_shownAny || brokenConnection) {
         m_handler.report(description, m_line);
-        m_lastShown = description;
         m_shownAny = true;
     }
     return m_ends == Ends::OnBrokenConnection && !brokenConnection;

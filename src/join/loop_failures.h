@@ -5,10 +5,11 @@
 
 class TrappedHandler;
 
-// Failures of one numbered line inside a streamed loop. A failure is shown in
-// the error box once; the same failure again at the same line is not shown
-// again, so one broken table or connection cannot bury the user in boxes. A
-// read failure, or a write through a broken connection, ends the loop.
+// Failures of one numbered line inside a streamed loop. Only the first
+// failure is shown in the error box, so one broken table cannot bury the
+// user in boxes; a lost connection is always shown, since it ends the loop
+// and explains every row after it. A read failure, or a write through a lost
+// connection, ends the loop.
 class LoopFailures final {
 public:
     enum class Ends { OnAnyFailure, OnBrokenConnection };
@@ -22,6 +23,5 @@ private:
     TrappedHandler& m_handler;
     int m_line;
     Ends m_ends;
-    QString m_lastShown;
     bool m_shownAny = false;
 };

@@ -1,6 +1,7 @@
 #include "join/strip_table_prefix.h"
 
 QString StripTablePrefix(const QString& name) {
-    const qsizetype point = name.indexOf(QLatin1Char('.'));
-    return point < 0 ? name : name.mid(point + 1);
+    for (const QLatin1String prefix : {QLatin1String("Table1."), QLatin1String("Table2.")})
+        if (name.startsWith(prefix)) return name.mid(prefix.size());
+    return name;
 }

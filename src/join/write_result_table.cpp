@@ -1,9 +1,9 @@
 #include "join/write_result_table.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "base/dialogs.h"
-#include "base/failure.h"
 #include "base/pointer_state.h"
 #include "base/run_context.h"
 #include "base/trapped_handler.h"
@@ -16,17 +16,12 @@
 #include "join/loop_failures.h"
 #include "join/open_staging_database.h"
 #include "join/remove_list_entry.h"
+#include "join/step_succeeded.h"
 #include "oracle/oracle_connection_string.h"
 
 namespace {
 
 enum class Answer { None, Yes, No };
-
-template <typename T>
-T& opened(std::optional<T>& object, const char* what) {
-    if (!object) throw Failure(QString::fromLatin1(what) + QStringLiteral(" is not open."));
-    return *object;
-}
 
 void removeEntries(JoinWindow& window, JoinWindow::TableList list, const QString& name) {
     QStringList entries = window.tableListEntries(list);
@@ -35,75 +30,84 @@ void removeEntries(JoinWindow& window, JoinWindow::TableList list, const QString
 
 }  // namespace
 
-void WriteResultTable(TrappedHandler& handler, JoinWindow& window, Dialogs& dialogs,
-                      RunContext& context, const JoinChoice& choice, const QString& newTable,
-                      const QString& stagingPath) {
+WrittenRows WriteResultTable(TrappedHandler& handler, JoinWindow& window, Dialogs& dialogs,
+                             RunContext& context, const JoinChoice& choice, const QString& newTable,
+                             const QString& stagingPath) {
     std::optional<db::Connection> oracle;
     std::optional<db::Connection> staging;  // staging connection B
     std::optional<db::ResultSet> reader;
+    WrittenRows rows;
 
-    // Line 258 asks for client-side cursors; rows are streamed whatever the
-    // location, so there is nothing to set.
-    handler.step(260, [&] {
-        oracle.emplace();
-        oracle->open(OracleConnectionString(choice.login));
-    });
-    handler.step(266, [&] {
-        // Line 262 asks for server-side cursors, which every staging read is.
-        staging.emplace(OpenStagingDatabase(stagingPath));
-    });
-    QString name;
-    handler.step(268, [&] { name = newTable; });
+    // Lines 258 to 360; a return goes on at line 368.
+    const auto writeTable = [&] {
+        // Line 258 asks for client-side cursors; rows are streamed whatever
+        // the location, so there is nothing to set. Without either connection
+        // nothing below could work: no question, no drop.
+        if (!StepSucceeded(handler, 260, [&] {
+                oracle.emplace();
+                oracle->open(OracleConnectionString(choice.login));
+            }))
+            return;
+        if (!StepSucceeded(handler, 266, [&] {
+                // Line 262 asks for server-side cursors, which every staging read is.
+                staging.emplace(OpenStagingDatabase(stagingPath));
+            }))
+            return;
+        QString name;
+        handler.step(268, [&] { name = newTable; });
 
-    Answer answer = Answer::None;
-    if (handler.test(270, [&] {
-            return ListContains(window.tableListEntries(JoinWindow::TableList::First), name);
-        }))
-        handler.step(272, [&] {
-            answer = dialogs.askYesNo(
-                         QStringLiteral("Would you like to overwrite ") + name + QLatin1Char('?'),
-                         QStringLiteral("Overwrite?"))
-                         ? Answer::Yes
-                         : Answer::No;
-        });
-    const bool skipToEnd = handler.test(276, [&] { return answer == Answer::No; });
-    if (!skipToEnd) {
-        if (handler.test(278, [&] { return answer == Answer::Yes; })) {
-            handler.step(280, [&] {
-                opened(oracle, "The Oracle connection")
-                    .execute(QStringLiteral("DROP TABLE ") + OracleName(name));
+        Answer answer = Answer::None;
+        if (handler.test(270, [&] {
+                return ListContains(window.tableListEntries(JoinWindow::TableList::First), name);
+            }))
+            handler.step(272, [&] {
+                answer = dialogs.askYesNo(QStringLiteral("Would you like to overwrite ") + name +
+                                              QLatin1Char('?'),
+                                          QStringLiteral("Overwrite?"))
+                             ? Answer::Yes
+                             : Answer::No;
             });
-            handler.step(282, [&] { removeEntries(window, JoinWindow::TableList::First, name); });
-            handler.step(284, [&] { removeEntries(window, JoinWindow::TableList::Second, name); });
+        if (handler.test(276, [&] { return answer == Answer::No; })) return;
+        if (handler.test(278, [&] { return answer == Answer::Yes; })) {
+            // The lists keep a table that is still there.
+            if (StepSucceeded(handler, 280, [&] {
+                    oracle->execute(QStringLiteral("DROP TABLE ") + OracleName(name));
+                })) {
+                handler.step(282,
+                             [&] { removeEntries(window, JoinWindow::TableList::First, name); });
+                handler.step(284,
+                             [&] { removeEntries(window, JoinWindow::TableList::Second, name); });
+            }
         }
-        handler.step(286, [&] {
-            reader.emplace(opened(staging, "The staging database")
-                               .query(QStringLiteral("SELECT * FROM ") + StagingName(name)));
-        });
+        if (!StepSucceeded(handler, 286, [&] {
+                reader.emplace(
+                    staging->query(QStringLiteral("SELECT * FROM ") + StagingName(name)));
+            }))
+            return;
         QString create;
         handler.step(288, [&] {
             QStringList columns;
-            if (reader) {
-                for (int i = 0; i < reader->fieldCount(); ++i) {
-                    context.yield();
-                    columns << reader->fieldName(i);
-                }
+            for (int i = 0; i < reader->fieldCount(); ++i) {
+                context.yield();
+                columns << reader->fieldName(i);
             }
             create = CreateTableStatement(NameQuoting::Oracle, name, columns,
                                           QStringLiteral("VARCHAR(2000)"));
         });
-        handler.step(306, [&] { opened(oracle, "The Oracle connection").execute(create); });
+        // A table that could not be made is not ours: a table or view of that
+        // name that the user did not choose to replace gets no row and is not
+        // listed.
+        if (!StepSucceeded(handler, 306, [&] { oracle->execute(create); })) return;
 
         // The bar needs the number of rows before they are streamed.
         qint64 rowCount = 0;
         handler.step(314, [&] {
             db::ResultSet count =
-                opened(staging, "The staging database")
-                    .query(QStringLiteral("SELECT COUNT(*) FROM ") + StagingName(name));
+                staging->query(QStringLiteral("SELECT COUNT(*) FROM ") + StagingName(name));
             if (count.next()) rowCount = count.value(0).value_or(QStringLiteral("0")).toLongLong();
         });
+        qint64 tried = 0;
         handler.step(316, [&] {
-            if (!reader || !oracle) return;
             LoopFailures reads(handler, 350, LoopFailures::Ends::OnAnyFailure);
             LoopFailures writes(handler, 348, LoopFailures::Ends::OnBrokenConnection);
             bool more = false;
@@ -117,16 +121,25 @@ void WriteResultTable(TrappedHandler& handler, JoinWindow& window, Dialogs& dial
                 // An empty value and a Null both go to Oracle as NULL.
                 const QString insert =
                     InsertStatement(NameQuoting::Oracle, name, reader->row(), EmptyText::AsNull);
-                if (!writes.run([&] { oracle->execute(insert); })) break;
+                ++tried;
+                if (!writes.run([&] {
+                        oracle->execute(insert);
+                        ++rows.written;
+                    }))
+                    break;
                 if (!reads.run([&] { more = reader->next(); })) break;
             }
         });
+        // Rows never tried (a lost connection, a failed read) are missing too.
+        rows.staged = std::max(rowCount, tried);
         handler.step(354, [&] { context.setProgress(0); });
         handler.step(356, [&] { reader.reset(); });
         handler.step(358, [&] { window.addTableListEntry(JoinWindow::TableList::First, name); });
         handler.step(360, [&] { window.addTableListEntry(JoinWindow::TableList::Second, name); });
-    }
+    };
+    writeTable();
     handler.step(368, [&] { window.pointer().setPointerState(PointerState::Default); });
     handler.step(370, [&] { staging.reset(); });
     handler.step(372, [&] { oracle.reset(); });
+    return rows;
 }

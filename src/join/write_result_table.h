@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
 
 #include "join/join_choice.h"
 
@@ -9,8 +10,18 @@ class JoinWindow;
 class RunContext;
 class TrappedHandler;
 
+// How many staged rows reached the new Oracle table; both 0 when no table
+// was made.
+struct WrittenRows {
+    qint64 staged = 0;
+    qint64 written = 0;
+    qint64 missing() const { return staged - written; }
+};
+
 // The run's second phase: the staged result table becomes a new Oracle table
-// with VARCHAR(2000) columns, after asking to overwrite a listed one.
-void WriteResultTable(TrappedHandler& handler, JoinWindow& window, Dialogs& dialogs,
-                      RunContext& context, const JoinChoice& choice, const QString& newTable,
-                      const QString& stagingPath);
+// with VARCHAR(2000) columns, after asking to overwrite a listed one. Nothing
+// is written when a connection or the staged table cannot be opened, or when
+// the Oracle table cannot be made.
+WrittenRows WriteResultTable(TrappedHandler& handler, JoinWindow& window, Dialogs& dialogs,
+                             RunContext& context, const JoinChoice& choice, const QString& newTable,
+                             const QString& stagingPath);

@@ -38,11 +38,23 @@ private:
     bool m_pushed;
 };
 
+QMessageBox::Icon boxIcon(Dialogs::Icon icon) {
+    switch (icon) {
+        case Dialogs::Icon::Warning:
+            return QMessageBox::Warning;
+        case Dialogs::Icon::Information:
+            return QMessageBox::Information;
+        case Dialogs::Icon::None:
+            break;
+    }
+    return QMessageBox::NoIcon;
+}
+
 }  // namespace
 
 void QtDialogs::message(const QString& text, const QString& caption, Icon icon) {
-    QMessageBox box(icon == Icon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon,
-                    captionOrTitle(caption), shownText(text), QMessageBox::Ok, owner());
+    QMessageBox box(boxIcon(icon), captionOrTitle(caption), shownText(text), QMessageBox::Ok,
+                    owner());
     box.setTextFormat(Qt::PlainText);
     const ArrowWhileOpen arrow;
     box.exec();
