@@ -22,6 +22,7 @@
 #include "join/loop_failures.h"
 #include "join/make_column_varchar.h"
 #include "join/open_staging_database.h"
+#include "join/stage_full_outer_join.h"
 #include "join/staging_database_path.h"
 #include "join/staging_table_exists.h"
 #include "join/step_succeeded.h"
@@ -45,10 +46,10 @@ private:
 // The result's column names: prefixes stripped, and every name unique (case
 // ignored), or neither table could be made. A taken name gets the suffix
 // again until it is free; without a suffix, the first free number.
-QStringList resultColumnNames(const db::ResultSet& join, const QString& suffix) {
+QStringList resultColumnNames(const QStringList& joinColumns, const QString& suffix) {
     QStringList names;
-    for (int i = 0; i < join.fieldCount(); ++i) {
-        const QString column = StripTablePrefix(join.fieldName(i));
+    for (const QString& joinColumn : joinColumns) {
+        const QString column = StripTablePrefix(joinColumn);
         QString name = column;
         for (int n = 1; ArrayContains(names, name); ++n)
             name = suffix.isEmpty() ? column + QString::number(n) : name + suffix;
@@ -74,10 +75,8 @@ void PushButton2_Click(JoinWindow& window, Dialogs& dialogs, RunContext& context
     QLockFile stagingLock(path + QStringLiteral(".lock"));
     // Lines 100 to 118 create the run's objects; here they come into being
     // where they are opened.
-    std::optional<db::Connection> joinConnection;  // staging connection A: reads the join
-    std::optional<db::Connection> stagingWriter;   // writes the staged result beside it
-    std::optional<db::ResultSet> join;
-    bool joinHasRow = false;
+    std::optional<db::Connection> staging;  // staging connection A
+    QStringList joinColumns;
     QString newTable;
 
     const bool missingSelection = handler.test(120, [&] {
@@ -126,22 +125,20 @@ void PushButton2_Click(JoinWindow& window, Dialogs& dialogs, RunContext& context
                        [&] { MakeColumnVarchar(QStringLiteral("Table1"), choice.field1, path); }) ||
         !StepSucceeded(handler, 130,
                        [&] { MakeColumnVarchar(QStringLiteral("Table2"), choice.field2, path); }) ||
-        !StepSucceeded(handler, 134, [&] {
-            joinConnection.emplace(OpenStagingDatabase(path));
-            stagingWriter.emplace(OpenStagingDatabase(path));
-        }))
+        !StepSucceeded(handler, 134, [&] { staging.emplace(OpenStagingDatabase(path)); }))
         return endRun();
     QString joinSql;
     handler.step(136, [&] {
         joinSql = FullOuterJoinSql(QStringLiteral("Table1"), choice.field1,
                                    QStringLiteral("Table2"), choice.field2);
     });
+    // The join is opened and its first row read, so a join that cannot run
+    // ends the run before the name is asked for; its rows are staged later,
+    // a stretch at a time, and nothing holds the staging file meanwhile.
     if (!StepSucceeded(handler, 138, [&] {
-            join.emplace(joinConnection->query(joinSql));
-            // Reading the first row fixes what the join sees, so replacing a
-            // staged table of the new name (even Table1 or Table2) cannot
-            // change the rows still to come.
-            joinHasRow = join->next();
+            db::ResultSet join = staging->query(joinSql);
+            joinColumns = join.fieldNames();
+            join.next();
         }))
         return endRun();
     handler.step(140, [&] {
@@ -150,41 +147,32 @@ void PushButton2_Click(JoinWindow& window, Dialogs& dialogs, RunContext& context
     });
     // An empty answer, or a cancelled prompt, ends the run.
     if (handler.test(142, [&] { return newTable.isEmpty(); })) return endRun();
-    if (handler.test(144, [&] { return StagingTableExists(path, newTable); }))
-        handler.step(146, [&] { DropStagingTable(newTable, path); });
+    // A new table named like a copy would replace the copy the join reads:
+    // the result is staged under a name of its own and takes the copy's
+    // place once it is whole.
+    const bool replacesACopy =
+        ArrayContains({QStringLiteral("Table1"), QStringLiteral("Table2")}, newTable);
+    const QString stagedName = replacesACopy ? newTable + QStringLiteral(" (joined)") : newTable;
+    if (handler.test(144, [&] { return StagingTableExists(path, stagedName); }))
+        handler.step(146, [&] { DropStagingTable(stagedName, path); });
 
     QStringList columns;
-    handler.step(148, [&] { columns = resultColumnNames(*join, choice.suffix); });
+    handler.step(148, [&] { columns = resultColumnNames(joinColumns, choice.suffix); });
     // Statements run at line 252, the CREATE TABLE first. A staged result
     // that is not whole must not become the Oracle table: any failure here
-    // ends the run.
+    // ends the run. Nulls stay Nulls and every text stays itself.
     if (!StepSucceeded(handler, 252, [&] {
-            stagingWriter->execute(CreateTableStatement(NameQuoting::Staging, newTable, columns,
-                                                        QStringLiteral("TEXT")));
+            staging->execute(CreateTableStatement(NameQuoting::Staging, stagedName, columns,
+                                                  QStringLiteral("TEXT")));
+            StageFullOuterJoin(*staging, stagedName, choice.field1, choice.field2, context);
+            if (replacesACopy) {
+                staging->execute(QStringLiteral("DROP TABLE ") + StagingName(newTable));
+                staging->execute(QStringLiteral("ALTER TABLE ") + StagingName(stagedName) +
+                                 QStringLiteral(" RENAME TO ") + StagingName(newTable));
+            }
         }))
         return endRun();
-    // Rows are staged as they are read: nothing of the result is held beyond one row.
-    bool staged = false;
-    handler.step(178, [&] {
-        LoopFailures reads(handler, 196, LoopFailures::Ends::OnAnyFailure);
-        LoopFailures writes(handler, 252, LoopFailures::Ends::OnAnyFailure);
-        bool more = joinHasRow;
-        while (more) {
-            context.yield();
-            // A Null stays a Null and every text stays itself.
-            const QString insert =
-                InsertStatement(NameQuoting::Staging, newTable, join->row(), EmptyText::AsText);
-            if (!writes.run([&] { stagingWriter->execute(insert); })) return;
-            if (!reads.run([&] { more = join->next(); })) return;
-        }
-        staged = true;
-    });
-    if (!staged) return endRun();
-    handler.step(256, [&] {
-        join.reset();
-        joinConnection.reset();
-        stagingWriter.reset();
-    });
+    handler.step(256, [&] { staging.reset(); });
     const WrittenRows rows =
         WriteResultTable(handler, window, dialogs, context, choice, newTable, path);
     endRun();

@@ -1,0 +1,74 @@
+#include "join/stage_full_outer_join.h"
+
+#include <QElapsedTimer>
+#include <QStringList>
+
+#include "base/run_context.h"
+#include "db/quoted_names.h"
+#include "join/array_contains.h"
+#include "join/full_outer_join_sql.h"
+
+namespace {
+
+// Rows of a copy per statement: a stretch starts small and doubles while its
+// statements are quick, up to a size at which a statement's own cost does not
+// count and a commit stays quick.
+constexpr qint64 FirstStretchRows = 16;
+constexpr qint64 LongestStretchRows = 65536;
+constexpr qint64 QuickStatementMs = 200;
+
+// A name that reaches the row id of the table: a column may take any of them.
+QString rowIdName(db::Connection& staging, const QString& table) {
+    const QStringList columns = staging
+                                    .query(QStringLiteral("SELECT * FROM ") + StagingName(table) +
+                                           QStringLiteral(" WHERE 0"))
+                                    .fieldNames();
+    for (const QString& name :
+         {QStringLiteral("rowid"), QStringLiteral("oid"), QStringLiteral("_rowid_")})
+        if (!ArrayContains(columns, name)) return name;
+    return {};
+}
+
+void stageHalf(db::Connection& staging, const QString& insertStart, JoinHalf half,
+               const QString& table, const QString& field1, const QString& field2,
+               RunContext& context) {
+    const QString table1 = QStringLiteral("Table1");
+    const QString table2 = QStringLiteral("Table2");
+    const QString rowId = rowIdName(staging, table);
+    qint64 first = 0;
+    qint64 last = -1;
+    if (!rowId.isEmpty()) {
+        db::ResultSet bounds = staging.query(
+            QStringLiteral("SELECT min(%1), max(%1) FROM ").arg(rowId) + StagingName(table));
+        if (bounds.next() && bounds.value(0) && bounds.value(1)) {
+            first = bounds.value(0)->toLongLong();
+            last = bounds.value(1)->toLongLong();
+        }
+    }
+    if (rowId.isEmpty()) {
+        staging.execute(insertStart + FullOuterJoinPieceSql(half, table1, field1, table2, field2,
+                                                            QString(), 0, 0));
+        return;
+    }
+    qint64 stretch = FirstStretchRows;
+    for (qint64 from = first; from <= last; from += stretch) {
+        context.yield();
+        QElapsedTimer took;
+        took.start();
+        staging.execute(insertStart + FullOuterJoinPieceSql(half, table1, field1, table2, field2,
+                                                            rowId, from, from + stretch - 1));
+        if (took.elapsed() < QuickStatementMs && stretch < LongestStretchRows) stretch *= 2;
+    }
+}
+
+}  // namespace
+
+void StageFullOuterJoin(db::Connection& staging, const QString& target, const QString& field1,
+                        const QString& field2, RunContext& context) {
+    const QString insertStart =
+        QStringLiteral("INSERT INTO ") + StagingName(target) + QLatin1Char(' ');
+    stageHalf(staging, insertStart, JoinHalf::LeftRows, QStringLiteral("Table1"), field1, field2,
+              context);
+    stageHalf(staging, insertStart, JoinHalf::UnmatchedRightRows, QStringLiteral("Table2"), field1,
+              field2, context);
+}
