@@ -53,6 +53,77 @@ private slots:
         QCOMPARE(owner.rows(QStringLiteral("SELECT 1")), (QList<QStringList>{{"1"}}));
     }
 
+    // Whether a failure means the connection is gone: a session ended by the
+    // server, against failures of the statement alone.
+    void connectionLost_data() {
+        QTest::addColumn<QString>("cause");
+        QTest::addColumn<QString>("statement");
+        QTest::addColumn<bool>("lost");
+        QTest::newRow("session terminated") << "terminate"
+                                            << "SELECT 1" << true;
+        QTest::newRow("no such table") << ""
+                                       << "SELECT * FROM no_such_table" << false;
+        QTest::newRow("value too long") << ""
+                                        << "INSERT INTO five VALUES ('123456')" << false;
+    }
+    void connectionLost() {
+        QFETCH(QString, cause);
+        QFETCH(QString, statement);
+        QFETCH(bool, lost);
+        standin::Login owner;
+        owner.exec(QStringLiteral("CREATE TABLE five (v varchar(5))"));
+        db::Connection connection = owner.connect();
+        connection.execute(QStringLiteral("SELECT 1"));
+        if (cause == QStringLiteral("terminate"))
+            standin::admin().execute(
+                QStringLiteral(
+                    "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE usename = '%1'")
+                    .arg(owner.name()));
+        try {
+            connection.execute(statement);
+            QFAIL("no failure");
+        } catch (const DbError& error) {
+            QVERIFY2(error.connectionLost() == lost, qPrintable(error.description()));
+        }
+    }
+
+    // Drivers that cannot say whether their connection died are judged by
+    // their codes; a driver's own answer outranks the codes.
+    void connectionLostFromCodes_data() {
+        QTest::addColumn<QString>("description");
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<int>("native");
+        QTest::addColumn<int>("driverAnswer");  // -1 none, 0 alive, 1 dead
+        QTest::addColumn<bool>("lost");
+        QTest::newRow("link failure class") << "Communication link failure"
+                                            << "08S01" << 0 << -1 << true;
+        QTest::newRow("session ended by server") << "terminating connection"
+                                                 << "57P01" << 0 << -1 << true;
+        QTest::newRow("end-of-file on channel") << "[Oracle][ODBC]ORA-03113: end-of-file on "
+                                                   "communication channel"
+                                                << "HY000" << 0 << -1 << true;
+        QTest::newRow("not connected by native code") << "not connected"
+                                                      << "HY000" << 3114 << -1 << true;
+        QTest::newRow("connection closed") << "ORA-03135: connection lost contact"
+                                           << "HY000" << 0 << -1 << true;
+        QTest::newRow("other Oracle error") << "ORA-00942: table or view does not exist"
+                                            << "42S02" << 942 << -1 << false;
+        QTest::newRow("driver says alive") << "Communication link failure"
+                                           << "08S01" << 0 << 0 << false;
+        QTest::newRow("driver says dead") << "General error"
+                                          << "HY000" << 0 << 1 << true;
+    }
+    void connectionLostFromCodes() {
+        QFETCH(QString, description);
+        QFETCH(QString, state);
+        QFETCH(int, native);
+        QFETCH(int, driverAnswer);
+        QFETCH(bool, lost);
+        const std::optional<bool> answer =
+            driverAnswer < 0 ? std::nullopt : std::optional<bool>(driverAnswer == 1);
+        QCOMPARE(DbError(description, state, native, answer).connectionLost(), lost);
+    }
+
     void resultOutlivesItsConnectionObject() {
         standin::Login owner;
         std::optional<db::ResultSet> result;

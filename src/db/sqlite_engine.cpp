@@ -20,7 +20,7 @@ public:
                                          : QString::fromUtf8(sqlite3_errstr(rc));
             sqlite3_close_v2(m_db);
             m_db = nullptr;
-            throw DbError(message, QString(), rc);
+            throw DbError(message, QString(), rc, false);
         }
         sqlite3_extended_result_codes(m_db, 1);
     }
@@ -31,8 +31,9 @@ public:
     sqlite3* get() const { return m_db; }
 
     [[noreturn]] void fail() const {
+        // A file has no link that could break.
         throw DbError(QString::fromUtf8(sqlite3_errmsg(m_db)), QString(),
-                      sqlite3_extended_errcode(m_db));
+                      sqlite3_extended_errcode(m_db), false);
     }
 
 private:
