@@ -3,8 +3,35 @@
 #include <QtTest>
 
 #include "db/connection.h"
+#include "db/connection_string_attributes.h"
 #include "db/db_error.h"
 #include "support/standin.h"
+
+namespace {
+// A staging file of its own in a temporary folder, opened as the join code
+// opens it: through the Jet provider's connection string.
+class StagingFile final {
+public:
+    db::Connection connect() const {
+        db::Connection connection;
+        connection.setMode(db::Mode::ReadWrite);
+        connection.open(QStringLiteral("PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=") +
+                        attributeValueText(path()) + QLatin1Char(';'));
+        return connection;
+    }
+    QString path() const { return m_dir.filePath(QStringLiteral("temp.mdb")); }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// The one value of a one-row, one-column query.
+QString onlyValue(db::Connection& connection, const QString& query) {
+    db::ResultSet result = connection.query(query);
+    if (!result.next()) return QStringLiteral("<no row>");
+    return result.value(0).value_or(QStringLiteral("<null>"));
+}
+}  // namespace
 
 class TestDb : public QObject {
     Q_OBJECT
@@ -35,6 +62,43 @@ private slots:
         QVERIFY(result.value(6)->contains(QStringLiteral("ff41"), Qt::CaseInsensitive));
         QVERIFY(!result.next());
         QVERIFY(!result.next());
+    }
+
+    // Texts that a byte-order-mark detection would alter: a leading U+FEFF
+    // dropped, a leading U+FFFE taken as byte-swapped text. Long values come
+    // in chunks of 4,095 characters, each of which must pass unaltered too.
+    void textNeverTakenForAByteOrderMark_data() {
+        QTest::addColumn<QString>("text");
+        const QString chunk(4095, QLatin1Char('x'));
+        QTest::newRow("leading FEFF") << QStringLiteral("\uFEFFabc");
+        QTest::newRow("leading FFFE") << QStringLiteral("\uFFFEab");
+        QTest::newRow("noncharacter FFFF") << QStringLiteral("\uFFFFab");
+        QTest::newRow("FEFF starting the second chunk") << chunk + QStringLiteral("\uFEFFabc");
+        QTest::newRow("FFFE starting the second chunk") << chunk + QStringLiteral("\uFFFEab");
+        QTest::newRow("FEFF starting both chunks")
+            << QStringLiteral("\uFEFF") + chunk.left(4094) + QStringLiteral("\uFEFFz");
+        QTest::newRow("surrogate pair across chunks") << chunk.left(4094) + QStringLiteral("😀end");
+    }
+    void textNeverTakenForAByteOrderMark() {
+        QFETCH(QString, text);
+        const QString literal = QLatin1Char('\'') + text + QLatin1Char('\'');
+
+        standin::Login owner;
+        owner.exec(QStringLiteral("CREATE TABLE t (v text)"));
+        owner.exec(QStringLiteral("INSERT INTO t VALUES (%1)").arg(literal));
+        db::Connection oracle = owner.connect();
+        QCOMPARE(onlyValue(oracle, QStringLiteral("SELECT v FROM t")), text);
+        db::ResultSet named = oracle.query(QStringLiteral("SELECT 1 AS \"%1\"").arg(text.left(3)));
+        QCOMPARE(named.fieldName(0), text.left(3));
+
+        StagingFile file;
+        db::Connection staging = file.connect();
+        staging.execute(QStringLiteral("CREATE TABLE t (v TEXT)"));
+        staging.execute(QStringLiteral("INSERT INTO t VALUES (%1)").arg(literal));
+        QCOMPARE(onlyValue(staging, QStringLiteral("SELECT v FROM t")), text);
+        db::ResultSet stagedName =
+            staging.query(QStringLiteral("SELECT 1 AS \"%1\"").arg(text.left(3)));
+        QCOMPARE(stagedName.fieldName(0), text.left(3));
     }
 
     void failuresCarryTheDriversText() {

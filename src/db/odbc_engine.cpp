@@ -17,8 +17,10 @@ const SQLWCHAR* wide(const QString& text) {
     return reinterpret_cast<const SQLWCHAR*>(text.utf16());
 }
 
+// The code units as they are: QString::fromUtf16 would drop a leading U+FEFF
+// or byte-swap text starting with U+FFFE, in every chunk of a long value.
 QString fromWide(const SQLWCHAR* text, qsizetype length) {
-    return QString::fromUtf16(reinterpret_cast<const char16_t*>(text), length);
+    return QString(reinterpret_cast<const QChar*>(text), length);
 }
 
 class Handle;

@@ -2,12 +2,25 @@
 // connection string's Data Source.
 #include <sqlite3.h>
 
+#include <QStringDecoder>
+
 #include "db/connection_string_attributes.h"
 #include "db/db_error.h"
 #include "db/engine.h"
 
 namespace db {
 namespace {
+
+// SQLite's text exactly as stored. Its own UTF-16 conversion turns U+FFFE
+// and U+FFFF into U+FFFD, and QString::fromUtf8 drops a leading U+FEFF, so
+// the stored UTF-8 is decoded here with an initial U+FEFF kept as a
+// character. bytes < 0: up to the NUL.
+QString fromSqlite(const char* text, qsizetype bytes = -1) {
+    if (!text) return QString();
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless |
+                                                       QStringConverter::Flag::ConvertInitialBom);
+    return decoder(bytes < 0 ? QByteArrayView(text) : QByteArrayView(text, bytes));
+}
 
 class Database final {
 public:
@@ -16,8 +29,8 @@ public:
         const int rc = sqlite3_open_v2(file.constData(), &m_db,
                                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
         if (rc != SQLITE_OK) {
-            const QString message = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db))
-                                         : QString::fromUtf8(sqlite3_errstr(rc));
+            const QString message =
+                m_db ? fromSqlite(sqlite3_errmsg(m_db)) : QString::fromUtf8(sqlite3_errstr(rc));
             sqlite3_close_v2(m_db);
             m_db = nullptr;
             throw DbError(message, QString(), rc, false);
@@ -32,8 +45,8 @@ public:
 
     [[noreturn]] void fail() const {
         // A file has no link that could break.
-        throw DbError(QString::fromUtf8(sqlite3_errmsg(m_db)), QString(),
-                      sqlite3_extended_errcode(m_db), false);
+        throw DbError(fromSqlite(sqlite3_errmsg(m_db)), QString(), sqlite3_extended_errcode(m_db),
+                      false);
     }
 
 private:
@@ -74,8 +87,7 @@ public:
         : m_statement(std::move(db), sql) {
         const int columns = sqlite3_column_count(m_statement.get());
         for (int i = 0; i < columns; ++i) {
-            const void* name = sqlite3_column_name16(m_statement.get(), i);
-            m_names << (name ? QString::fromUtf16(static_cast<const char16_t*>(name)) : QString());
+            m_names << fromSqlite(sqlite3_column_name(m_statement.get(), i));
         }
     }
 
@@ -105,8 +117,9 @@ public:
                 m_row.push_back(std::nullopt);
                 continue;
             }
+            // Text first, then its length, as SQLite asks for a converted value.
             const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
-            m_row.push_back(QString::fromUtf8(text, sqlite3_column_bytes(stmt, i)));
+            m_row.push_back(fromSqlite(text, sqlite3_column_bytes(stmt, i)));
         }
         return true;
     }
