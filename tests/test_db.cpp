@@ -5,6 +5,7 @@
 #include "db/connection.h"
 #include "db/connection_string_attributes.h"
 #include "db/db_error.h"
+#include "support/recording_run_context.h"
 #include "support/standin.h"
 
 namespace {
@@ -186,6 +187,58 @@ private slots:
         const std::optional<bool> answer =
             driverAnswer < 0 ? std::nullopt : std::optional<bool>(driverAnswer == 1);
         QCOMPARE(DbError(description, state, native, answer).connectionLost(), lost);
+    }
+
+    // A statement on a staging file that another connection holds locked
+    // waits, serving the window through the run context meanwhile, until the
+    // lock goes, the run is abandoned or the connection time-out is spent.
+    void lockedStagingFileYields_data() {
+        QTest::addColumn<QString>("ending");
+        QTest::newRow("lock released") << "release";
+        QTest::newRow("run abandoned") << "abandon";
+        QTest::newRow("time-out spent") << "timeout";
+    }
+    void lockedStagingFileYields() {
+        QFETCH(QString, ending);
+        StagingFile file;
+        db::Connection holder = file.connect();
+        holder.execute(QStringLiteral("CREATE TABLE t (v TEXT)"));
+        RecordingRunContext context;
+        db::Connection waiting;
+        waiting.setRunContext(&context);
+        waiting.setConnectionTimeout(1);
+        waiting.open(holder.connectionString());
+        holder.execute(QStringLiteral("BEGIN IMMEDIATE"));
+
+        int yields = 0;
+        context.onYield = [&] {
+            if (++yields != 5) return;
+            if (ending == QStringLiteral("release")) holder.execute(QStringLiteral("COMMIT"));
+            if (ending == QStringLiteral("abandon")) context.abandon();
+        };
+        QElapsedTimer timer;
+        timer.start();
+        const auto insert = [&] { waiting.execute(QStringLiteral("INSERT INTO t VALUES ('w')")); };
+        if (ending == QStringLiteral("release")) {
+            insert();
+            QCOMPARE(yields, 5);
+            QCOMPARE(AllRows(waiting, QStringLiteral("SELECT v FROM t")),
+                     (QList<QStringList>{{"w"}}));
+        } else if (ending == QStringLiteral("abandon")) {
+            QVERIFY_THROWS_EXCEPTION(RunAbandoned, insert());
+            QCOMPARE(yields, 5);
+        } else {
+            try {
+                insert();
+                QFAIL("no failure");
+            } catch (const DbError& error) {
+                QVERIFY2(error.description().contains(QStringLiteral("locked")),
+                         qPrintable(error.description()));
+                QVERIFY(!error.connectionLost());
+            }
+            QVERIFY(timer.elapsed() >= 1000);
+            QVERIFY2(yields > 20, qPrintable(QString::number(yields)));
+        }
     }
 
     void resultOutlivesItsConnectionObject() {

@@ -3,7 +3,10 @@
 #include <sqlite3.h>
 
 #include <QStringDecoder>
+#include <chrono>
+#include <thread>
 
+#include "base/run_context.h"
 #include "db/connection_string_attributes.h"
 #include "db/db_error.h"
 #include "db/engine.h"
@@ -22,9 +25,15 @@ QString fromSqlite(const char* text, qsizetype bytes = -1) {
     return decoder(bytes < 0 ? QByteArrayView(text) : QByteArrayView(text, bytes));
 }
 
+// Waits for a locked file by polling, so that the run context can serve the
+// window between attempts (SQLite's own busy time-out sleeps without doing
+// so). Exceptions never cross SQLite's C frames: a callback stores what it
+// caught, makes SQLite give up, and the exception is thrown again once the
+// SQLite call has returned.
 class Database final {
 public:
-    explicit Database(const QString& path) {
+    Database(const QString& path, RunContext* context, int timeoutSeconds)
+        : m_context(context), m_busyTimeout(std::chrono::seconds(std::max(timeoutSeconds, 1))) {
         const QByteArray file = path.toUtf8();
         const int rc = sqlite3_open_v2(file.constData(), &m_db,
                                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
@@ -36,21 +45,60 @@ public:
             throw DbError(message, QString(), rc, false);
         }
         sqlite3_extended_result_codes(m_db, 1);
+        sqlite3_busy_handler(m_db, &Database::onBusy, this);
     }
-    ~Database() { sqlite3_close_v2(m_db); }
+    ~Database() {
+        // Nothing may call back into a context that may be gone by now.
+        sqlite3_busy_handler(m_db, nullptr, nullptr);
+        sqlite3_close_v2(m_db);
+    }
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
 
     sqlite3* get() const { return m_db; }
 
-    [[noreturn]] void fail() const {
+    // Throws what a callback caught during the SQLite call that just returned.
+    void rethrowPending() {
+        if (m_pending) std::rethrow_exception(std::exchange(m_pending, nullptr));
+    }
+
+    [[noreturn]] void fail() {
+        rethrowPending();
         // A file has no link that could break.
         throw DbError(fromSqlite(sqlite3_errmsg(m_db)), QString(), sqlite3_extended_errcode(m_db),
                       false);
     }
 
 private:
+    static int onBusy(void* self, int attempts) noexcept {
+        auto* db = static_cast<Database*>(self);
+        try {
+            return db->waitOnce(attempts) ? 1 : 0;
+        } catch (...) {
+            db->m_pending = std::current_exception();
+            return 0;
+        }
+    }
+
+    // One pause of a wait for the lock; false once the time-out is spent.
+    bool waitOnce(int attempts) {
+        using namespace std::chrono;
+        const auto now = steady_clock::now();
+        if (attempts == 0) m_waitStart = now;
+        if (now - m_waitStart >= m_busyTimeout) return false;
+        if (m_context) m_context->yield();
+        // Short pauses first: a lock is mostly held for moments only.
+        static constexpr int PauseMs[] = {1, 2, 5, 10, 15};
+        const int pause = attempts < int(std::size(PauseMs)) ? PauseMs[attempts] : 20;
+        std::this_thread::sleep_for(milliseconds(pause));
+        return true;
+    }
+
     sqlite3* m_db = nullptr;
+    RunContext* m_context;
+    std::chrono::steady_clock::duration m_busyTimeout;
+    std::chrono::steady_clock::time_point m_waitStart;
+    std::exception_ptr m_pending;
 };
 
 class Statement final {
@@ -58,9 +106,10 @@ public:
     Statement(std::shared_ptr<Database> db, const QString& sql) : m_db(std::move(db)) {
         const QByteArray text = sql.toUtf8();
         const char* tail = nullptr;
-        if (sqlite3_prepare_v2(m_db->get(), text.constData(), int(text.size()), &m_stmt, &tail) !=
-            SQLITE_OK)
-            m_db->fail();
+        const int rc =
+            sqlite3_prepare_v2(m_db->get(), text.constData(), int(text.size()), &m_stmt, &tail);
+        m_db->rethrowPending();
+        if (rc != SQLITE_OK) m_db->fail();
         if (!m_stmt) throw DbError(QStringLiteral("The statement is empty."));
     }
     ~Statement() { sqlite3_finalize(m_stmt); }
@@ -71,6 +120,7 @@ public:
     // True while a row is there; throws on a failure.
     bool step() {
         const int rc = sqlite3_step(m_stmt);
+        m_db->rethrowPending();
         if (rc == SQLITE_ROW) return true;
         if (rc == SQLITE_DONE) return false;
         m_db->fail();
@@ -139,8 +189,7 @@ public:
         const auto path = findAttribute(connectionString, QStringLiteral("Data Source"));
         if (!path || path->isEmpty())
             throw DbError(QStringLiteral("The connection string names no Data Source."));
-        m_db = std::make_shared<Database>(*path);
-        sqlite3_busy_timeout(m_db->get(), std::max(settings.connectionTimeout, 1) * 1000);
+        m_db = std::make_shared<Database>(*path, settings.runContext, settings.connectionTimeout);
         // A scratch file: each statement takes effect by itself and WAL keeps
         // the file whole after a crash, but no disk flush is needed per
         // statement. WAL also lets one connection drop a table while another

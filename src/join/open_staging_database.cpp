@@ -2,9 +2,10 @@
 
 #include "join/staging_connection_string.h"
 
-db::Connection OpenStagingDatabase(const QString& path) {
+db::Connection OpenStagingDatabase(const QString& path, RunContext* context) {
     db::Connection staging;
     staging.setMode(db::Mode::ReadWrite);
+    staging.setRunContext(context);
     staging.open(StagingConnectionString(path));
     return staging;
 }
