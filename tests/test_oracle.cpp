@@ -5,9 +5,13 @@
 #include <QtTest>
 
 #include "base/app_title.h"
+#include "base/failure.h"
 #include "base/pointer_state.h"
+#include "base/run_context.h"
 #include "db/connection_string_attributes.h"
 #include "oracle/check_oracle_login.h"
+#include "oracle/list_oracle_tables.h"
+#include "oracle/list_table_fields.h"
 #include "oracle/oracle_connection_string.h"
 #include "oracle/test_connection.h"
 #include "support/recording_dialogs.h"
@@ -24,6 +28,23 @@ public:
     QList<PointerState> states;
     PointerState current = PointerState::Default;
 };
+
+class QuietRunContext final : public RunContext {
+public:
+    void yield() override {}
+    void setProgress(int) override {}
+    bool abandoned() const override { return false; }
+};
+
+// The description of the failure that action throws; empty when it throws none.
+QString failureOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const Failure& failure) {
+        return failure.description();
+    }
+    return QString();
+}
 }  // namespace
 
 class TestOracle : public QObject {
@@ -116,6 +137,57 @@ private slots:
         QCOMPARE(dialogs.shown.front().icon, Dialogs::Icon::None);
         QCOMPARE(pointer.states,
                  (QList<PointerState>{PointerState::Hourglass, PointerState::Default}));
+    }
+
+    // Values the driver would crash on never reach it: every use of the
+    // login fails at once. Up to the limit the driver is asked, and the
+    // server refuses the login.
+    void overlongLogin_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<int>("length");
+        QTest::addColumn<bool>("tooLong");
+        QTest::newRow("SID over the limit") << "sid" << 8001 << true;
+        QTest::newRow("user over the limit") << "user" << 8001 << true;
+        QTest::newRow("password over the limit") << "password" << 8001 << true;
+        QTest::newRow("password far over the limit") << "password" << 40000 << true;
+        QTest::newRow("SID at the limit") << "sid" << 8000 << false;
+        QTest::newRow("user at the limit") << "user" << 8000 << false;
+        QTest::newRow("password at the limit") << "password" << 8000 << false;
+    }
+    void overlongLogin() {
+        QFETCH(QString, field);
+        QFETCH(int, length);
+        QFETCH(bool, tooLong);
+        standin::Login owner;
+        owner.exec(QStringLiteral("CREATE TABLE t (v varchar(5))"));
+        OracleLogin login = owner.login();
+        const QString value(length, QLatin1Char('s'));
+        if (field == QStringLiteral("sid")) login.sid = value;
+        if (field == QStringLiteral("user")) login.user = value;
+        if (field == QStringLiteral("password")) login.password = value;
+
+        const QString tooLongText = QStringLiteral("The login is too long.");
+        QCOMPARE(failureOf([&] { OracleConnectionString(login); }) == tooLongText, tooLong);
+        QVERIFY(!CheckOracleLogin(login));
+        RecordingDialogs dialogs;
+        FakePointer pointer;
+        TestConnection(login, dialogs, pointer);
+        QCOMPARE(dialogs.texts(), QStringList{QStringLiteral(
+                                      "Could not connect. Please check with your administrator.")});
+        QuietRunContext context;
+        const QString listing = failureOf([&] {
+            ListOracleTables(
+                login, [](const QString&) { return true; }, context);
+        });
+        const QString fields = failureOf([&] { TableFieldNames(login, QStringLiteral("t")); });
+        if (tooLong) {
+            QCOMPARE(listing, tooLongText);
+            QCOMPARE(fields, tooLongText);
+        } else {
+            // Refused by the server with its own words.
+            QVERIFY(!listing.isEmpty() && listing != tooLongText);
+            QVERIFY(!fields.isEmpty() && fields != tooLongText);
+        }
     }
 
     void passwordWithSemicolonLogsIn() {

@@ -50,7 +50,7 @@ static bool namesStagingProvider(const QString& connectionString) {
 void Connection::open() {
     if (m_engine) throw DbError(QStringLiteral("The connection is already open."));
     const ConnectionSettings settings{m_mode, m_cursorLocation, m_commandTimeout,
-                                      m_connectionTimeout};
+                                      m_connectionTimeout, m_runContext};
     m_engine = namesStagingProvider(m_connectionString) ? openSqlite(m_connectionString, settings)
                                                         : openOdbc(m_connectionString, settings);
 }

@@ -6,6 +6,8 @@
 #include <optional>
 #include <vector>
 
+class RunContext;
+
 namespace db {
 
 // A value read from a database: its text as the engine itself converts it, or
@@ -62,6 +64,11 @@ public:
     void setConnectionTimeout(int seconds) { m_connectionTimeout = seconds; }
     void setConnectionString(const QString& text) { m_connectionString = text; }
     const QString& connectionString() const { return m_connectionString; }
+    // Whom a long wait or statement lets serve the window, through yield(),
+    // and who may abandon it (RunAbandoned comes out of the call that was
+    // waiting). Set before open; null means nobody. The context must outlive
+    // the connection and everything opened from it.
+    void setRunContext(RunContext* context) { m_runContext = context; }
 
     void open();
     void open(const QString& connectionString);
@@ -82,6 +89,7 @@ private:
     int m_commandTimeout = 30;
     int m_connectionTimeout = 15;
     QString m_connectionString;
+    RunContext* m_runContext = nullptr;
     std::unique_ptr<ConnectionEngine> m_engine;
 };
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include "base/failure.h"
 
 // A failure reported by a database engine. The description is the engine's
@@ -7,17 +9,21 @@
 // needs to tell failures apart.
 class DbError final : public Failure {
 public:
-    DbError(QString description, QString state = {}, long nativeCode = 0)
-        : Failure(std::move(description)), m_state(std::move(state)), m_nativeCode(nativeCode) {}
+    // linkLost: what the driver itself answered, right after the failure, when
+    // asked whether its connection is dead; no answer leaves the decision to
+    // the state and native codes.
+    DbError(QString description, QString state = {}, long nativeCode = 0,
+            std::optional<bool> linkLost = std::nullopt);
 
     const QString& state() const noexcept { return m_state; }
     long nativeCode() const noexcept { return m_nativeCode; }
 
     // True when the failure means the connection is gone: nothing more will
     // get through it.
-    bool connectionLost() const noexcept { return m_state.startsWith(QStringLiteral("08")); }
+    bool connectionLost() const noexcept { return m_connectionLost; }
 
 private:
     QString m_state;
     long m_nativeCode;
+    bool m_connectionLost;
 };

@@ -9,6 +9,8 @@ struct ConnectionSettings {
     CursorLocation cursorLocation;
     int commandTimeout;
     int connectionTimeout;
+    // Served while the engine waits (a locked staging file); may be null.
+    RunContext* runContext;
 };
 
 class ResultEngine {

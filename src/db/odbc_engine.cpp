@@ -17,43 +17,14 @@ const SQLWCHAR* wide(const QString& text) {
     return reinterpret_cast<const SQLWCHAR*>(text.utf16());
 }
 
+// The code units as they are: QString::fromUtf16 would drop a leading U+FEFF
+// or byte-swap text starting with U+FFFE, in every chunk of a long value.
 QString fromWide(const SQLWCHAR* text, qsizetype length) {
-    return QString::fromUtf16(reinterpret_cast<const char16_t*>(text), length);
+    return QString(reinterpret_cast<const QChar*>(text), length);
 }
 
-// The diagnostic records of a handle as one exception: the message texts (the
-// driver's own words, as the user should read them), the first state beside.
-[[noreturn]] void throwDiagnostics(SQLSMALLINT type, SQLHANDLE handle, const char* fallback) {
-    QString description;
-    QString firstState;
-    long firstNative = 0;
-    for (SQLSMALLINT record = 1;; ++record) {
-        SQLWCHAR state[6] = {};
-        SQLINTEGER native = 0;
-        SQLWCHAR message[1024] = {};
-        SQLSMALLINT length = 0;
-        const SQLRETURN rc = SQLGetDiagRecW(type, handle, record, state, &native, message,
-                                            SQLSMALLINT(std::size(message)), &length);
-        if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) break;
-        const qsizetype shown = std::min<qsizetype>(length, qsizetype(std::size(message)) - 1);
-        if (record == 1) {
-            firstState = fromWide(state, 5);
-            firstNative = native;
-        } else {
-            description += QLatin1Char('\n');
-        }
-        description += fromWide(message, shown);
-    }
-    if (description.isEmpty() && firstState.isEmpty()) description = QString::fromLatin1(fallback);
-    throw DbError(description, firstState, firstNative);
-}
-
-void check(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE handle, const char* what) {
-    if (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO) return;
-    if (rc == SQL_INVALID_HANDLE)
-        throw DbError(QString::fromLatin1(what) + QStringLiteral(": invalid handle"));
-    throwDiagnostics(type, handle, what);
-}
+class Handle;
+[[noreturn]] void throwDiagnostics(const Handle& handle, const char* fallback);
 
 // One owner per native handle; the child keeps its parent alive, so a result
 // set may outlive the connection object that made it.
@@ -64,8 +35,7 @@ public:
         const SQLRETURN rc =
             SQLAllocHandle(type, m_parent ? m_parent->get() : SQL_NULL_HANDLE, &m_handle);
         if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) {
-            if (m_parent)
-                throwDiagnostics(m_parent->type(), m_parent->get(), "SQLAllocHandle failed");
+            if (m_parent) throwDiagnostics(*m_parent, "SQLAllocHandle failed");
             throw DbError(QStringLiteral("The ODBC driver manager could not allocate a handle."));
         }
     }
@@ -80,6 +50,12 @@ public:
     SQLSMALLINT type() const { return m_type; }
     void setConnected() { m_connected = true; }
 
+    // The connection this handle belongs to, once it is connected.
+    const Handle* connection() const {
+        if (m_type == SQL_HANDLE_DBC) return m_connected ? this : nullptr;
+        return m_parent ? m_parent->connection() : nullptr;
+    }
+
 private:
     SQLSMALLINT m_type;
     std::shared_ptr<Handle> m_parent;
@@ -87,18 +63,63 @@ private:
     bool m_connected = false;
 };
 
+// The driver's own answer whether the connection died; none when it cannot
+// tell (the attribute is optional for drivers).
+std::optional<bool> connectionDead(const Handle& handle) {
+    const Handle* connection = handle.connection();
+    if (!connection) return std::nullopt;
+    SQLUINTEGER dead = SQL_CD_FALSE;
+    const SQLRETURN rc =
+        SQLGetConnectAttrW(connection->get(), SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr);
+    if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) return std::nullopt;
+    return dead == SQL_CD_TRUE;
+}
+
+// The diagnostic records of a handle as one exception: the message texts (the
+// driver's own words, as the user should read them), the first state beside.
+[[noreturn]] void throwDiagnostics(const Handle& handle, const char* fallback) {
+    QString description;
+    QString firstState;
+    long firstNative = 0;
+    for (SQLSMALLINT record = 1;; ++record) {
+        SQLWCHAR state[6] = {};
+        SQLINTEGER native = 0;
+        SQLWCHAR message[1024] = {};
+        SQLSMALLINT length = 0;
+        const SQLRETURN rc = SQLGetDiagRecW(handle.type(), handle.get(), record, state, &native,
+                                            message, SQLSMALLINT(std::size(message)), &length);
+        if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) break;
+        const qsizetype shown = std::min<qsizetype>(length, qsizetype(std::size(message)) - 1);
+        if (record == 1) {
+            firstState = fromWide(state, 5);
+            firstNative = native;
+        } else {
+            description += QLatin1Char('\n');
+        }
+        description += fromWide(message, shown);
+    }
+    if (description.isEmpty() && firstState.isEmpty()) description = QString::fromLatin1(fallback);
+    throw DbError(description, firstState, firstNative, connectionDead(handle));
+}
+
+void check(SQLRETURN rc, const Handle& handle, const char* what) {
+    if (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO) return;
+    if (rc == SQL_INVALID_HANDLE)
+        throw DbError(QString::fromLatin1(what) + QStringLiteral(": invalid handle"));
+    throwDiagnostics(handle, what);
+}
+
 class OdbcResult final : public ResultEngine {
 public:
     explicit OdbcResult(std::shared_ptr<Handle> statement) : m_statement(std::move(statement)) {
         SQLSMALLINT columns = 0;
-        check(SQLNumResultCols(m_statement->get(), &columns), SQL_HANDLE_STMT, m_statement->get(),
-              "SQLNumResultCols");
+        check(SQLNumResultCols(m_statement->get(), &columns), *m_statement, "SQLNumResultCols");
         for (SQLSMALLINT i = 1; i <= columns; ++i) {
             SQLWCHAR name[512] = {};
             SQLSMALLINT length = 0;
             check(SQLColAttributeW(m_statement->get(), SQLUSMALLINT(i), SQL_DESC_LABEL, name,
                                    SQLSMALLINT(sizeof(name)), &length, nullptr),
-                  SQL_HANDLE_STMT, m_statement->get(), "SQLColAttribute");
+                  *m_statement, "SQLColAttribute");
             const qsizetype chars = std::min<qsizetype>(length / qsizetype(sizeof(SQLWCHAR)),
                                                         qsizetype(std::size(name)) - 1);
             m_names << fromWide(name, chars);
@@ -121,7 +142,7 @@ public:
             return false;
         }
         try {
-            check(rc, SQL_HANDLE_STMT, m_statement->get(), "SQLFetch");
+            check(rc, *m_statement, "SQLFetch");
             m_row.reserve(size_t(m_names.size()));
             for (int i = 1; i <= fieldCount(); ++i) m_row.push_back(readValue(SQLUSMALLINT(i)));
         } catch (...) {
@@ -146,7 +167,7 @@ private:
             const SQLRETURN rc = SQLGetData(m_statement->get(), column, SQL_C_WCHAR, buffer,
                                             sizeof(buffer), &indicator);
             if (rc == SQL_NO_DATA) break;
-            check(rc, SQL_HANDLE_STMT, m_statement->get(), "SQLGetData");
+            check(rc, *m_statement, "SQLGetData");
             if (indicator == SQL_NULL_DATA) return std::nullopt;
             const qsizetype capacity = qsizetype(std::size(buffer)) - 1;
             if (rc == SQL_SUCCESS) {
@@ -174,13 +195,13 @@ public:
         auto environment = std::make_shared<Handle>(SQL_HANDLE_ENV, nullptr);
         check(SQLSetEnvAttr(environment->get(), SQL_ATTR_ODBC_VERSION,
                             reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0),
-              SQL_HANDLE_ENV, environment->get(), "SQLSetEnvAttr");
+              *environment, "SQLSetEnvAttr");
         m_connection = std::make_shared<Handle>(SQL_HANDLE_DBC, environment);
         SQLHANDLE dbc = m_connection->get();
         check(SQLSetConnectAttrW(dbc, SQL_ATTR_LOGIN_TIMEOUT,
                                  reinterpret_cast<SQLPOINTER>(SQLULEN(settings.connectionTimeout)),
                                  0),
-              SQL_HANDLE_DBC, dbc, "SQLSetConnectAttr(LOGIN_TIMEOUT)");
+              *m_connection, "SQLSetConnectAttr(LOGIN_TIMEOUT)");
         // A driver that has no connection time-out of its own keeps its default.
         SQLSetConnectAttrW(dbc, SQL_ATTR_CONNECTION_TIMEOUT,
                            reinterpret_cast<SQLPOINTER>(SQLULEN(settings.connectionTimeout)), 0);
@@ -196,7 +217,7 @@ public:
         check(SQLDriverConnectW(dbc, nullptr, const_cast<SQLWCHAR*>(wide(text)), SQL_NTS, completed,
                                 SQLSMALLINT(std::size(completed)), &completedLength,
                                 SQL_DRIVER_NOPROMPT),
-              SQL_HANDLE_DBC, dbc, "SQLDriverConnect");
+              *m_connection, "SQLDriverConnect");
         m_connection->setConnected();
     }
 
@@ -225,7 +246,7 @@ private:
                         reinterpret_cast<SQLPOINTER>(SQLULEN(m_commandTimeout)), 0);
         const SQLRETURN rc = SQLExecDirectW(stmt, const_cast<SQLWCHAR*>(wide(statement)), SQL_NTS);
         // A statement that touches no row answers SQL_NO_DATA: that is success.
-        if (rc != SQL_NO_DATA) check(rc, SQL_HANDLE_STMT, stmt, "SQLExecDirect");
+        if (rc != SQL_NO_DATA) check(rc, *handle, "SQLExecDirect");
         return handle;
     }
 

@@ -31,7 +31,7 @@ void CopyOracleTable(const QString& oracleConnectionString, const QString& oracl
     oracle.setCommandTimeout(OracleCommandTimeoutSeconds);
     oracle.open(oracleConnectionString);
 
-    db::Connection staging = OpenStagingDatabase(path);
+    db::Connection staging = OpenStagingDatabase(path, &context);
 
     const QString target = StagingName(stagingTable);
     if (StagingTableExists(path, stagingTable))

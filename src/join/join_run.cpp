@@ -121,11 +121,13 @@ void PushButton2_Click(JoinWindow& window, Dialogs& dialogs, RunContext& context
                            CopyOracleTable(choice.login, choice.table2, QStringLiteral("Table2"),
                                            path, context);
                        }) ||
-        !StepSucceeded(handler, 128,
-                       [&] { MakeColumnVarchar(QStringLiteral("Table1"), choice.field1, path); }) ||
-        !StepSucceeded(handler, 130,
-                       [&] { MakeColumnVarchar(QStringLiteral("Table2"), choice.field2, path); }) ||
-        !StepSucceeded(handler, 134, [&] { staging.emplace(OpenStagingDatabase(path)); }))
+        !StepSucceeded(
+            handler, 128,
+            [&] { MakeColumnVarchar(QStringLiteral("Table1"), choice.field1, path, &context); }) ||
+        !StepSucceeded(
+            handler, 130,
+            [&] { MakeColumnVarchar(QStringLiteral("Table2"), choice.field2, path, &context); }) ||
+        !StepSucceeded(handler, 134, [&] { staging.emplace(OpenStagingDatabase(path, &context)); }))
         return endRun();
     QString joinSql;
     handler.step(136, [&] {

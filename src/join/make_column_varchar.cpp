@@ -10,8 +10,9 @@
 // the join needs is the field to exist and an index on it. Creating the index
 // checks the first (SQLite answers "no such column" itself) and gives the
 // second. Dropping the table drops its indexes, so a new copy starts bare.
-void MakeColumnVarchar(const QString& table, const QString& field, const QString& path) {
-    db::Connection staging = OpenStagingDatabase(path);
+void MakeColumnVarchar(const QString& table, const QString& field, const QString& path,
+                       RunContext* context) {
+    db::Connection staging = OpenStagingDatabase(path, context);
     const QString index = QStringLiteral("%1 (join field %2)").arg(table, field);
     staging.execute(QStringLiteral("CREATE INDEX IF NOT EXISTS ") + StagingName(index) +
                     QStringLiteral(" ON ") + StagingName(table) + QLatin1Char('(') +

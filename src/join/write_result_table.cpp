@@ -50,7 +50,7 @@ WrittenRows WriteResultTable(TrappedHandler& handler, JoinWindow& window, Dialog
             return;
         if (!StepSucceeded(handler, 266, [&] {
                 // Line 262 asks for server-side cursors, which every staging read is.
-                staging.emplace(OpenStagingDatabase(stagingPath));
+                staging.emplace(OpenStagingDatabase(stagingPath, &context));
             }))
             return;
         QString name;
