@@ -26,6 +26,28 @@ private:
     QTemporaryDir m_dir;
 };
 
+// Either database through the data layer: a fresh login on the stand-in
+// server ("oracle") or a fresh staging file ("staging").
+class Rig final {
+public:
+    explicit Rig(const QString& engine) {
+        if (engine == QStringLiteral("oracle")) m_login.emplace();
+    }
+    db::Connection connect() const { return m_login ? m_login->connect() : m_file.connect(); }
+
+private:
+    std::optional<standin::Login> m_login;
+    StagingFile m_file;
+};
+
+// Every row of a query, keyed by its first value.
+QMap<QString, db::Value> valuesByKey(db::Connection& connection, const QString& query) {
+    QMap<QString, db::Value> values;
+    db::ResultSet result = connection.query(query);
+    while (result.next()) values.insert(result.value(0).value_or(QString()), result.value(1));
+    return values;
+}
+
 // The one value of a one-row, one-column query.
 QString onlyValue(db::Connection& connection, const QString& query) {
     db::ResultSet result = connection.query(query);
@@ -238,6 +260,247 @@ private slots:
             }
             QVERIFY(timer.elapsed() >= 1000);
             QVERIFY2(yields > 20, qPrintable(QString::number(yields)));
+        }
+    }
+
+    // Values go in through a prepared statement exactly as given, alone and
+    // in a batch beside values of other lengths.
+    void preparedValuesArriveExactly_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("null");
+        QString longText;
+        while (longText.size() < 10000) longText += QStringLiteral("0123456789 äöü ");
+        QTest::newRow("long text") << longText + QStringLiteral("ende") << false;
+        QTest::newRow("control characters")
+            << QStringLiteral("a\x01\x02\t\n\r\x1b\x1f\x7f z") << false;
+        QTest::newRow("non-ASCII and emoji")
+            << QStringLiteral("Grüße, Ελλάδα, 日本 😀👍🏽") << false;
+        QTest::newRow("empty text") << QString() << false;
+        QTest::newRow("Null") << QString() << true;
+        QTest::newRow("blanks") << QStringLiteral("   ") << false;
+        QTest::newRow("leading FEFF") << QStringLiteral("\uFEFFabc") << false;
+        QTest::newRow("leading FFFE") << QStringLiteral("\uFFFEab") << false;
+        QTest::newRow("quotes and question marks") << QStringLiteral("it's ? \"q\" ?") << false;
+    }
+    void preparedValuesArriveExactly() {
+        QFETCH(QString, text);
+        QFETCH(bool, null);
+        const db::Value value = null ? db::Value() : db::Value(text);
+        for (const QString& engine : {QStringLiteral("oracle"), QStringLiteral("staging")}) {
+            Rig rig(engine);
+            db::Connection connection = rig.connect();
+            connection.execute(QStringLiteral("CREATE TABLE t (k varchar(20), v text)"));
+            db::PreparedStatement insert =
+                connection.prepare(QStringLiteral("INSERT INTO t VALUES (?, ?)"));
+            QCOMPARE(insert.parameterCount(), 2);
+            insert.execute({QStringLiteral("single"), value});
+            insert.executeBatch({{QStringLiteral("short"), QStringLiteral("x")},
+                                 {QStringLiteral("batch"), value},
+                                 {QStringLiteral("null"), std::nullopt}});
+            const auto values = valuesByKey(connection, QStringLiteral("SELECT k, v FROM t"));
+            const QMap<QString, db::Value> expected = {
+                {QStringLiteral("single"), value},
+                {QStringLiteral("short"), QStringLiteral("x")},
+                {QStringLiteral("batch"), value},
+                {QStringLiteral("null"), std::nullopt}};
+            QVERIFY2(values == expected, qPrintable(engine));
+        }
+    }
+
+    // Rows read in blocks into bound buffers come out as they were stored:
+    // values longer than their column's buffer (an unsized varchar, emoji
+    // taking two code units each), Nulls, and unbound long texts between
+    // bound columns.
+    void blockReadingKeepsEveryValue() {
+        standin::Login owner;
+        db::Connection connection = owner.connect();
+        connection.execute(
+            QStringLiteral("CREATE TABLE t (k numeric(10), short varchar(8), open varchar, "
+                           "long text, n numeric(38))"));
+        const auto rowValues = [](int i) -> db::Row {
+            const QString open =
+                i % 7 == 0 ? QString(300 + i % 50, QLatin1Char('o')) : QStringLiteral("o%1").arg(i);
+            const db::Value shortValue = i % 5 == 0 ? db::Value()
+                                         : i % 3 == 0
+                                             ? db::Value(QStringLiteral("😀").repeated(8))
+                                             : db::Value(QStringLiteral("s%1").arg(i % 1000));
+            const db::Value longValue = i % 11 == 0 ? db::Value(QString(5000 + i, QLatin1Char('l')))
+                                                    : db::Value(QStringLiteral("l%1").arg(i));
+            return {
+                QString::number(i), shortValue, open, longValue,
+                QStringLiteral("1234567890123456789012345678%1").arg(i, 10, 10, QLatin1Char('0'))};
+        };
+        constexpr int Rows = 3000;
+        std::vector<db::Row> rows;
+        for (int i = 0; i < Rows; ++i) rows.push_back(rowValues(i));
+        connection.prepare(QStringLiteral("INSERT INTO t VALUES (?, ?, ?, ?, ?)"))
+            .executeBatch(rows);
+
+        db::ResultSet result = connection.query(QStringLiteral("SELECT * FROM t ORDER BY k"));
+        int count = 0;
+        while (result.next()) {
+            QVERIFY(count < Rows);
+            const db::Row& expected = rows[size_t(count)];
+            for (size_t c = 0; c < expected.size(); ++c)
+                QVERIFY2(result.row().at(c) == expected[c],
+                         qPrintable(QStringLiteral("row %1, column %2").arg(count).arg(c)));
+            ++count;
+        }
+        QCOMPARE(count, Rows);
+    }
+
+    // A read that fails half-way delivers the rows before the failure, then
+    // the server's failure, then no more rows.
+    void failedFetchComesAfterTheRowsBeforeIt() {
+        standin::Login owner;
+        owner.exec(QStringLiteral(
+            "CREATE VIEW breaks AS SELECT 10 / (3 - g) AS v FROM generate_series(1, 5) g"));
+        db::Connection connection;
+        // Fetched from the server two rows at a time, so a fetch fails, not the query.
+        connection.open(QStringLiteral("Driver={Microsoft ODBC for Oracle};Server=%1;Uid=%2;Pwd=%3;"
+                                       "UseDeclareFetch=1;Fetch=2;")
+                            .arg(standin::sid(), owner.name(), owner.password()));
+        db::ResultSet result = connection.query(QStringLiteral("SELECT v FROM breaks"));
+        QStringList read;
+        try {
+            while (result.next()) read << result.value(0).value_or(QString());
+            QFAIL("no failure");
+        } catch (const DbError& error) {
+            QVERIFY2(error.description().contains(QStringLiteral("division by zero")),
+                     qPrintable(error.description()));
+        }
+        QCOMPARE(read, (QStringList{"5", "10"}));
+        QVERIFY(!result.next());
+    }
+
+    // A failing row fails the batch, with the engine's own words.
+    void failingRowFailsTheBatch_data() {
+        QTest::addColumn<QString>("engine");
+        QTest::addColumn<QString>("words");
+        QTest::newRow("oracle") << "oracle"
+                                << "value too long for type character varying(5)";
+        QTest::newRow("staging") << "staging"
+                                 << "CHECK constraint failed";
+    }
+    void failingRowFailsTheBatch() {
+        QFETCH(QString, engine);
+        QFETCH(QString, words);
+        Rig rig(engine);
+        db::Connection connection = rig.connect();
+        connection.execute(QStringLiteral("CREATE TABLE t (v varchar(5) CHECK (length(v) <= 5))"));
+        db::PreparedStatement insert =
+            connection.prepare(QStringLiteral("INSERT INTO t VALUES (?)"));
+        try {
+            insert.executeBatch({{QStringLiteral("a")},
+                                 {QStringLiteral("bb")},
+                                 {QStringLiteral("too long")},
+                                 {QStringLiteral("c")}});
+            QFAIL("no failure");
+        } catch (const DbError& error) {
+            QVERIFY2(error.description().contains(words), qPrintable(error.description()));
+            QVERIFY(!error.connectionLost());
+        }
+        // The statement serves again after the failure.
+        insert.execute({QStringLiteral("d")});
+        QVERIFY(AllRows(connection, QStringLiteral("SELECT v FROM t")).contains(QStringList{"d"}));
+    }
+
+    // A transaction's statements take effect at its commit, or not at all.
+    void transactions_data() {
+        QTest::addColumn<QString>("engine");
+        QTest::addColumn<QString>("ending");
+        QTest::addColumn<bool>("kept");
+        for (const char* engine : {"oracle", "staging"}) {
+            QTest::addRow("%s commit", engine) << engine << "commit" << true;
+            QTest::addRow("%s rollback", engine) << engine << "rollback" << false;
+            QTest::addRow("%s closed while open", engine) << engine << "close" << false;
+        }
+    }
+    void transactions() {
+        QFETCH(QString, engine);
+        QFETCH(QString, ending);
+        QFETCH(bool, kept);
+        Rig rig(engine);
+        {
+            db::Connection connection = rig.connect();
+            connection.execute(QStringLiteral("CREATE TABLE t (v varchar(5))"));
+            connection.beginTransaction();
+            connection.execute(QStringLiteral("INSERT INTO t VALUES ('a')"));
+            connection.prepare(QStringLiteral("INSERT INTO t VALUES (?)"))
+                .executeBatch({{QStringLiteral("b")}, {QStringLiteral("c")}});
+            if (ending == QStringLiteral("commit")) connection.commit();
+            if (ending == QStringLiteral("rollback")) connection.rollback();
+            if (ending == QStringLiteral("close")) connection.close();
+            if (connection.isOpen()) {
+                // Back to statements that take effect by themselves.
+                connection.execute(QStringLiteral("INSERT INTO t VALUES ('z')"));
+                QVERIFY_THROWS_EXCEPTION(DbError, connection.commit());
+            }
+        }
+        db::Connection other = rig.connect();
+        QList<QStringList> expected;
+        if (kept) expected << QStringList{"a"} << QStringList{"b"} << QStringList{"c"};
+        if (ending != QStringLiteral("close")) expected << QStringList{"z"};
+        QCOMPARE(AllRows(other, QStringLiteral("SELECT v FROM t ORDER BY v")), expected);
+    }
+
+    // Only one statement is prepared at a time, and each row brings a value
+    // for every "?".
+    void prepareRefusesWhatItCannotRun_data() {
+        QTest::addColumn<QString>("statement");
+        QTest::addColumn<int>("values");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("second statement") << "INSERT INTO t VALUES (?); DELETE FROM t" << 1 << true;
+        QTest::newRow("trailing comment") << "INSERT INTO t VALUES (?); -- the end" << 1 << false;
+        QTest::newRow("too few values") << "INSERT INTO t VALUES (?)" << 0 << true;
+        QTest::newRow("too many values") << "INSERT INTO t VALUES (?)" << 2 << true;
+    }
+    void prepareRefusesWhatItCannotRun() {
+        QFETCH(QString, statement);
+        QFETCH(int, values);
+        QFETCH(bool, refused);
+        StagingFile file;
+        db::Connection staging = file.connect();
+        staging.execute(QStringLiteral("CREATE TABLE t (v TEXT)"));
+        staging.execute(QStringLiteral("INSERT INTO t VALUES ('kept')"));
+        try {
+            staging.prepare(statement).execute(db::Row(size_t(values), QStringLiteral("v")));
+            QVERIFY(!refused);
+        } catch (const DbError& error) {
+            QVERIFY2(refused, qPrintable(error.description()));
+        }
+        QVERIFY(AllRows(staging, QStringLiteral("SELECT v FROM t")).contains(QStringList{"kept"}));
+    }
+
+    // A long statement on the staging file lets the window work meanwhile,
+    // and stops when the run is abandoned.
+    void longStagingStatementYields_data() {
+        QTest::addColumn<bool>("abandon");
+        QTest::newRow("served") << false;
+        QTest::newRow("abandoned") << true;
+    }
+    void longStagingStatementYields() {
+        QFETCH(bool, abandon);
+        StagingFile file;
+        RecordingRunContext context;
+        int yields = 0;
+        context.onYield = [&] {
+            if (++yields == 3 && abandon) context.abandon();
+        };
+        db::Connection staging;
+        staging.setRunContext(&context);
+        staging.open(file.connect().connectionString());
+        const QString count = QStringLiteral(
+            "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 100000) "
+            "SELECT count(*) FROM c");
+        if (abandon) {
+            QVERIFY_THROWS_EXCEPTION(RunAbandoned, onlyValue(staging, count));
+            QCOMPARE(yields, 3);
+            // The connection serves the next statement.
+            QCOMPARE(onlyValue(staging, QStringLiteral("SELECT 7")), QStringLiteral("7"));
+        } else {
+            QCOMPARE(onlyValue(staging, count), QStringLiteral("100000"));
+            QVERIFY2(yields > 10, qPrintable(QString::number(yields)));
         }
     }
 

@@ -37,6 +37,43 @@ const Row& ResultSet::row() const { return requireOpen(m_engine).row(); }
 
 void ResultSet::close() { m_engine.reset(); }
 
+PreparedStatement::PreparedStatement(std::unique_ptr<PreparedEngine> engine)
+    : m_engine(std::move(engine)) {}
+PreparedStatement::PreparedStatement(PreparedStatement&&) noexcept = default;
+PreparedStatement& PreparedStatement::operator=(PreparedStatement&&) noexcept = default;
+PreparedStatement::~PreparedStatement() = default;
+
+static PreparedEngine& requireOpen(const std::unique_ptr<PreparedEngine>& engine) {
+    if (!engine) throw DbError(QStringLiteral("The statement is closed."));
+    return *engine;
+}
+
+int PreparedStatement::parameterCount() const { return requireOpen(m_engine).parameterCount(); }
+
+// Checked before anything runs, so a wrong row never leaves half a batch done.
+static void requireValueCounts(int parameters, std::span<const Row> rows) {
+    for (const Row& row : rows)
+        if (row.size() != size_t(parameters))
+            throw DbError(QStringLiteral("The statement takes %1 values, not %2.")
+                              .arg(parameters)
+                              .arg(row.size()));
+}
+
+void PreparedStatement::execute(const Row& values) {
+    PreparedEngine& engine = requireOpen(m_engine);
+    const std::span<const Row> rows(&values, 1);
+    requireValueCounts(engine.parameterCount(), rows);
+    engine.execute(rows);
+}
+
+void PreparedStatement::executeBatch(const std::vector<Row>& rows) {
+    PreparedEngine& engine = requireOpen(m_engine);
+    requireValueCounts(engine.parameterCount(), rows);
+    if (!rows.empty()) engine.execute(rows);
+}
+
+void PreparedStatement::close() { m_engine.reset(); }
+
 Connection::Connection() = default;
 Connection::Connection(Connection&&) noexcept = default;
 Connection& Connection::operator=(Connection&&) noexcept = default;
@@ -72,6 +109,14 @@ void Connection::execute(const QString& statement) { engine().execute(statement)
 ResultSet Connection::query(const QString& statement) {
     return ResultSet(engine().query(statement));
 }
+
+PreparedStatement Connection::prepare(const QString& statement) {
+    return PreparedStatement(engine().prepare(statement));
+}
+
+void Connection::beginTransaction() { engine().beginTransaction(); }
+void Connection::commit() { engine().commit(); }
+void Connection::rollback() { engine().rollback(); }
 
 void Connection::close() { m_engine.reset(); }
 

@@ -16,6 +16,7 @@ using Value = std::optional<QString>;
 using Row = std::vector<Value>;
 
 class ResultEngine;
+class PreparedEngine;
 class ConnectionEngine;
 
 // Rows of a query, streamed one at a time; nothing beyond the current row is
@@ -41,6 +42,35 @@ public:
 
 private:
     std::unique_ptr<ResultEngine> m_engine;
+};
+
+// A statement prepared once, with "?" for each value, and run for many rows
+// of values. Each value is bound as it is: a Null as SQL NULL, a text as its
+// exact UTF-16 characters, never cut. Like a result set, it may outlive the
+// connection object that made it; closing (or destroying) it frees the
+// engine's statement.
+class PreparedStatement final {
+public:
+    explicit PreparedStatement(std::unique_ptr<PreparedEngine> engine);
+    PreparedStatement(PreparedStatement&&) noexcept;
+    PreparedStatement& operator=(PreparedStatement&&) noexcept;
+    ~PreparedStatement();
+
+    // The number of "?" in the statement: the values each row must hold.
+    int parameterCount() const;
+
+    // Runs the statement once with these values; throws DbError on a failure.
+    void execute(const Row& values);
+    // Runs the statement once per row, in as few round trips as the engine
+    // allows. Throws DbError when any row fails; which of the other rows took
+    // effect is then the engine's affair (run a batch in a transaction to
+    // make it all or nothing).
+    void executeBatch(const std::vector<Row>& rows);
+
+    void close();
+
+private:
+    std::unique_ptr<PreparedEngine> m_engine;
 };
 
 // ADO-style connection settings; how each maps onto an engine is decided by
@@ -74,10 +104,22 @@ public:
     void open(const QString& connectionString);
     bool isOpen() const;
 
-    // Runs one statement at once, outside any transaction.
+    // Runs one statement at once; it takes effect by itself unless a
+    // transaction is open.
     void execute(const QString& statement);
     // Runs a query; its rows are read from the returned result set.
     ResultSet query(const QString& statement);
+    // Prepares one statement with "?" placeholders. On the staging file, text
+    // after the first statement is refused rather than ignored; an ODBC
+    // driver judges the text itself.
+    PreparedStatement prepare(const QString& statement);
+
+    // Until commit() or rollback(), the statements of this connection take
+    // effect together or not at all. Closing the connection with a
+    // transaction open rolls it back.
+    void beginTransaction();
+    void commit();
+    void rollback();
 
     void close();
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <span>
+
 #include "db/connection.h"
 
 namespace db {
@@ -9,7 +11,7 @@ struct ConnectionSettings {
     CursorLocation cursorLocation;
     int commandTimeout;
     int connectionTimeout;
-    // Served while the engine waits (a locked staging file); may be null.
+    // Served while the engine waits or works long; may be null.
     RunContext* runContext;
 };
 
@@ -22,12 +24,28 @@ public:
     virtual const Row& row() const = 0;
 };
 
+class PreparedEngine {
+public:
+    virtual ~PreparedEngine() = default;
+    virtual int parameterCount() const = 0;
+    // Runs the statement once per row; every row holds parameterCount values.
+    virtual void execute(std::span<const Row> rows) = 0;
+};
+
 class ConnectionEngine {
 public:
     virtual ~ConnectionEngine() = default;
     virtual void execute(const QString& statement) = 0;
     virtual std::unique_ptr<ResultEngine> query(const QString& statement) = 0;
+    virtual std::unique_ptr<PreparedEngine> prepare(const QString& statement) = 0;
+    virtual void beginTransaction() = 0;
+    virtual void commit() = 0;
+    virtual void rollback() = 0;
 };
+
+// The texts of misuse that both engines report alike.
+inline QString transactionOpenText() { return QStringLiteral("A transaction is already open."); }
+inline QString noTransactionText() { return QStringLiteral("No transaction is open."); }
 
 std::unique_ptr<ConnectionEngine> openOdbc(const QString& connectionString,
                                            const ConnectionSettings& settings);

@@ -1,191 +1,118 @@
-// ODBC engine of the data access layer: unixODBC's wide-character API, whose
-// SQLWCHAR is 16 bits like QChar, so texts pass without another encoding.
-#include <sql.h>
-#include <sqlext.h>
-#include <sqlucode.h>
+// ODBC engine of the data access layer: connections through the driver
+// manager, statements run at once or prepared, transactions.
+#include <QScopeGuard>
+#include <vector>
 
 #include "db/connection_string_attributes.h"
 #include "db/db_error.h"
 #include "db/engine.h"
-
-static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "SQLWCHAR must be UTF-16");
+#include "db/odbc_result.h"
+#include "db/odbc_support.h"
 
 namespace db {
+namespace odbc {
 namespace {
 
-const SQLWCHAR* wide(const QString& text) {
-    return reinterpret_cast<const SQLWCHAR*>(text.utf16());
+// Values longer than this go to the driver as long text: Oracle takes at
+// most 4,000 bytes in a VARCHAR2 parameter.
+constexpr qsizetype MaxVarcharParameter = 4000;
+
+SQLPOINTER integerAttribute(SQLULEN value) { return reinterpret_cast<SQLPOINTER>(value); }
+
+std::shared_ptr<Handle> newStatement(const std::shared_ptr<Handle>& connection,
+                                     int commandTimeout) {
+    auto handle = std::make_shared<Handle>(SQL_HANDLE_STMT, connection);
+    SQLSetStmtAttrW(handle->get(), SQL_ATTR_QUERY_TIMEOUT,
+                    integerAttribute(SQLULEN(commandTimeout)), 0);
+    return handle;
 }
 
-// The code units as they are: QString::fromUtf16 would drop a leading U+FEFF
-// or byte-swap text starting with U+FFFE, in every chunk of a long value.
-QString fromWide(const SQLWCHAR* text, qsizetype length) {
-    return QString(reinterpret_cast<const QChar*>(text), length);
-}
-
-class Handle;
-[[noreturn]] void throwDiagnostics(const Handle& handle, const char* fallback);
-
-// One owner per native handle; the child keeps its parent alive, so a result
-// set may outlive the connection object that made it.
-class Handle final {
+// A statement prepared once; rows of values go to the driver as parameter
+// arrays, one column-wise array per "?", each sized to the longest value of
+// its column in the batch, so no value is cut.
+class OdbcPrepared final : public PreparedEngine {
 public:
-    Handle(SQLSMALLINT type, std::shared_ptr<Handle> parent)
-        : m_type(type), m_parent(std::move(parent)) {
-        const SQLRETURN rc =
-            SQLAllocHandle(type, m_parent ? m_parent->get() : SQL_NULL_HANDLE, &m_handle);
-        if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) {
-            if (m_parent) throwDiagnostics(*m_parent, "SQLAllocHandle failed");
-            throw DbError(QStringLiteral("The ODBC driver manager could not allocate a handle."));
-        }
-    }
-    ~Handle() {
-        if (m_type == SQL_HANDLE_DBC && m_connected) SQLDisconnect(m_handle);
-        SQLFreeHandle(m_type, m_handle);
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-
-    SQLHANDLE get() const { return m_handle; }
-    SQLSMALLINT type() const { return m_type; }
-    void setConnected() { m_connected = true; }
-
-    // The connection this handle belongs to, once it is connected.
-    const Handle* connection() const {
-        if (m_type == SQL_HANDLE_DBC) return m_connected ? this : nullptr;
-        return m_parent ? m_parent->connection() : nullptr;
+    OdbcPrepared(const std::shared_ptr<Handle>& connection, const QString& sql, int commandTimeout)
+        : m_statement(newStatement(connection, commandTimeout)) {
+        check(SQLPrepareW(stmt(), const_cast<SQLWCHAR*>(wide(sql)), SQL_NTS), *m_statement,
+              "SQLPrepare");
+        SQLSMALLINT count = 0;
+        check(SQLNumParams(stmt(), &count), *m_statement, "SQLNumParams");
+        m_parameterCount = count;
     }
 
-private:
-    SQLSMALLINT m_type;
-    std::shared_ptr<Handle> m_parent;
-    SQLHANDLE m_handle = SQL_NULL_HANDLE;
-    bool m_connected = false;
-};
+    int parameterCount() const override { return m_parameterCount; }
 
-// The driver's own answer whether the connection died; none when it cannot
-// tell (the attribute is optional for drivers).
-std::optional<bool> connectionDead(const Handle& handle) {
-    const Handle* connection = handle.connection();
-    if (!connection) return std::nullopt;
-    SQLUINTEGER dead = SQL_CD_FALSE;
-    const SQLRETURN rc =
-        SQLGetConnectAttrW(connection->get(), SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr);
-    if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) return std::nullopt;
-    return dead == SQL_CD_TRUE;
-}
+    void execute(std::span<const Row> rows) override {
+        const size_t count = rows.size();
+        std::vector<std::vector<SQLWCHAR>> values(static_cast<size_t>(m_parameterCount));
+        std::vector<std::vector<SQLLEN>> lengths(static_cast<size_t>(m_parameterCount));
+        std::vector<SQLUSMALLINT> status(count, SQL_PARAM_UNUSED);
+        SQLULEN processed = 0;
 
-// The diagnostic records of a handle as one exception: the message texts (the
-// driver's own words, as the user should read them), the first state beside.
-[[noreturn]] void throwDiagnostics(const Handle& handle, const char* fallback) {
-    QString description;
-    QString firstState;
-    long firstNative = 0;
-    for (SQLSMALLINT record = 1;; ++record) {
-        SQLWCHAR state[6] = {};
-        SQLINTEGER native = 0;
-        SQLWCHAR message[1024] = {};
-        SQLSMALLINT length = 0;
-        const SQLRETURN rc = SQLGetDiagRecW(handle.type(), handle.get(), record, state, &native,
-                                            message, SQLSMALLINT(std::size(message)), &length);
-        if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) break;
-        const qsizetype shown = std::min<qsizetype>(length, qsizetype(std::size(message)) - 1);
-        if (record == 1) {
-            firstState = fromWide(state, 5);
-            firstNative = native;
-        } else {
-            description += QLatin1Char('\n');
-        }
-        description += fromWide(message, shown);
-    }
-    if (description.isEmpty() && firstState.isEmpty()) description = QString::fromLatin1(fallback);
-    throw DbError(description, firstState, firstNative, connectionDead(handle));
-}
+        // The bindings point into the vectors above: undone before they go.
+        const auto unbind = qScopeGuard([this] {
+            // A cursor left open would refuse the next execution. Closing
+            // more than that makes some drivers prepare the statement anew.
+            SQLSMALLINT columns = 0;
+            if (succeeded(SQLNumResultCols(stmt(), &columns)) && columns > 0)
+                SQLFreeStmt(stmt(), SQL_CLOSE);
+            SQLFreeStmt(stmt(), SQL_RESET_PARAMS);
+            SQLSetStmtAttrW(stmt(), SQL_ATTR_PARAMSET_SIZE, integerAttribute(1), 0);
+            SQLSetStmtAttrW(stmt(), SQL_ATTR_PARAM_STATUS_PTR, nullptr, 0);
+            SQLSetStmtAttrW(stmt(), SQL_ATTR_PARAMS_PROCESSED_PTR, nullptr, 0);
+        });
+        check(SQLSetStmtAttrW(stmt(), SQL_ATTR_PARAM_BIND_TYPE,
+                              integerAttribute(SQL_PARAM_BIND_BY_COLUMN), 0),
+              *m_statement, "SQLSetStmtAttr(PARAM_BIND_TYPE)");
+        check(SQLSetStmtAttrW(stmt(), SQL_ATTR_PARAMSET_SIZE, integerAttribute(count), 0),
+              *m_statement, "SQLSetStmtAttr(PARAMSET_SIZE)");
+        check(SQLSetStmtAttrW(stmt(), SQL_ATTR_PARAM_STATUS_PTR, status.data(), 0), *m_statement,
+              "SQLSetStmtAttr(PARAM_STATUS_PTR)");
+        check(SQLSetStmtAttrW(stmt(), SQL_ATTR_PARAMS_PROCESSED_PTR, &processed, 0), *m_statement,
+              "SQLSetStmtAttr(PARAMS_PROCESSED_PTR)");
 
-void check(SQLRETURN rc, const Handle& handle, const char* what) {
-    if (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO) return;
-    if (rc == SQL_INVALID_HANDLE)
-        throw DbError(QString::fromLatin1(what) + QStringLiteral(": invalid handle"));
-    throwDiagnostics(handle, what);
-}
-
-class OdbcResult final : public ResultEngine {
-public:
-    explicit OdbcResult(std::shared_ptr<Handle> statement) : m_statement(std::move(statement)) {
-        SQLSMALLINT columns = 0;
-        check(SQLNumResultCols(m_statement->get(), &columns), *m_statement, "SQLNumResultCols");
-        for (SQLSMALLINT i = 1; i <= columns; ++i) {
-            SQLWCHAR name[512] = {};
-            SQLSMALLINT length = 0;
-            check(SQLColAttributeW(m_statement->get(), SQLUSMALLINT(i), SQL_DESC_LABEL, name,
-                                   SQLSMALLINT(sizeof(name)), &length, nullptr),
-                  *m_statement, "SQLColAttribute");
-            const qsizetype chars = std::min<qsizetype>(length / qsizetype(sizeof(SQLWCHAR)),
-                                                        qsizetype(std::size(name)) - 1);
-            m_names << fromWide(name, chars);
-        }
-    }
-
-    int fieldCount() const override { return int(m_names.size()); }
-    QString fieldName(int index) const override {
-        if (index < 0 || index >= m_names.size())
-            throw DbError(QStringLiteral("Field %1 does not exist.").arg(index));
-        return m_names.at(index);
-    }
-
-    bool next() override {
-        m_row.clear();
-        if (m_finished) return false;
-        const SQLRETURN rc = SQLFetch(m_statement->get());
-        if (rc == SQL_NO_DATA) {
-            m_finished = true;
-            return false;
-        }
-        try {
-            check(rc, *m_statement, "SQLFetch");
-            m_row.reserve(size_t(m_names.size()));
-            for (int i = 1; i <= fieldCount(); ++i) m_row.push_back(readValue(SQLUSMALLINT(i)));
-        } catch (...) {
-            // A failed fetch ends the rows: callers never loop on a broken stream.
-            m_finished = true;
-            m_row.clear();
-            throw;
-        }
-        return true;
-    }
-
-    const Row& row() const override { return m_row; }
-
-private:
-    // The driver converts the value to text itself; a long value comes in
-    // pieces until the driver says it is complete.
-    Value readValue(SQLUSMALLINT column) {
-        QString text;
-        SQLWCHAR buffer[4096];
-        for (;;) {
-            SQLLEN indicator = 0;
-            const SQLRETURN rc = SQLGetData(m_statement->get(), column, SQL_C_WCHAR, buffer,
-                                            sizeof(buffer), &indicator);
-            if (rc == SQL_NO_DATA) break;
-            check(rc, *m_statement, "SQLGetData");
-            if (indicator == SQL_NULL_DATA) return std::nullopt;
-            const qsizetype capacity = qsizetype(std::size(buffer)) - 1;
-            if (rc == SQL_SUCCESS) {
-                const qsizetype chars =
-                    indicator == SQL_NO_TOTAL ? capacity : indicator / qsizetype(sizeof(SQLWCHAR));
-                text += fromWide(buffer, std::min(chars, capacity));
-                break;
+        for (int p = 0; p < m_parameterCount; ++p) {
+            qsizetype longest = 0;
+            for (const Row& row : rows)
+                if (const Value& value = row[size_t(p)]) longest = std::max(longest, value->size());
+            const qsizetype width = longest + 1;  // the terminating NUL
+            std::vector<SQLWCHAR>& buffer = values[size_t(p)];
+            std::vector<SQLLEN>& length = lengths[size_t(p)];
+            buffer.assign(size_t(width) * count, 0);
+            length.resize(count);
+            for (size_t r = 0; r < count; ++r) {
+                const Value& value = rows[r][size_t(p)];
+                if (!value) {
+                    length[r] = SQL_NULL_DATA;
+                    continue;
+                }
+                std::copy_n(wide(*value), value->size(), buffer.data() + qsizetype(r) * width);
+                length[r] = SQLLEN(value->size()) * SQLLEN(sizeof(SQLWCHAR));
             }
-            // SQL_SUCCESS_WITH_INFO: the buffer is full and more follows.
-            text += fromWide(buffer, capacity);
+            const SQLSMALLINT type =
+                longest > MaxVarcharParameter ? SQL_WLONGVARCHAR : SQL_WVARCHAR;
+            check(SQLBindParameter(stmt(), SQLUSMALLINT(p + 1), SQL_PARAM_INPUT, SQL_C_WCHAR, type,
+                                   SQLULEN(std::max<qsizetype>(longest, 1)), 0, buffer.data(),
+                                   SQLLEN(width) * SQLLEN(sizeof(SQLWCHAR)), length.data()),
+                  *m_statement, "SQLBindParameter");
         }
-        return text;
+
+        const SQLRETURN rc = SQLExecute(stmt());
+        // A statement that touches no row answers SQL_NO_DATA: that is success.
+        if (rc == SQL_NO_DATA) return;
+        check(rc, *m_statement, "SQLExecute");
+        // With some rows done, a failed row leaves only its status behind.
+        for (const SQLUSMALLINT rowStatus : status)
+            if (rowStatus == SQL_PARAM_ERROR || rowStatus == SQL_PARAM_DIAG_UNAVAILABLE)
+                throwDiagnostics(*m_statement, "SQLExecute: a row of the batch failed");
     }
+
+private:
+    SQLHSTMT stmt() const { return m_statement->get(); }
 
     std::shared_ptr<Handle> m_statement;
-    QStringList m_names;
-    Row m_row;
-    bool m_finished = false;
+    int m_parameterCount = 0;
 };
 
 class OdbcConnection final : public ConnectionEngine {
@@ -199,17 +126,15 @@ public:
         m_connection = std::make_shared<Handle>(SQL_HANDLE_DBC, environment);
         SQLHANDLE dbc = m_connection->get();
         check(SQLSetConnectAttrW(dbc, SQL_ATTR_LOGIN_TIMEOUT,
-                                 reinterpret_cast<SQLPOINTER>(SQLULEN(settings.connectionTimeout)),
-                                 0),
+                                 integerAttribute(SQLULEN(settings.connectionTimeout)), 0),
               *m_connection, "SQLSetConnectAttr(LOGIN_TIMEOUT)");
         // A driver that has no connection time-out of its own keeps its default.
         SQLSetConnectAttrW(dbc, SQL_ATTR_CONNECTION_TIMEOUT,
-                           reinterpret_cast<SQLPOINTER>(SQLULEN(settings.connectionTimeout)), 0);
+                           integerAttribute(SQLULEN(settings.connectionTimeout)), 0);
         if (settings.mode == Mode::ReadWrite)
-            SQLSetConnectAttrW(dbc, SQL_ATTR_ACCESS_MODE,
-                               reinterpret_cast<SQLPOINTER>(SQLULEN(SQL_MODE_READ_WRITE)), 0);
+            SQLSetConnectAttrW(dbc, SQL_ATTR_ACCESS_MODE, integerAttribute(SQL_MODE_READ_WRITE), 0);
         // Cursor location has no ODBC equivalent: every result is read through
-        // a forward-only cursor, row by row, whichever location was asked for.
+        // a forward-only cursor, whichever location was asked for.
 
         const QString text = withNetServiceName(connectionString);
         SQLWCHAR completed[1024];
@@ -221,11 +146,31 @@ public:
         m_connection->setConnected();
     }
 
+    ~OdbcConnection() override {
+        // A driver refuses to disconnect in the middle of a transaction, and
+        // result sets may keep the connection open after this object.
+        if (!m_inTransaction) return;
+        SQLEndTran(SQL_HANDLE_DBC, m_connection->get(), SQL_ROLLBACK);
+        setAutocommit(true);
+    }
+
     void execute(const QString& statement) override { run(statement); }
 
     std::unique_ptr<ResultEngine> query(const QString& statement) override {
-        return std::make_unique<OdbcResult>(run(statement));
+        return readResult(run(statement));
     }
+
+    std::unique_ptr<PreparedEngine> prepare(const QString& statement) override {
+        return std::make_unique<OdbcPrepared>(m_connection, statement, m_commandTimeout);
+    }
+
+    void beginTransaction() override {
+        if (m_inTransaction) throw DbError(transactionOpenText());
+        check(setAutocommit(false), *m_connection, "SQLSetConnectAttr(AUTOCOMMIT)");
+        m_inTransaction = true;
+    }
+    void commit() override { endTransaction(SQL_COMMIT); }
+    void rollback() override { endTransaction(SQL_ROLLBACK); }
 
 private:
     // Oracle's own ODBC driver takes the net service name from DBQ rather than
@@ -240,25 +185,39 @@ private:
     }
 
     std::shared_ptr<Handle> run(const QString& statement) {
-        auto handle = std::make_shared<Handle>(SQL_HANDLE_STMT, m_connection);
-        SQLHANDLE stmt = handle->get();
-        SQLSetStmtAttrW(stmt, SQL_ATTR_QUERY_TIMEOUT,
-                        reinterpret_cast<SQLPOINTER>(SQLULEN(m_commandTimeout)), 0);
-        const SQLRETURN rc = SQLExecDirectW(stmt, const_cast<SQLWCHAR*>(wide(statement)), SQL_NTS);
+        auto handle = newStatement(m_connection, m_commandTimeout);
+        const SQLRETURN rc =
+            SQLExecDirectW(handle->get(), const_cast<SQLWCHAR*>(wide(statement)), SQL_NTS);
         // A statement that touches no row answers SQL_NO_DATA: that is success.
         if (rc != SQL_NO_DATA) check(rc, *handle, "SQLExecDirect");
         return handle;
     }
 
+    SQLRETURN setAutocommit(bool on) {
+        return SQLSetConnectAttrW(m_connection->get(), SQL_ATTR_AUTOCOMMIT,
+                                  integerAttribute(on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF),
+                                  SQL_IS_UINTEGER);
+    }
+
+    void endTransaction(SQLSMALLINT completion) {
+        if (!m_inTransaction) throw DbError(noTransactionText());
+        check(SQLEndTran(SQL_HANDLE_DBC, m_connection->get(), completion), *m_connection,
+              "SQLEndTran");
+        m_inTransaction = false;
+        check(setAutocommit(true), *m_connection, "SQLSetConnectAttr(AUTOCOMMIT)");
+    }
+
     std::shared_ptr<Handle> m_connection;
     int m_commandTimeout;
+    bool m_inTransaction = false;
 };
 
 }  // namespace
+}  // namespace odbc
 
 std::unique_ptr<ConnectionEngine> openOdbc(const QString& connectionString,
                                            const ConnectionSettings& settings) {
-    return std::make_unique<OdbcConnection>(connectionString, settings);
+    return std::make_unique<odbc::OdbcConnection>(connectionString, settings);
 }
 
 }  // namespace db

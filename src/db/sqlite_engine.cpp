@@ -2,6 +2,7 @@
 // connection string's Data Source.
 #include <sqlite3.h>
 
+#include <QScopeGuard>
 #include <QStringDecoder>
 #include <chrono>
 #include <thread>
@@ -46,16 +47,25 @@ public:
         }
         sqlite3_extended_result_codes(m_db, 1);
         sqlite3_busy_handler(m_db, &Database::onBusy, this);
+        // A long statement (an index, a join's first step) lets the window
+        // work every so many steps of SQLite's machine.
+        if (m_context) sqlite3_progress_handler(m_db, ProgressSteps, &Database::onProgress, this);
     }
     ~Database() {
-        // Nothing may call back into a context that may be gone by now.
-        sqlite3_busy_handler(m_db, nullptr, nullptr);
+        detachContext();
         sqlite3_close_v2(m_db);
     }
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
 
     sqlite3* get() const { return m_db; }
+
+    // Nothing calls back into the run context from now on (it may be gone
+    // once its connection is).
+    void detachContext() {
+        sqlite3_progress_handler(m_db, 0, nullptr, nullptr);
+        m_context = nullptr;
+    }
 
     // Throws what a callback caught during the SQLite call that just returned.
     void rethrowPending() {
@@ -70,6 +80,19 @@ public:
     }
 
 private:
+    static constexpr int ProgressSteps = 1000;
+
+    static int onProgress(void* self) noexcept {
+        auto* db = static_cast<Database*>(self);
+        try {
+            if (db->m_context) db->m_context->yield();
+            return 0;
+        } catch (...) {
+            db->m_pending = std::current_exception();
+            return 1;  // interrupts the statement
+        }
+    }
+
     static int onBusy(void* self, int attempts) noexcept {
         auto* db = static_cast<Database*>(self);
         try {
@@ -101,22 +124,29 @@ private:
     std::exception_ptr m_pending;
 };
 
+// Whether text after the first statement is refused or left unread.
+enum class Tail { Ignore, Reject };
+
 class Statement final {
 public:
-    Statement(std::shared_ptr<Database> db, const QString& sql) : m_db(std::move(db)) {
+    Statement(std::shared_ptr<Database> db, const QString& sql, Tail tail = Tail::Ignore)
+        : m_db(std::move(db)) {
         const QByteArray text = sql.toUtf8();
-        const char* tail = nullptr;
+        const char* rest = nullptr;
         const int rc =
-            sqlite3_prepare_v2(m_db->get(), text.constData(), int(text.size()), &m_stmt, &tail);
+            sqlite3_prepare_v2(m_db->get(), text.constData(), int(text.size()), &m_stmt, &rest);
         m_db->rethrowPending();
         if (rc != SQLITE_OK) m_db->fail();
         if (!m_stmt) throw DbError(QStringLiteral("The statement is empty."));
+        if (tail == Tail::Reject && holdsAStatement(rest))
+            throw DbError(QStringLiteral("The text holds more than one statement."));
     }
     ~Statement() { sqlite3_finalize(m_stmt); }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
 
     sqlite3_stmt* get() const { return m_stmt; }
+    [[noreturn]] void fail() { m_db->fail(); }
     // True while a row is there; throws on a failure.
     bool step() {
         const int rc = sqlite3_step(m_stmt);
@@ -127,6 +157,21 @@ public:
     }
 
 private:
+    // Blanks, comments and semicolons are no statement; anything else is,
+    // even when it would not prepare.
+    bool holdsAStatement(const char* text) const {
+        while (text && *text) {
+            sqlite3_stmt* next = nullptr;
+            const char* after = nullptr;
+            const int rc = sqlite3_prepare_v2(m_db->get(), text, -1, &next, &after);
+            sqlite3_finalize(next);
+            m_db->rethrowPending();
+            if (rc != SQLITE_OK || next || after == text) return true;
+            text = after;
+        }
+        return false;
+    }
+
     std::shared_ptr<Database> m_db;
     sqlite3_stmt* m_stmt = nullptr;
 };
@@ -183,6 +228,46 @@ private:
     bool m_finished = false;
 };
 
+class SqlitePrepared final : public PreparedEngine {
+public:
+    SqlitePrepared(std::shared_ptr<Database> db, const QString& sql)
+        : m_statement(std::move(db), sql, Tail::Reject) {}
+
+    int parameterCount() const override { return sqlite3_bind_parameter_count(m_statement.get()); }
+
+    void execute(std::span<const Row> rows) override {
+        sqlite3_stmt* stmt = m_statement.get();
+        for (const Row& row : rows) {
+            // Reset even after a failure, so the statement serves the next call.
+            const auto reset = qScopeGuard([stmt] {
+                sqlite3_reset(stmt);
+                sqlite3_clear_bindings(stmt);
+            });
+            for (size_t i = 0; i < row.size(); ++i) bind(int(i) + 1, row[i]);
+            while (m_statement.step()) {
+            }
+        }
+    }
+
+private:
+    // Texts go in as UTF-8: SQLite takes a leading U+FEFF or U+FFFE of a
+    // UTF-16 value for a byte-order mark and drops or acts on it.
+    void bind(int index, const Value& value) {
+        sqlite3_stmt* stmt = m_statement.get();
+        int rc = SQLITE_OK;
+        if (!value) {
+            rc = sqlite3_bind_null(stmt, index);
+        } else {
+            const QByteArray text = value->toUtf8();
+            rc = sqlite3_bind_text64(stmt, index, text.constData(), sqlite3_uint64(text.size()),
+                                     SQLITE_TRANSIENT, SQLITE_UTF8);
+        }
+        if (rc != SQLITE_OK) m_statement.fail();
+    }
+
+    Statement m_statement;
+};
+
 class SqliteConnection final : public ConnectionEngine {
 public:
     SqliteConnection(const QString& connectionString, const ConnectionSettings& settings) {
@@ -198,6 +283,18 @@ public:
         execute(QStringLiteral("PRAGMA synchronous=NORMAL"));
     }
 
+    ~SqliteConnection() override {
+        // Result sets and statements may outlive this object; the context
+        // need not.
+        m_db->detachContext();
+        if (!m_inTransaction) return;
+        try {
+            execute(QStringLiteral("ROLLBACK"));
+        } catch (...) {
+            // Closing the file rolls the transaction back as well.
+        }
+    }
+
     void execute(const QString& statement) override {
         Statement stmt(m_db, statement);
         while (stmt.step()) {
@@ -208,8 +305,36 @@ public:
         return std::make_unique<SqliteResult>(m_db, statement);
     }
 
+    std::unique_ptr<PreparedEngine> prepare(const QString& statement) override {
+        return std::make_unique<SqlitePrepared>(m_db, statement);
+    }
+
+    void beginTransaction() override {
+        if (m_inTransaction) throw DbError(transactionOpenText());
+        // IMMEDIATE takes the write lock now, through the busy handler: a
+        // deferred transaction that later finds the file changed by another
+        // connection fails at once instead of waiting.
+        execute(QStringLiteral("BEGIN IMMEDIATE"));
+        m_inTransaction = true;
+    }
+    void commit() override { endTransaction(QStringLiteral("COMMIT")); }
+    void rollback() override { endTransaction(QStringLiteral("ROLLBACK")); }
+
 private:
+    void endTransaction(const QString& statement) {
+        if (!m_inTransaction) throw DbError(noTransactionText());
+        // SQLite rolls a transaction back by itself after some failures (an
+        // interrupted statement, a full disk); a commit then fails below.
+        if (sqlite3_get_autocommit(m_db->get())) {
+            m_inTransaction = false;
+            if (statement == QStringLiteral("ROLLBACK")) return;
+        }
+        execute(statement);
+        m_inTransaction = false;
+    }
+
     std::shared_ptr<Database> m_db;
+    bool m_inTransaction = false;
 };
 
 }  // namespace

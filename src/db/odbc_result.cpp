@@ -1,0 +1,300 @@
+#include "db/odbc_result.h"
+
+#include <exception>
+#include <vector>
+
+#include "db/db_error.h"
+
+namespace db {
+namespace odbc {
+namespace {
+
+// Columns up to this many characters are bound; wider or unknown ones (long
+// texts, LOBs) are read in pieces.
+constexpr SQLLEN MaxBoundChars = 4000;
+constexpr SQLULEN MaxBlockRows = 256;
+// The bound buffers of one block together, in bytes.
+constexpr qsizetype BlockBytes = 4 * 1024 * 1024;
+// Code units per SQLGetData piece, the terminating NUL included.
+constexpr qsizetype PieceUnits = 4096;
+// A row status that no driver writes: the row was not touched by the fetch.
+constexpr SQLUSMALLINT NoStatus = 0xFFFF;
+
+// A bound column's buffers: one slot of width code units per row of the
+// block, and the driver's length (or null) indicator per row.
+struct BoundColumn {
+    qsizetype width = 0;  // 0: not bound
+    std::vector<SQLWCHAR> values;
+    std::vector<SQLLEN> indicators;
+};
+
+class OdbcResult final : public ResultEngine {
+public:
+    explicit OdbcResult(std::shared_ptr<Handle> statement) : m_statement(std::move(statement)) {
+        SQLSMALLINT columns = 0;
+        check(SQLNumResultCols(stmt(), &columns), *m_statement, "SQLNumResultCols");
+        for (SQLSMALLINT i = 1; i <= columns; ++i) {
+            SQLWCHAR name[512] = {};
+            SQLSMALLINT length = 0;
+            check(SQLColAttributeW(stmt(), SQLUSMALLINT(i), SQL_DESC_LABEL, name,
+                                   SQLSMALLINT(sizeof(name)), &length, nullptr),
+                  *m_statement, "SQLColAttribute");
+            const qsizetype chars = std::min<qsizetype>(length / qsizetype(sizeof(SQLWCHAR)),
+                                                        qsizetype(std::size(name)) - 1);
+            m_names << fromWide(name, chars);
+        }
+        if (columns > 0 && !bindBlocks()) readRowByRow();
+    }
+
+    ~OdbcResult() override {
+        if (m_blockRows > 0) readRowByRow();
+    }
+    OdbcResult(const OdbcResult&) = delete;
+    OdbcResult& operator=(const OdbcResult&) = delete;
+
+    int fieldCount() const override { return int(m_names.size()); }
+    QString fieldName(int index) const override {
+        if (index < 0 || index >= m_names.size())
+            throw DbError(QStringLiteral("Field %1 does not exist.").arg(index));
+        return m_names.at(index);
+    }
+
+    bool next() override {
+        m_row.clear();
+        if (m_finished) return false;
+        try {
+            if (!(m_blockRows > 0 ? nextInBlock() : fetch())) {
+                m_finished = true;
+                return false;
+            }
+            m_row.reserve(size_t(m_names.size()));
+            for (int i = 0; i < fieldCount(); ++i) m_row.push_back(value(i));
+        } catch (...) {
+            // A failed fetch ends the rows: callers never loop on a broken stream.
+            m_finished = true;
+            m_row.clear();
+            throw;
+        }
+        return true;
+    }
+
+    const Row& row() const override { return m_row; }
+
+private:
+    SQLHSTMT stmt() const { return m_statement->get(); }
+
+    // Binds what can be bound and asks for blocks of rows. False when the
+    // driver cannot read pieces of single rows of a block (SQLGetData after
+    // SQLSetPos), or no column is narrow enough to bind.
+    bool bindBlocks() {
+        const Handle* connection = m_statement->connection();
+        if (!connection) return false;
+        SQLUINTEGER extensions = 0;
+        if (!succeeded(SQLGetInfoW(connection->get(), SQL_GETDATA_EXTENSIONS, &extensions,
+                                   sizeof(extensions), nullptr)))
+            return false;
+        const SQLUINTEGER needed = SQL_GD_BLOCK | SQL_GD_BOUND | SQL_GD_ANY_COLUMN;
+        SQLUSMALLINT setPos = SQL_FALSE;
+        if ((extensions & needed) != needed ||
+            !succeeded(SQLGetFunctions(connection->get(), SQL_API_SQLSETPOS, &setPos)) ||
+            setPos != SQL_TRUE)
+            return false;
+
+        m_columns.resize(size_t(m_names.size()));
+        qsizetype rowBytes = 0;
+        for (size_t i = 0; i < m_columns.size(); ++i) {
+            SQLLEN display = 0;
+            if (!succeeded(SQLColAttributeW(stmt(), SQLUSMALLINT(i + 1), SQL_DESC_DISPLAY_SIZE,
+                                            nullptr, 0, nullptr, &display)))
+                continue;
+            if (display <= 0 || display > MaxBoundChars) continue;
+            m_columns[i].width = qsizetype(display) + 1;
+            rowBytes +=
+                m_columns[i].width * qsizetype(sizeof(SQLWCHAR)) + qsizetype(sizeof(SQLLEN));
+        }
+        if (rowBytes == 0) return false;
+
+        SQLULEN rows = std::clamp<SQLULEN>(SQLULEN(BlockBytes / rowBytes), 1, MaxBlockRows);
+        if (!succeeded(SQLSetStmtAttrW(stmt(), SQL_ATTR_ROW_BIND_TYPE,
+                                       reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0)) ||
+            !succeeded(SQLSetStmtAttrW(stmt(), SQL_ATTR_ROW_ARRAY_SIZE,
+                                       reinterpret_cast<SQLPOINTER>(rows), 0)))
+            return false;
+        // A driver may take a smaller block than asked for.
+        if (!succeeded(SQLGetStmtAttrW(stmt(), SQL_ATTR_ROW_ARRAY_SIZE, &rows, 0, nullptr)) ||
+            rows == 0)
+            return false;
+        m_blockRows = rows;
+        m_status.assign(rows, NoStatus);
+        if (!succeeded(SQLSetStmtAttrW(stmt(), SQL_ATTR_ROW_STATUS_PTR, m_status.data(), 0)) ||
+            !succeeded(SQLSetStmtAttrW(stmt(), SQL_ATTR_ROWS_FETCHED_PTR, &m_fetched, 0)))
+            return false;
+        for (size_t i = 0; i < m_columns.size(); ++i) {
+            BoundColumn& column = m_columns[i];
+            if (column.width == 0) continue;
+            column.values.resize(size_t(column.width) * rows);
+            column.indicators.resize(rows);
+            if (!succeeded(SQLBindCol(
+                    stmt(), SQLUSMALLINT(i + 1), SQL_C_WCHAR, column.values.data(),
+                    SQLLEN(column.width) * SQLLEN(sizeof(SQLWCHAR)), column.indicators.data())))
+                return false;
+        }
+        return true;
+    }
+
+    // Undoes every binding: one row per fetch, every value by SQLGetData.
+    void readRowByRow() {
+        SQLFreeStmt(stmt(), SQL_UNBIND);
+        SQLSetStmtAttrW(stmt(), SQL_ATTR_ROW_STATUS_PTR, nullptr, 0);
+        SQLSetStmtAttrW(stmt(), SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
+        SQLSetStmtAttrW(stmt(), SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(SQLULEN(1)),
+                        0);
+        m_blockRows = 0;
+        m_columns.clear();
+        m_status.clear();
+    }
+
+    // The next row from the driver.
+    bool fetch() {
+        const SQLRETURN rc = SQLFetch(stmt());
+        if (rc == SQL_NO_DATA) return false;
+        check(rc, *m_statement, "SQLFetch");
+        return true;
+    }
+
+    bool nextInBlock() {
+        if (m_current + 1 < m_available) {
+            ++m_current;
+            m_positioned = false;
+            return true;
+        }
+        // The rows before a failure are delivered first, then the failure.
+        if (m_failure) std::rethrow_exception(std::exchange(m_failure, nullptr));
+        std::fill(m_status.begin(), m_status.end(), NoStatus);
+        m_fetched = 0;
+        const SQLRETURN rc = SQLFetch(stmt());
+        if (rc == SQL_NO_DATA) return false;
+        if (!succeeded(rc)) {
+            try {
+                check(rc, *m_statement, "SQLFetch");
+            } catch (...) {
+                m_failure = std::current_exception();
+            }
+            // The rows the driver marked delivered before it failed, if any.
+            m_available = deliveredRows(m_blockRows);
+        } else {
+            m_available = deliveredRows(m_fetched);
+            if (m_available < m_fetched) {
+                // A row that the driver could not deliver fails the read there.
+                try {
+                    throwDiagnostics(*m_statement, "SQLFetch: a row could not be read");
+                } catch (...) {
+                    m_failure = std::current_exception();
+                }
+            }
+        }
+        if (m_available == 0) {
+            if (m_failure) std::rethrow_exception(std::exchange(m_failure, nullptr));
+            return false;
+        }
+        m_current = 0;
+        m_positioned = false;
+        return true;
+    }
+
+    // The leading rows of the block that the driver marked as delivered.
+    SQLULEN deliveredRows(SQLULEN limit) const {
+        SQLULEN rows = 0;
+        while (rows < std::min(limit, m_blockRows) &&
+               (m_status[rows] == SQL_ROW_SUCCESS || m_status[rows] == SQL_ROW_SUCCESS_WITH_INFO))
+            ++rows;
+        return rows;
+    }
+
+    Value value(int index) {
+        if (m_blockRows == 0) return readPieces(SQLUSMALLINT(index + 1));
+        const BoundColumn& column = m_columns[size_t(index)];
+        if (column.width == 0) {
+            positionOnCurrentRow();
+            return readPieces(SQLUSMALLINT(index + 1));
+        }
+        const SQLLEN indicator = column.indicators[m_current];
+        if (indicator == SQL_NULL_DATA) return std::nullopt;
+        const qsizetype capacity = column.width - 1;
+        if (indicator != SQL_NO_TOTAL && indicator >= 0 &&
+            indicator / SQLLEN(sizeof(SQLWCHAR)) <= capacity) {
+            const SQLWCHAR* slot = column.values.data() + qsizetype(m_current) * column.width;
+            return fromWide(slot, qsizetype(indicator) / qsizetype(sizeof(SQLWCHAR)));
+        }
+        // Longer than its buffer: read whole, from the start, by itself.
+        positionOnCurrentRow();
+        Value whole = readPieces(SQLUSMALLINT(index + 1));
+        if (indicator != SQL_NO_TOTAL &&
+            (!whole || whole->size() != qsizetype(indicator) / qsizetype(sizeof(SQLWCHAR))))
+            throw DbError(QStringLiteral("Field %1: the driver delivered a value of another length "
+                                         "than it announced.")
+                              .arg(index));
+        return whole;
+    }
+
+    // SQLGetData reads from the row the block cursor stands on.
+    void positionOnCurrentRow() {
+        if (m_positioned) return;
+        const SQLRETURN rc =
+            SQLSetPos(stmt(), SQLSETPOSIROW(m_current + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE);
+        // After a failed fetch the driver may refuse; its failure is the news.
+        if (!succeeded(rc) && m_failure) std::rethrow_exception(std::exchange(m_failure, nullptr));
+        check(rc, *m_statement, "SQLSetPos");
+        m_positioned = true;
+    }
+
+    // The driver converts the value to text itself; a long value comes in
+    // pieces until the driver says it is complete.
+    Value readPieces(SQLUSMALLINT column) {
+        QString text;
+        SQLWCHAR buffer[PieceUnits];
+        for (;;) {
+            SQLLEN indicator = 0;
+            const SQLRETURN rc =
+                SQLGetData(stmt(), column, SQL_C_WCHAR, buffer, sizeof(buffer), &indicator);
+            if (rc == SQL_NO_DATA) break;
+            check(rc, *m_statement, "SQLGetData");
+            if (indicator == SQL_NULL_DATA) return std::nullopt;
+            const qsizetype capacity = PieceUnits - 1;
+            if (rc == SQL_SUCCESS) {
+                const qsizetype chars = indicator == SQL_NO_TOTAL
+                                            ? capacity
+                                            : qsizetype(indicator) / qsizetype(sizeof(SQLWCHAR));
+                text += fromWide(buffer, std::min(chars, capacity));
+                break;
+            }
+            // SQL_SUCCESS_WITH_INFO: the buffer is full and more follows.
+            text += fromWide(buffer, capacity);
+        }
+        return text;
+    }
+
+    std::shared_ptr<Handle> m_statement;
+    QStringList m_names;
+    // Block reading; m_blockRows == 0 reads row by row.
+    SQLULEN m_blockRows = 0;
+    std::vector<BoundColumn> m_columns;
+    std::vector<SQLUSMALLINT> m_status;
+    SQLULEN m_fetched = 0;
+    SQLULEN m_available = 0;  // rows of the block to deliver
+    SQLULEN m_current = 0;
+    std::exception_ptr m_failure;  // thrown once the rows before it are read
+    bool m_positioned = false;     // SQLSetPos done for the current row
+
+    Row m_row;
+    bool m_finished = false;
+};
+
+}  // namespace
+
+std::unique_ptr<ResultEngine> readResult(std::shared_ptr<Handle> statement) {
+    return std::make_unique<OdbcResult>(std::move(statement));
+}
+
+}  // namespace odbc
+}  // namespace db

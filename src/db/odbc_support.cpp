@@ -1,0 +1,77 @@
+#include "db/odbc_support.h"
+
+#include <optional>
+
+#include "db/db_error.h"
+
+namespace db {
+namespace odbc {
+
+Handle::Handle(SQLSMALLINT type, std::shared_ptr<Handle> parent)
+    : m_type(type), m_parent(std::move(parent)) {
+    const SQLRETURN rc =
+        SQLAllocHandle(type, m_parent ? m_parent->get() : SQL_NULL_HANDLE, &m_handle);
+    if (!succeeded(rc)) {
+        if (m_parent) throwDiagnostics(*m_parent, "SQLAllocHandle failed");
+        throw DbError(QStringLiteral("The ODBC driver manager could not allocate a handle."));
+    }
+}
+
+Handle::~Handle() {
+    if (m_type == SQL_HANDLE_DBC && m_connected) SQLDisconnect(m_handle);
+    SQLFreeHandle(m_type, m_handle);
+}
+
+const Handle* Handle::connection() const {
+    if (m_type == SQL_HANDLE_DBC) return m_connected ? this : nullptr;
+    return m_parent ? m_parent->connection() : nullptr;
+}
+
+namespace {
+// The driver's own answer whether the connection died; none when it cannot
+// tell (the attribute is optional for drivers).
+std::optional<bool> connectionDead(const Handle& handle) {
+    const Handle* connection = handle.connection();
+    if (!connection) return std::nullopt;
+    SQLUINTEGER dead = SQL_CD_FALSE;
+    const SQLRETURN rc =
+        SQLGetConnectAttrW(connection->get(), SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr);
+    if (!succeeded(rc)) return std::nullopt;
+    return dead == SQL_CD_TRUE;
+}
+}  // namespace
+
+void throwDiagnostics(const Handle& handle, const char* fallback) {
+    QString description;
+    QString firstState;
+    long firstNative = 0;
+    for (SQLSMALLINT record = 1;; ++record) {
+        SQLWCHAR state[6] = {};
+        SQLINTEGER native = 0;
+        SQLWCHAR message[1024] = {};
+        SQLSMALLINT length = 0;
+        const SQLRETURN rc = SQLGetDiagRecW(handle.type(), handle.get(), record, state, &native,
+                                            message, SQLSMALLINT(std::size(message)), &length);
+        if (!succeeded(rc)) break;
+        const qsizetype shown = std::min<qsizetype>(length, qsizetype(std::size(message)) - 1);
+        if (record == 1) {
+            firstState = fromWide(state, 5);
+            firstNative = native;
+        } else {
+            description += QLatin1Char('\n');
+        }
+        description += fromWide(message, shown);
+    }
+    if (description.isEmpty() && firstState.isEmpty()) description = QString::fromLatin1(fallback);
+    throw DbError(description, firstState, firstNative, connectionDead(handle));
+}
+
+void check(SQLRETURN rc, const Handle& handle, const char* what) {
+    if (succeeded(rc)) return;
+    if (rc == SQL_INVALID_HANDLE)
+        throw DbError(QString::fromLatin1(what) + QStringLiteral(": invalid handle"));
+    throwDiagnostics(handle, what);
+}
+
+}  // namespace odbc
+}  // namespace db

@@ -1,0 +1,62 @@
+#pragma once
+
+// What the ODBC engine's parts share: handle ownership, text conversion and
+// turning a driver's diagnostics into DbError. unixODBC's wide-character
+// API is used throughout; its SQLWCHAR is 16 bits like QChar.
+#include <sql.h>
+#include <sqlext.h>
+#include <sqlucode.h>
+
+#include <QString>
+#include <memory>
+
+static_assert(sizeof(SQLWCHAR) == sizeof(QChar), "SQLWCHAR must be UTF-16");
+
+namespace db {
+namespace odbc {
+
+inline const SQLWCHAR* wide(const QString& text) {
+    return reinterpret_cast<const SQLWCHAR*>(text.utf16());
+}
+
+// The code units as they are: QString::fromUtf16 would drop a leading U+FEFF
+// or byte-swap text starting with U+FFFE, in every chunk of a long value.
+inline QString fromWide(const SQLWCHAR* text, qsizetype length) {
+    return QString(reinterpret_cast<const QChar*>(text), length);
+}
+
+inline bool succeeded(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
+
+// One owner per native handle; the child keeps its parent alive, so a result
+// set may outlive the connection object that made it.
+class Handle final {
+public:
+    Handle(SQLSMALLINT type, std::shared_ptr<Handle> parent);
+    ~Handle();
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+
+    SQLHANDLE get() const { return m_handle; }
+    SQLSMALLINT type() const { return m_type; }
+    void setConnected() { m_connected = true; }
+
+    // The connection this handle belongs to, once it is connected.
+    const Handle* connection() const;
+
+private:
+    SQLSMALLINT m_type;
+    std::shared_ptr<Handle> m_parent;
+    SQLHANDLE m_handle = SQL_NULL_HANDLE;
+    bool m_connected = false;
+};
+
+// The diagnostic records of a handle as one DbError: the message texts (the
+// driver's own words, as the user should read them), the first state and
+// native code beside, and the driver's answer whether the connection died.
+[[noreturn]] void throwDiagnostics(const Handle& handle, const char* fallback);
+
+// Throws the handle's diagnostics unless rc is a success.
+void check(SQLRETURN rc, const Handle& handle, const char* what);
+
+}  // namespace odbc
+}  // namespace db
