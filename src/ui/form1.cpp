@@ -8,6 +8,7 @@
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QUrl>
+#include <limits>
 
 #include "base/dialogs.h"
 #include "base/error_message.h"
@@ -81,6 +82,9 @@ void Form1::buildControls() {
         edit->setObjectName(QString::fromLatin1(name));
         edit->setFont(ControlFont());
         edit->setGeometry(geometry);
+        // A field keeps whatever was typed or saved, however long: Qt would
+        // cut it at 32,767 characters.
+        edit->setMaxLength(std::numeric_limits<int>::max());
         NameAfterLabel(edit, caption);
         return edit;
     };
