@@ -1,15 +1,19 @@
 #include "db/insert_statement.h"
 
-QString InsertStatement(NameQuoting quoting, const QString& table, const db::Row& row,
-                        EmptyText empty) {
+QString InsertStatement(NameQuoting quoting, const QString& table, int columns) {
     QString statement =
         QStringLiteral("INSERT INTO ") + QuotedName(quoting, table) + QStringLiteral(" VALUES(");
-    bool first = true;
-    for (const db::Value& value : row) {
-        if (!first) statement += QStringLiteral(", ");
-        first = false;
-        const bool asNull = !value || (value->isEmpty() && empty == EmptyText::AsNull);
-        statement += asNull ? QStringLiteral("NULL") : QuotedText(*value);
+    for (int i = 0; i < columns; ++i) {
+        if (i > 0) statement += QStringLiteral(", ");
+        statement += QLatin1Char('?');
     }
     return statement + QLatin1Char(')');
+}
+
+db::Row InsertValues(const db::Row& row, EmptyText empty) {
+    if (empty == EmptyText::AsText) return row;
+    db::Row values = row;
+    for (db::Value& value : values)
+        if (value && value->isEmpty()) value.reset();
+    return values;
 }

@@ -9,7 +9,10 @@
 // from a missing value), or as the empty text it is.
 enum class EmptyText { AsNull, AsText };
 
-// "INSERT INTO <table> VALUES(<v>, <v>, ...)": a Null as NULL, a text in
-// single quotes with its quotes doubled, an empty text as the rule says.
-QString InsertStatement(NameQuoting quoting, const QString& table, const db::Row& row,
-                        EmptyText empty);
+// "INSERT INTO <table> VALUES(?, ?, ...)" with one parameter per column, to
+// be prepared once and run with each row's values bound.
+QString InsertStatement(NameQuoting quoting, const QString& table, int columns);
+
+// The row as its INSERT takes it: a Null stays a Null, a text stays itself,
+// an empty text as the rule says.
+db::Row InsertValues(const db::Row& row, EmptyText empty);

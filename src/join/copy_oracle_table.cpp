@@ -1,5 +1,7 @@
 #include "join/copy_oracle_table.h"
 
+#include <QElapsedTimer>
+
 #include "base/run_context.h"
 #include "db/connection.h"
 #include "db/create_table_statement.h"
@@ -10,6 +12,11 @@
 #include "oracle/oracle_connection_string.h"
 
 namespace {
+// Rows per commit of the copy: growing from the first to the longest stretch,
+// or fewer when a stretch takes longer than CommitMs.
+constexpr qint64 FirstStretchRows = 16;
+constexpr qint64 LongestStretchRows = 65536;
+constexpr qint64 CommitMs = 250;
 // The copy's query of a large table takes long; the driver's default would
 // end it. Connecting keeps the default wait, as the login check does: a
 // server that does not answer is reported in seconds, not after hours.
@@ -47,12 +54,38 @@ void CopyOracleTable(const QString& oracleConnectionString, const QString& oracl
     staging.execute(
         CreateTableStatement(NameQuoting::Staging, stagingTable, columns, QStringLiteral("TEXT")));
 
-    // A failed fetch throws, so a broken stream ends the loop as a failure.
-    for (;;) {
-        context.yield();
-        if (!source.next()) break;
-        staging.execute(
-            InsertStatement(NameQuoting::Staging, stagingTable, source.row(), EmptyText::AsNull));
+    // One prepared INSERT, its rows committed a stretch at a time: the first
+    // stretches are short, so a failure part-way keeps what was copied, and
+    // they double while their commits stay quick.
+    db::PreparedStatement insert =
+        staging.prepare(InsertStatement(NameQuoting::Staging, stagingTable, int(columns.size())));
+    qint64 stretch = FirstStretchRows;
+    qint64 inStretch = 0;
+    QElapsedTimer sinceCommit;
+    staging.beginTransaction();
+    sinceCommit.start();
+    try {
+        // A failed fetch throws, so a broken stream ends the loop as a failure.
+        for (;;) {
+            context.yield();
+            if (!source.next()) break;
+            insert.execute(InsertValues(source.row(), EmptyText::AsNull));
+            if (++inStretch < stretch && sinceCommit.elapsed() < CommitMs) continue;
+            staging.commit();
+            if (stretch < LongestStretchRows) stretch *= 2;
+            inStretch = 0;
+            staging.beginTransaction();
+            sinceCommit.restart();
+        }
+        staging.commit();
+    } catch (...) {
+        // What was copied before the failure stays; a stretch that the
+        // staging file itself refused may be gone with its transaction.
+        try {
+            staging.commit();
+        } catch (...) {
+        }
+        throw;
     }
     source.close();
 }

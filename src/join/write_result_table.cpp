@@ -1,9 +1,11 @@
 #include "join/write_result_table.h"
 
+#include <QElapsedTimer>
 #include <algorithm>
 #include <optional>
 
 #include "base/dialogs.h"
+#include "base/failure.h"
 #include "base/pointer_state.h"
 #include "base/run_context.h"
 #include "base/trapped_handler.h"
@@ -22,6 +24,38 @@
 namespace {
 
 enum class Answer { None, Yes, No };
+
+// Rows go to the server in batches, each one exchange and one commit. The
+// first batches are small, so a table of a few rows goes much as row by row;
+// they double while the server takes them quickly, up to a size that keeps
+// the driver's buffers small.
+class RowBatches final {
+public:
+    bool takes(std::size_t rows, qint64 characters) const {
+        return qint64(rows) < m_rows && characters < MaxCharacters;
+    }
+    void sent(qint64 milliseconds) {
+        if (milliseconds < QuickMs && m_rows < MaxRows) m_rows *= 2;
+        if (milliseconds > SlowMs && m_rows > 1) m_rows /= 2;
+    }
+    void failed() { m_rows = std::max<qint64>(1, m_rows / 2); }
+
+private:
+    static constexpr qint64 MaxRows = 1024;
+    static constexpr qint64 MaxCharacters = 4 * 1024 * 1024;
+    static constexpr qint64 QuickMs = 100;
+    static constexpr qint64 SlowMs = 400;
+    qint64 m_rows = 1;
+};
+
+// After a failure the transaction is undone; on a lost connection there is
+// nothing left to undo, and the failure that says so is already reported.
+void rollbackQuietly(db::Connection& connection) {
+    try {
+        connection.rollback();
+    } catch (const Failure&) {
+    }
+}
 
 void removeEntries(JoinWindow& window, JoinWindow::TableList list, const QString& name) {
     QStringList entries = window.tableListEntries(list);
@@ -110,24 +144,73 @@ WrittenRows WriteResultTable(TrappedHandler& handler, JoinWindow& window, Dialog
         handler.step(316, [&] {
             LoopFailures reads(handler, 350, LoopFailures::Ends::OnAnyFailure);
             LoopFailures writes(handler, 348, LoopFailures::Ends::OnBrokenConnection);
-            bool more = false;
-            if (!reads.run([&] { more = reader->next(); })) return;
-            for (qint64 j = 0; more; ++j) {
-                context.yield();
+            // One prepared INSERT; an empty value and a Null both go to
+            // Oracle as NULL.
+            db::PreparedStatement insert =
+                oracle->prepare(InsertStatement(NameQuoting::Oracle, name, reader->fieldCount()));
+            // The bar shows (j + 1) / N of the way once row j is on its way.
+            const auto showRow = [&](qint64 j) {
                 handler.setLine(320);
                 if (rowCount > 0)
                     context.setProgress(
                         int(std::min(100.0, double(j + 1) / double(rowCount) * 100.0) + 0.5));
-                // An empty value and a Null both go to Oracle as NULL.
-                const QString insert =
-                    InsertStatement(NameQuoting::Oracle, name, reader->row(), EmptyText::AsNull);
-                ++tried;
-                if (!writes.run([&] {
-                        oracle->execute(insert);
+            };
+            RowBatches batches;
+            std::vector<db::Row> batch;
+            bool more = true;
+            while (more) {
+                // The next rows from the staged table, as many as a batch takes.
+                batch.clear();
+                qint64 characters = 0;
+                while (batches.takes(batch.size(), characters)) {
+                    context.yield();
+                    if (!reads.run([&] { more = reader->next(); })) more = false;
+                    if (!more) break;
+                    batch.push_back(InsertValues(reader->row(), EmptyText::AsNull));
+                    for (const db::Value& value : batch.back())
+                        if (value) characters += value->size();
+                }
+                if (batch.empty()) break;
+                const qint64 first = tried;
+                tried += qint64(batch.size());
+                // The whole batch in one exchange with the server, committed.
+                QElapsedTimer took;
+                took.start();
+                try {
+                    oracle->beginTransaction();
+                    insert.executeBatch(batch);
+                    oracle->commit();
+                    rows.written += qint64(batch.size());
+                    for (qint64 j = first; j < tried; ++j) showRow(j);
+                    batches.sent(took.elapsed());
+                    continue;
+                } catch (const Failure&) {
+                    // Some row of the batch failed, or the connection did: no
+                    // row of it may count as written, so it is undone and each
+                    // row gets an attempt of its own.
+                    rollbackQuietly(*oracle);
+                    batches.failed();
+                }
+                for (std::size_t i = 0; i < batch.size(); ++i) {
+                    context.yield();
+                    showRow(first + qint64(i));
+                    const bool goOn = writes.run([&] {
+                        try {
+                            oracle->beginTransaction();
+                            insert.execute(batch[i]);
+                            oracle->commit();
+                        } catch (...) {
+                            rollbackQuietly(*oracle);
+                            throw;
+                        }
                         ++rows.written;
-                    }))
-                    break;
-                if (!reads.run([&] { more = reader->next(); })) break;
+                    });
+                    if (!goOn) {
+                        // Rows after a lost connection were never tried.
+                        tried = first + qint64(i) + 1;
+                        return;
+                    }
+                }
             }
         });
         // Rows never tried (a lost connection, a failed read) are missing too.
