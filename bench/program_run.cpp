@@ -1,8 +1,6 @@
 #include "program_run.h"
 
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <map>
 
 #include "base/dialogs.h"
@@ -27,7 +25,11 @@ public:
     std::optional<QString> selectedTable2() const override { return m_setup.table2; }
     std::optional<QString> selectedField2() const override { return m_setup.field2; }
     QString suffix() const override { return m_setup.suffix; }
-    OracleLogin login() const override { return {m_setup.sid, m_setup.user, m_setup.password}; }
+    // The stand-in's driver holds a whole result in memory unless told to
+    // stream it, as Oracle's own driver does.
+    OracleLogin login() const override {
+        return {m_setup.sid, m_setup.user, m_setup.password, QStringLiteral("UseDeclareFetch=1;")};
+    }
     QStringList tableListEntries(TableList) const override { return {}; }
     void removeTableListEntry(TableList, int) override {}
     void addTableListEntry(TableList, const QString&) override {}
@@ -109,32 +111,9 @@ private:
     std::map<int, qint64> m_reached;
 };
 
-// The driver streams a result only with UseDeclareFetch; the program's own
-// connection string stays as it is, so the option goes into the driver's
-// section of a private copy of odbcinst.ini (psqlODBC reads its defaults
-// there).
-void streamThroughTheDriver(const QString& folder) {
-    const QString source = qEnvironmentVariable("ODBCSYSINI");
-    QFile ini(QDir(source).filePath(QStringLiteral("odbcinst.ini")));
-    if (!ini.open(QIODevice::ReadOnly))
-        throw BenchError(QStringLiteral("No odbcinst.ini in ODBCSYSINI (") + source +
-                         QStringLiteral(")"));
-    QByteArray text = ini.readAll();
-    if (!text.endsWith('\n')) text += '\n';
-    text += "UseDeclareFetch=1\nFetch=1000\n";
-    const QString target = QDir(folder).filePath(QStringLiteral("odbc"));
-    QDir().mkpath(target);
-    QFile copy(QDir(target).filePath(QStringLiteral("odbcinst.ini")));
-    if (!copy.open(QIODevice::WriteOnly | QIODevice::Truncate) || copy.write(text) != text.size())
-        throw BenchError(copy.fileName() + QStringLiteral(": ") + copy.errorString());
-    QFile(QDir(target).filePath(QStringLiteral("odbc.ini"))).open(QIODevice::WriteOnly);
-    qputenv("ODBCSYSINI", QFile::encodeName(target));
-}
-
 }  // namespace
 
 ProgramTimings RunProgram(const BenchSetup& setup) {
-    streamThroughTheDriver(setup.programFolder);
     BenchWindow window(setup);
     BenchDialogs dialogs(setup.resultTable);
     WatchedRunContext context;

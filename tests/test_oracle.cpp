@@ -107,6 +107,16 @@ private slots:
 
     // Values come back as the server's own text: every digit, every fraction
     // of a second, any character, long texts whole, Nulls as no value.
+    // Driver options of a headless caller follow the login unchanged; the
+    // windows' logins have none.
+    void driverOptionsFollowTheLogin() {
+        OracleLogin login{QStringLiteral("Z"), QStringLiteral("u"), QStringLiteral("p;w")};
+        login.driverOptions = QStringLiteral("UseDeclareFetch=1;");
+        QCOMPARE(OracleConnectionString(login),
+                 QStringLiteral("Driver={Microsoft ODBC for Oracle};Server=Z;Uid=u;Pwd={p;w};"
+                                "UseDeclareFetch=1;"));
+    }
+
     void checkOracleLogin_data() {
         QTest::addColumn<QString>("change");
         QTest::addColumn<bool>("works");

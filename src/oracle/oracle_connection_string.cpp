@@ -10,5 +10,5 @@ QString OracleConnectionString(const OracleLogin& login) {
     return QStringLiteral("Driver={Microsoft ODBC for Oracle};Server=") +
            attributeValueText(login.sid) + QStringLiteral(";Uid=") +
            attributeValueText(login.user) + QStringLiteral(";Pwd=") +
-           attributeValueText(login.password) + QLatin1Char(';');
+           attributeValueText(login.password) + QLatin1Char(';') + login.driverOptions;
 }

@@ -10,5 +10,6 @@ constexpr qsizetype MaxLoginValueLength = 8000;
 // Values are written as typed; only one holding ";", "{" or "}" is put in
 // braces, since the driver would otherwise cut it at the ";". Every Oracle
 // connection is opened with this text, so a value longer than
-// MaxLoginValueLength fails here, as Failure "The login is too long.".
+// MaxLoginValueLength fails here, as Failure "The login is too long.". The
+// login's driver options, when it has any, follow at the end.
 QString OracleConnectionString(const OracleLogin& login);
