@@ -8,6 +8,9 @@ namespace {
 // worker thread is still safe.
 std::atomic<const char*> g_where{"start"};
 
+// The monitor that hears of driver calls; there is one per run.
+bench::EventLoopMonitor* g_monitor = nullptr;
+
 // Well under the 50 ms after which a window feels frozen, so a stall stands
 // out from the ticks' own rhythm.
 constexpr int TickMs = 5;
@@ -20,6 +23,14 @@ QString whereText(const char* where) {
 
 void BenchWhere(const char* where) { g_where.store(where, std::memory_order_relaxed); }
 
+void BenchServerCallStarted() {
+    if (g_monitor) g_monitor->serverCallStarted();
+}
+
+void BenchServerCallEnded() {
+    if (g_monitor) g_monitor->serverCallEnded();
+}
+
 namespace bench {
 
 EventLoopMonitor::EventLoopMonitor() {
@@ -29,6 +40,11 @@ EventLoopMonitor::EventLoopMonitor() {
     m_whereAtLastTick = g_where.load(std::memory_order_relaxed);
     m_clock.start();
     m_timer.start();
+    g_monitor = this;
+}
+
+EventLoopMonitor::~EventLoopMonitor() {
+    if (g_monitor == this) g_monitor = nullptr;
 }
 
 void EventLoopMonitor::finish() {
@@ -37,14 +53,41 @@ void EventLoopMonitor::finish() {
     m_timer.stop();
 }
 
+void EventLoopMonitor::serverCallStarted() {
+    if (m_callDepth++ > 0) return;
+    m_callStartNs = m_clock.nsecsElapsed();
+    m_callCountedToNs = m_callStartNs;
+    m_whereAtCallStart = g_where.load(std::memory_order_relaxed);
+}
+
+void EventLoopMonitor::serverCallEnded() {
+    // An end without a start (the monitor came after it) is no call of ours.
+    if (m_callDepth == 0 || --m_callDepth > 0) return;
+    const qint64 now = m_clock.nsecsElapsed();
+    m_serverNsInGap += now - m_callCountedToNs;
+    const double callMs = double(now - m_callStartNs) / 1e6;
+    if (callMs > m_longestCall.milliseconds)
+        m_longestCall = {callMs, whereText(m_whereAtCallStart)};
+}
+
+void EventLoopMonitor::countOpenCall(qint64 now) {
+    if (m_callDepth == 0) return;
+    m_serverNsInGap += now - m_callCountedToNs;
+    m_callCountedToNs = now;
+}
+
 void EventLoopMonitor::tick() {
     const qint64 now = m_clock.nsecsElapsed();
     const char* where = g_where.load(std::memory_order_relaxed);
-    const double gapMs = double(now - m_lastTickNs) / 1e6;
-    if (gapMs > m_longest.milliseconds)
-        m_longest = {gapMs, whereText(m_whereAtLastTick), whereText(where)};
+    // A call still open at a tick (the tick came from inside it) counts to
+    // this gap up to now and to the following gaps from then on.
+    countOpenCall(now);
+    const double ownMs = double(now - m_lastTickNs - m_serverNsInGap) / 1e6;
+    if (ownMs > m_longestStall.milliseconds)
+        m_longestStall = {ownMs, whereText(m_whereAtLastTick), whereText(where)};
     m_lastTickNs = now;
     m_whereAtLastTick = where;
+    m_serverNsInGap = 0;
 }
 
 }  // namespace bench

@@ -46,6 +46,8 @@ QJsonObject toJson(const ProgramMeasurement& m, const QString& error) {
             {QStringLiteral("stallMs"), m.longestStall.milliseconds},
             {QStringLiteral("stallFrom"), m.longestStall.from},
             {QStringLiteral("stallTo"), m.longestStall.to},
+            {QStringLiteral("driverCallMs"), m.longestCall.milliseconds},
+            {QStringLiteral("driverCallWhere"), m.longestCall.where},
             {QStringLiteral("error"), error}};
 }
 
@@ -61,6 +63,8 @@ ProgramMeasurement fromJson(const QJsonObject& o) {
     m.longestStall = {o.value(QStringLiteral("stallMs")).toDouble(),
                       o.value(QStringLiteral("stallFrom")).toString(),
                       o.value(QStringLiteral("stallTo")).toString()};
+    m.longestCall = {o.value(QStringLiteral("driverCallMs")).toDouble(),
+                     o.value(QStringLiteral("driverCallWhere")).toString()};
     return m;
 }
 
@@ -119,7 +123,8 @@ int RunProgramChild(const QString& folder) {
         }
         BenchWhere("after the run");
         monitor.finish();
-        measurement.longestStall = monitor.longest();
+        measurement.longestStall = monitor.longestStall();
+        measurement.longestCall = monitor.longestCall();
         measurement.peakResidentKiB = peakResidentKiB();
         try {
             writeResult(folder, measurement, error);

@@ -10,8 +10,9 @@ namespace bench {
 // One run of the program as the bench sees it from outside.
 struct ProgramMeasurement {
     ProgramTimings timings;
-    qint64 peakResidentKiB = 0;  // the child's VmHWM
-    EventLoopStall longestStall;
+    qint64 peakResidentKiB = 0;   // the child's VmHWM
+    EventLoopStall longestStall;  // of our own code, driver calls left out
+    DriverCall longestCall;
 };
 
 // Runs the program once in a child process of its own, so its peak memory is

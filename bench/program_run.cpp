@@ -71,7 +71,9 @@ private:
 };
 
 // The program's own event-loop context, watched: each numbered line the run
-// begins names where the run is and is stamped with the time.
+// begins names where the run is and is stamped with the time, and each
+// driver call to the server is told to the event-loop monitor, which counts
+// it apart from our own code.
 class WatchedRunContext final : public RunContext {
 public:
     WatchedRunContext() { m_clock.start(); }
@@ -82,6 +84,8 @@ public:
         BenchWhere(where(line));
         m_reached.emplace(line, m_clock.nsecsElapsed());
     }
+    void serverCallStarted() override { BenchServerCallStarted(); }
+    void serverCallEnded() override { BenchServerCallEnded(); }
     // Seconds from the start to the first time the line began.
     double at(int line) const {
         const auto found = m_reached.find(line);

@@ -19,19 +19,22 @@ double medianOf(const QList<Run>& runs, const std::function<double(const Run&)>&
     return Median(values);
 }
 
-// The run whose stall is the median one, so its places go with the figure.
-EventLoopStall medianStall(const QList<ProgramMeasurement>& runs) {
+// The median of a stall or call over the runs, with the places of the run
+// whose figure is the middle one, so they go with the figure.
+template <typename Longest>
+Longest medianLongest(const QList<ProgramMeasurement>& runs, Longest ProgramMeasurement::*longest) {
     if (runs.isEmpty()) return {};
-    QList<EventLoopStall> stalls;
-    for (const ProgramMeasurement& run : runs) stalls << run.longestStall;
-    std::sort(stalls.begin(), stalls.end(), [](const EventLoopStall& a, const EventLoopStall& b) {
-        return a.milliseconds < b.milliseconds;
-    });
-    EventLoopStall middle = stalls.at(stalls.size() / 2);
+    QList<Longest> figures;
+    for (const ProgramMeasurement& run : runs) figures << run.*longest;
+    std::sort(figures.begin(), figures.end(),
+              [](const Longest& a, const Longest& b) { return a.milliseconds < b.milliseconds; });
+    Longest middle = figures.at(figures.size() / 2);
     middle.milliseconds = medianOf<ProgramMeasurement>(
-        runs, [](const ProgramMeasurement& r) { return r.longestStall.milliseconds; });
+        runs, [longest](const ProgramMeasurement& r) { return (r.*longest).milliseconds; });
     return middle;
 }
+
+QString millis(double value) { return QStringLiteral("%1 ms").arg(value, 0, 'f', 1); }
 
 QString table(const QList<QStringList>& rows) {
     QList<qsizetype> widths(rows.first().size(), 0);
@@ -114,12 +117,14 @@ QString FormatReport(const BenchResults& results) {
         medianOf<ProgramMeasurement>(
             p, [](const ProgramMeasurement& m) { return double(m.peakResidentKiB); }) /
         1024.0;
-    const EventLoopStall stall = medianStall(p);
+    const EventLoopStall stall = medianLongest(p, &ProgramMeasurement::longestStall);
+    const DriverCall call = medianLongest(p, &ProgramMeasurement::longestCall);
     rows << QStringList{QStringLiteral("peak resident memory (VmHWM)"),
                         QStringLiteral("%1 MiB").arg(peakMiB, 0, 'f', 1), QString(), QString()};
-    rows << QStringList{QStringLiteral("longest event-loop stall"),
-                        QStringLiteral("%1 ms").arg(stall.milliseconds, 0, 'f', 1), QString(),
-                        QString()};
+    rows << QStringList{QStringLiteral("longest event-loop stall (our code)"),
+                        millis(stall.milliseconds), QString(), QString()};
+    rows << QStringList{QStringLiteral("longest single driver call"), millis(call.milliseconds),
+                        QString(), QString()};
 
     QString text =
         QStringLiteral("Join run: %1 rows per table, %2 rows joined, median of %3 run(s)\n")
@@ -130,8 +135,9 @@ QString FormatReport(const BenchResults& results) {
     text += table(rows);
     text += QStringLiteral("\nThe floors together take %1x the server's own CREATE TABLE AS.\n")
                 .arg(server > 0 ? floorSum / server : 0.0, 0, 'f', 1);
-    text += QStringLiteral("Longest event-loop stall: from \"%1\" to \"%2\".\n")
+    text += QStringLiteral("Longest event-loop stall (our code): from \"%1\" to \"%2\".\n")
                 .arg(stall.from, stall.to);
+    text += QStringLiteral("Longest single driver call: in \"%1\".\n").arg(call.where);
     if (!measured)
         text += QStringLiteral(
             "The program's run is not wired in yet (bench/program_run.cpp): its memory and "

@@ -48,6 +48,35 @@ QMap<QString, db::Value> valuesByKey(db::Connection& connection, const QString& 
     return values;
 }
 
+// Hears of each driver call to the server: whether every start has its end
+// and none nests in another, and how long the longest took.
+class ServerCallWatch final : public RunContext {
+public:
+    void yield() override {}
+    void setProgress(int) override {}
+    bool abandoned() const override { return false; }
+    void serverCallStarted() override {
+        if (m_open) m_unpaired = true;
+        m_open = true;
+        ++calls;
+        m_clock.start();
+    }
+    void serverCallEnded() override {
+        if (!m_open) m_unpaired = true;
+        m_open = false;
+        longestNs = std::max(longestNs, m_clock.nsecsElapsed());
+    }
+    bool paired() const { return !m_open && !m_unpaired; }
+
+    int calls = 0;
+    qint64 longestNs = 0;
+
+private:
+    QElapsedTimer m_clock;
+    bool m_open = false;
+    bool m_unpaired = false;
+};
+
 // The one value of a one-row, one-column query.
 QString onlyValue(db::Connection& connection, const QString& query) {
     db::ResultSet result = connection.query(query);
@@ -504,15 +533,50 @@ private slots:
         }
     }
 
+    // Every call that waits on the server is told to the run context, the
+    // whole wait inside one call: connecting, statements, a batch in a
+    // transaction, a slow query.
+    void serverCallsAreToldToTheRunContext() {
+        standin::Login owner;
+        ServerCallWatch watch;
+        {
+            db::Connection connection;
+            connection.setRunContext(&watch);
+            connection.open(owner.connect().connectionString());
+            QVERIFY(watch.calls > 0);
+            connection.execute(QStringLiteral("CREATE TABLE t (v varchar(5))"));
+            connection.beginTransaction();
+            connection.prepare(QStringLiteral("INSERT INTO t VALUES (?)"))
+                .executeBatch({{QStringLiteral("a")}, {QStringLiteral("b")}});
+            connection.commit();
+            QCOMPARE(onlyValue(connection, QStringLiteral("SELECT count(*) FROM t")),
+                     QStringLiteral("2"));
+            onlyValue(connection, QStringLiteral("SELECT pg_sleep(0.3)"));
+        }
+        QVERIFY2(watch.longestNs >= 300'000'000, qPrintable(QString::number(watch.longestNs)));
+        QVERIFY(watch.paired());
+    }
+
+    // The run context need not outlive the connection object: what it
+    // leaves behind never calls on the context again.
     void resultOutlivesItsConnectionObject() {
         standin::Login owner;
+        ServerCallWatch watch;
         std::optional<db::ResultSet> result;
         {
-            db::Connection connection = owner.connect();
+            db::Connection connection;
+            connection.setRunContext(&watch);
+            connection.open(owner.connect().connectionString());
             result = connection.query(QStringLiteral("SELECT 'a' UNION ALL SELECT 'b'"));
         }
+        const int calls = watch.calls;
         QVERIFY(result->next());
         QCOMPARE(result->value(0).value(), QStringLiteral("a"));
+        while (result->next()) {
+        }
+        result.reset();
+        QCOMPARE(watch.calls, calls);
+        QVERIFY(watch.paired());
     }
 };
 

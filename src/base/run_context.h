@@ -22,4 +22,9 @@ public:
     // A trapped handler begins its numbered line: where the run is, for those
     // who watch it (a benchmark names its phases by them).
     virtual void stepStarted(int /*line*/) {}
+    // The run waits on one call to the database server (connecting, a query,
+    // a fetch): the window cannot be served until it returns. For those who
+    // watch the run; neither may throw.
+    virtual void serverCallStarted() {}
+    virtual void serverCallEnded() {}
 };

@@ -96,8 +96,10 @@ public:
     const QString& connectionString() const { return m_connectionString; }
     // Whom a long wait or statement lets serve the window, through yield(),
     // and who may abandon it (RunAbandoned comes out of the call that was
-    // waiting). Set before open; null means nobody. The context must outlive
-    // the connection and everything opened from it.
+    // waiting); an ODBC connection also tells it of each call that waits on
+    // the server. Set before open; null means nobody. The context must
+    // outlive the connection object; result sets and statements that outlive
+    // it no longer use the context.
     void setRunContext(RunContext* context) { m_runContext = context; }
 
     void open();

@@ -34,8 +34,11 @@ class OdbcPrepared final : public PreparedEngine {
 public:
     OdbcPrepared(const std::shared_ptr<Handle>& connection, const QString& sql, int commandTimeout)
         : m_statement(newStatement(connection, commandTimeout)) {
-        check(SQLPrepareW(stmt(), const_cast<SQLWCHAR*>(wide(sql)), SQL_NTS), *m_statement,
-              "SQLPrepare");
+        // Some drivers send the statement to the server to prepare it.
+        check(callServer(
+                  *m_statement,
+                  [&] { return SQLPrepareW(stmt(), const_cast<SQLWCHAR*>(wide(sql)), SQL_NTS); }),
+              *m_statement, "SQLPrepare");
         SQLSMALLINT count = 0;
         check(SQLNumParams(stmt(), &count), *m_statement, "SQLNumParams");
         m_parameterCount = count;
@@ -56,7 +59,7 @@ public:
             // more than that makes some drivers prepare the statement anew.
             SQLSMALLINT columns = 0;
             if (succeeded(SQLNumResultCols(stmt(), &columns)) && columns > 0)
-                SQLFreeStmt(stmt(), SQL_CLOSE);
+                callServer(*m_statement, [this] { return SQLFreeStmt(stmt(), SQL_CLOSE); });
             SQLFreeStmt(stmt(), SQL_RESET_PARAMS);
             SQLSetStmtAttrW(stmt(), SQL_ATTR_PARAMSET_SIZE, integerAttribute(1), 0);
             SQLSetStmtAttrW(stmt(), SQL_ATTR_PARAM_STATUS_PTR, nullptr, 0);
@@ -98,7 +101,7 @@ public:
                   *m_statement, "SQLBindParameter");
         }
 
-        const SQLRETURN rc = SQLExecute(stmt());
+        const SQLRETURN rc = callServer(*m_statement, [this] { return SQLExecute(stmt()); });
         // A statement that touches no row answers SQL_NO_DATA: that is success.
         if (rc == SQL_NO_DATA) return;
         check(rc, *m_statement, "SQLExecute");
@@ -124,6 +127,7 @@ public:
                             reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0),
               *environment, "SQLSetEnvAttr");
         m_connection = std::make_shared<Handle>(SQL_HANDLE_DBC, environment);
+        m_connection->setRunContext(settings.runContext);
         SQLHANDLE dbc = m_connection->get();
         check(SQLSetConnectAttrW(dbc, SQL_ATTR_LOGIN_TIMEOUT,
                                  integerAttribute(SQLULEN(settings.connectionTimeout)), 0),
@@ -139,9 +143,13 @@ public:
         const QString text = withNetServiceName(connectionString);
         SQLWCHAR completed[1024];
         SQLSMALLINT completedLength = 0;
-        check(SQLDriverConnectW(dbc, nullptr, const_cast<SQLWCHAR*>(wide(text)), SQL_NTS, completed,
-                                SQLSMALLINT(std::size(completed)), &completedLength,
-                                SQL_DRIVER_NOPROMPT),
+        check(callServer(*m_connection,
+                         [&] {
+                             return SQLDriverConnectW(dbc, nullptr,
+                                                      const_cast<SQLWCHAR*>(wide(text)), SQL_NTS,
+                                                      completed, SQLSMALLINT(std::size(completed)),
+                                                      &completedLength, SQL_DRIVER_NOPROMPT);
+                         }),
               *m_connection, "SQLDriverConnect");
         m_connection->setConnected();
     }
@@ -149,9 +157,16 @@ public:
     ~OdbcConnection() override {
         // A driver refuses to disconnect in the middle of a transaction, and
         // result sets may keep the connection open after this object.
-        if (!m_inTransaction) return;
-        SQLEndTran(SQL_HANDLE_DBC, m_connection->get(), SQL_ROLLBACK);
-        setAutocommit(true);
+        if (m_inTransaction) {
+            endTran(SQL_ROLLBACK);
+            setAutocommit(true);
+        }
+        // With nothing else holding the connection, it parts from the server
+        // while the run context still hears of it; results and statements
+        // that outlive this object go on without the context, which need
+        // not outlive it.
+        if (m_connection.use_count() == 1) m_connection->disconnect();
+        m_connection->setRunContext(nullptr);
     }
 
     void execute(const QString& statement) override { run(statement); }
@@ -186,8 +201,9 @@ private:
 
     std::shared_ptr<Handle> run(const QString& statement) {
         auto handle = newStatement(m_connection, m_commandTimeout);
-        const SQLRETURN rc =
-            SQLExecDirectW(handle->get(), const_cast<SQLWCHAR*>(wide(statement)), SQL_NTS);
+        const SQLRETURN rc = callServer(*handle, [&] {
+            return SQLExecDirectW(handle->get(), const_cast<SQLWCHAR*>(wide(statement)), SQL_NTS);
+        });
         // A statement that touches no row answers SQL_NO_DATA: that is success.
         if (rc != SQL_NO_DATA) check(rc, *handle, "SQLExecDirect");
         return handle;
@@ -199,10 +215,15 @@ private:
                                   SQL_IS_UINTEGER);
     }
 
+    SQLRETURN endTran(SQLSMALLINT completion) {
+        return callServer(*m_connection, [&] {
+            return SQLEndTran(SQL_HANDLE_DBC, m_connection->get(), completion);
+        });
+    }
+
     void endTransaction(SQLSMALLINT completion) {
         if (!m_inTransaction) throw DbError(noTransactionText());
-        check(SQLEndTran(SQL_HANDLE_DBC, m_connection->get(), completion), *m_connection,
-              "SQLEndTran");
+        check(endTran(completion), *m_connection, "SQLEndTran");
         m_inTransaction = false;
         check(setAutocommit(true), *m_connection, "SQLSetConnectAttr(AUTOCOMMIT)");
     }

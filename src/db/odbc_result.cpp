@@ -156,7 +156,7 @@ private:
 
     // The next row from the driver.
     bool fetch() {
-        const SQLRETURN rc = SQLFetch(stmt());
+        const SQLRETURN rc = callServer(*m_statement, [this] { return SQLFetch(stmt()); });
         if (rc == SQL_NO_DATA) return false;
         check(rc, *m_statement, "SQLFetch");
         return true;
@@ -172,7 +172,7 @@ private:
         if (m_failure) std::rethrow_exception(std::exchange(m_failure, nullptr));
         std::fill(m_status.begin(), m_status.end(), NoStatus);
         m_fetched = 0;
-        const SQLRETURN rc = SQLFetch(stmt());
+        const SQLRETURN rc = callServer(*m_statement, [this] { return SQLFetch(stmt()); });
         if (rc == SQL_NO_DATA) return false;
         if (!succeeded(rc)) {
             try {

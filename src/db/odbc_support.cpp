@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "base/run_context.h"
 #include "db/db_error.h"
 
 namespace db {
@@ -18,13 +19,45 @@ Handle::Handle(SQLSMALLINT type, std::shared_ptr<Handle> parent)
 }
 
 Handle::~Handle() {
-    if (m_type == SQL_HANDLE_DBC && m_connected) SQLDisconnect(m_handle);
-    SQLFreeHandle(m_type, m_handle);
+    disconnect();
+    // Freeing a statement closes its cursor, on the server where the driver
+    // keeps one there.
+    if (m_type == SQL_HANDLE_STMT)
+        callServer(*this, [this] { return SQLFreeHandle(m_type, m_handle); });
+    else
+        SQLFreeHandle(m_type, m_handle);
 }
 
 const Handle* Handle::connection() const {
     if (m_type == SQL_HANDLE_DBC) return m_connected ? this : nullptr;
     return m_parent ? m_parent->connection() : nullptr;
+}
+
+RunContext* Handle::runContext() const {
+    if (m_type == SQL_HANDLE_DBC) return m_runContext;
+    return m_parent ? m_parent->runContext() : nullptr;
+}
+
+void Handle::disconnect() {
+    if (m_type != SQL_HANDLE_DBC || !m_connected) return;
+    m_connected = false;
+    callServer(*this, [this] { return SQLDisconnect(m_handle); });
+}
+
+ServerCall::ServerCall(const Handle& handle) noexcept : m_context(handle.runContext()) {
+    if (!m_context) return;
+    try {
+        m_context->serverCallStarted();
+    } catch (...) {
+    }
+}
+
+ServerCall::~ServerCall() {
+    if (!m_context) return;
+    try {
+        m_context->serverCallEnded();
+    } catch (...) {
+    }
 }
 
 namespace {

@@ -12,6 +12,8 @@
 
 static_assert(sizeof(SQLWCHAR) == sizeof(QChar), "SQLWCHAR must be UTF-16");
 
+class RunContext;
+
 namespace db {
 namespace odbc {
 
@@ -43,12 +45,45 @@ public:
     // The connection this handle belongs to, once it is connected.
     const Handle* connection() const;
 
+    // Who hears of the calls to the server made on this connection's handles
+    // (see ServerCall). Kept on the connection's handle; null on the others,
+    // which ask their connection.
+    void setRunContext(RunContext* context) { m_runContext = context; }
+    RunContext* runContext() const;
+
+    // Parts a connection from the server now rather than when its last owner
+    // lets go.
+    void disconnect();
+
 private:
     SQLSMALLINT m_type;
     std::shared_ptr<Handle> m_parent;
     SQLHANDLE m_handle = SQL_NULL_HANDLE;
     bool m_connected = false;
+    RunContext* m_runContext = nullptr;
 };
+
+// While it lives, the run waits on one driver call to the server: the run
+// context of the handle's connection hears of it before and after. The
+// hooks must not throw; whatever one throws anyway is dropped, as the
+// driver's call goes on regardless.
+class ServerCall final {
+public:
+    explicit ServerCall(const Handle& handle) noexcept;
+    ~ServerCall();
+    ServerCall(const ServerCall&) = delete;
+    ServerCall& operator=(const ServerCall&) = delete;
+
+private:
+    RunContext* m_context;
+};
+
+// One driver call to the server, inside a ServerCall.
+template <typename Call>
+SQLRETURN callServer(const Handle& handle, Call&& call) {
+    const ServerCall watched(handle);
+    return call();
+}
 
 // The diagnostic records of a handle as one DbError: the message texts (the
 // driver's own words, as the user should read them), the first state and

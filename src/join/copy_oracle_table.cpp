@@ -36,6 +36,7 @@ void CopyOracleTable(const QString& oracleConnectionString, const QString& oracl
     // memory stays flat whatever the table's size.
     oracle.setCursorLocation(db::CursorLocation::Server);
     oracle.setCommandTimeout(OracleCommandTimeoutSeconds);
+    oracle.setRunContext(&context);
     oracle.open(oracleConnectionString);
 
     db::Connection staging = OpenStagingDatabase(path, &context);

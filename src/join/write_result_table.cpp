@@ -79,6 +79,7 @@ WrittenRows WriteResultTable(TrappedHandler& handler, JoinWindow& window, Dialog
         // nothing below could work: no question, no drop.
         if (!StepSucceeded(handler, 260, [&] {
                 oracle.emplace();
+                oracle->setRunContext(&context);
                 oracle->open(OracleConnectionString(choice.login));
             }))
             return;
