@@ -129,6 +129,19 @@ BenchResults RunBench(const BenchOptions& options) {
         const ProgramMeasurement program =
             MeasureProgram(setup, folder(work, QStringLiteral("child")));
         results.programRuns << program;
+        // A fast run that lost rows would be no run at all: the program's
+        // table must hold every row of the join.
+        if (program.timings.measured) {
+            QStringList count = login.psqlArguments();
+            count << QStringLiteral("-tAc")
+                  << QStringLiteral("SELECT count(*) FROM \"%1\"").arg(ProgramResultTable);
+            const QString rows =
+                RunForOutput({QStringLiteral("psql"), count, QString(), login.psqlEnvironment()});
+            if (rows.toLongLong() != results.joinedRows)
+                throw BenchError(QStringLiteral("The program's table holds %1 rows, not %2.")
+                                     .arg(rows)
+                                     .arg(results.joinedRows));
+        }
 
         progress(QStringLiteral(
                      "run %1/%2: floors %3 s + %4 s copy, %5 s join, %6 s write, %7 s server; "

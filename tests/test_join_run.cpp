@@ -650,6 +650,30 @@ private slots:
         QCOMPARE(rig.form().pointer().pointerState(), PointerState::Default);
     }
 
+    // Rows go to the server in batches: a row the server refuses in the
+    // middle of a large batch costs only itself, reported once and counted.
+    void failingRowInsideABatch() {
+        JoinRig rig;
+        rig.owner.exec(R"(CREATE TABLE "A" ("ID" integer, "V" text))");
+        rig.owner.exec(R"(INSERT INTO "A" SELECT g, CASE WHEN g = 700 THEN repeat('x', 2001)
+                                                       ELSE 'v' || g END
+                            FROM generate_series(1, 1000) g)");
+        rig.openChoosing("A", "ID", "A", "ID");
+        rig.dialogs.promptAnswers << QStringLiteral("R");
+        rig.startJoining();
+
+        QCOMPARE(reportedLines(rig.dialogs), QList<int>{348});
+        QCOMPARE(rig.dialogs.shown.back().text,
+                 QStringLiteral("1 of 1000 rows could not be written to R."));
+        QCOMPARE(rig.owner.rows(R"(SELECT count(*), count(DISTINCT "ID"), min("ID"::int),
+                                          max("ID"::int), sum("ID"::int) FROM "R")"),
+                 (QList<QStringList>{{"999", "999", "1", "1000", QString::number(500500 - 700)}}));
+        QCOMPARE(rig.owner.rows(R"(SELECT count(*) FROM "R" WHERE "V" <> 'v' || "ID")"),
+                 (QList<QStringList>{{"0"}}));
+        QCOMPARE(rig.context.progress.back(), 0);
+        QCOMPARE(rig.context.progress.at(rig.context.progress.size() - 2), 100);
+    }
+
     // The server ends the program's session while rows are written: one box,
     // no row tried after it, and the count names every row that is missing.
     void connectionLostDuringTheWrite() {

@@ -51,12 +51,14 @@ void stageHalf(db::Connection& staging, const QString& insertStart, JoinHalf hal
         return;
     }
     qint64 stretch = FirstStretchRows;
-    for (qint64 from = first; from <= last; from += stretch) {
+    for (qint64 from = first; from <= last;) {
         context.yield();
         QElapsedTimer took;
         took.start();
+        const qint64 to = from + stretch - 1;
         staging.execute(insertStart + FullOuterJoinPieceSql(half, table1, field1, table2, field2,
-                                                            rowId, from, from + stretch - 1));
+                                                            rowId, from, to));
+        from = to + 1;
         if (took.elapsed() < QuickStatementMs && stretch < LongestStretchRows) stretch *= 2;
     }
 }
