@@ -10,6 +10,7 @@
 #include "event_loop_monitor.h"
 #include "join/join_run.h"
 #include "join/join_window.h"
+#include "oracle/check_oracle_login.h"
 
 using bench::BenchError;
 
@@ -120,6 +121,10 @@ private:
 ProgramTimings RunProgram(const BenchSetup& setup) {
     BenchWindow window(setup);
     BenchDialogs dialogs(setup.resultTable);
+    // The program checks its login before any run can start, which loads the
+    // driver; the floors' process has it loaded too.
+    if (!CheckOracleLogin(window.login()))
+        throw BenchError(QStringLiteral("The program cannot log in."));
     WatchedRunContext context;
     PushButton2_Click(window, dialogs, context, setup.programFolder);
     const double end = context.now();

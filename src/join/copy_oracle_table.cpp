@@ -13,10 +13,12 @@
 
 namespace {
 // Rows per commit of the copy: growing from the first to the longest stretch,
-// or fewer when a stretch takes longer than CommitMs.
+// or fewer when a stretch takes longer than CommitMs. A commit folds its part
+// of the staging file's log into the file without serving the window, so no
+// commit is large.
 constexpr qint64 FirstStretchRows = 16;
-constexpr qint64 LongestStretchRows = 65536;
-constexpr qint64 CommitMs = 250;
+constexpr qint64 LongestStretchRows = 8192;
+constexpr qint64 CommitMs = 100;
 // The copy's query of a large table takes long; the driver's default would
 // end it. Connecting keeps the default wait, as the login check does: a
 // server that does not answer is reported in seconds, not after hours.
