@@ -4,23 +4,17 @@
 #include <QFileInfo>
 
 namespace {
-
 constexpr QFileDevice::Permissions OwnerRights =
     QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
 constexpr QFileDevice::Permissions WiderRights = QFileDevice::ReadGroup | QFileDevice::WriteGroup |
                                                  QFileDevice::ExeGroup | QFileDevice::ReadOther |
                                                  QFileDevice::WriteOther | QFileDevice::ExeOther;
+}  // namespace
 
-// Regular files only: a folder standing in the file's place keeps its rights
-// and fails the open as it did.
-void narrow(const QString& path) {
-    const QFileInfo info(path);
-    if (!info.isFile()) return;
-    const QFileDevice::Permissions rights = info.permissions();
+void NarrowToOwner(const QString& path) {
+    const QFileDevice::Permissions rights = QFileInfo(path).permissions();
     if (rights & WiderRights) QFile::setPermissions(path, rights & OwnerRights);
 }
-
-}  // namespace
 
 void RestrictStagingFile(const QString& path) {
     if (!QFileInfo::exists(path)) {
@@ -30,7 +24,9 @@ void RestrictStagingFile(const QString& path) {
                       QFileDevice::ReadOwner | QFileDevice::WriteOwner))
             file.close();
     }
+    // Regular files only: a folder standing in the file's place keeps its
+    // rights and fails the open as it did.
     for (const QString& suffix :
          {QString(), QStringLiteral("-wal"), QStringLiteral("-shm"), QStringLiteral("-journal")})
-        narrow(path + suffix);
+        if (QFileInfo(path + suffix).isFile()) NarrowToOwner(path + suffix);
 }

@@ -5,15 +5,11 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include "join/restrict_staging_file.h"
+
 namespace {
 
 const QString FileName = QStringLiteral("temp.mdb");
-
-constexpr QFileDevice::Permissions OwnerRights =
-    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
-constexpr QFileDevice::Permissions WiderRights = QFileDevice::ReadGroup | QFileDevice::WriteGroup |
-                                                 QFileDevice::ExeGroup | QFileDevice::ReadOther |
-                                                 QFileDevice::WriteOther | QFileDevice::ExeOther;
 
 // Every level that has to be made is made for the owner alone.
 void makeOwnerOnlyPath(const QString& folder) {
@@ -25,7 +21,9 @@ void makeOwnerOnlyPath(const QString& folder) {
         level = parent;
     }
     for (const QString& level : missing)
-        if (!QDir().mkdir(level, OwnerRights)) return;
+        if (!QDir().mkdir(level,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner))
+            return;
 }
 
 bool isSameOrInside(const QString& folder, const QString& outer) {
@@ -50,9 +48,7 @@ QString StagingDatabasePath(const QString& programFolder) {
     // The folder is the program's own, so rights wider than the owner's (left
     // by an earlier version) are taken away; never where the program itself
     // lives.
-    const QFileInfo data(dataFolder);
-    if (data.isDir() && (data.permissions() & WiderRights) &&
-        !isSameOrInside(programFolder, dataFolder))
-        QFile::setPermissions(dataFolder, data.permissions() & OwnerRights);
+    if (QFileInfo(dataFolder).isDir() && !isSameOrInside(programFolder, dataFolder))
+        NarrowToOwner(dataFolder);
     return QDir(dataFolder).filePath(FileName);
 }
