@@ -1,5 +1,7 @@
 #include "db/insert_statement.h"
 
+#include "db/value_or_default.h"
+
 QString InsertStatement(NameQuoting quoting, const QString& table, int columns) {
     QString statement =
         QStringLiteral("INSERT INTO ") + QuotedName(quoting, table) + QStringLiteral(" VALUES(");
@@ -14,6 +16,6 @@ db::Row InsertValues(const db::Row& row, EmptyText empty) {
     if (empty == EmptyText::AsText) return row;
     db::Row values = row;
     for (db::Value& value : values)
-        if (value && value->isEmpty()) value.reset();
+        if (ValueOrDefault(value, QString()).isEmpty()) value.reset();
     return values;
 }
