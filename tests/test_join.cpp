@@ -381,10 +381,10 @@ private slots:
         owner.exec(QStringLiteral(
             "CREATE VIEW breaks AS SELECT 10 / (3 - g) AS v FROM generate_series(1, 5) g"));
         // Fetched two rows at a time, so the failure comes from a fetch, not the query.
-        const QString connectionString =
-            OracleConnectionString(owner.login()) + QStringLiteral("UseDeclareFetch=1;Fetch=2;");
+        OracleLogin login = owner.login();
+        login.driverOptions = QStringLiteral("UseDeclareFetch=1;Fetch=2;");
         try {
-            CopyOracleTable(connectionString, QStringLiteral("breaks"), QStringLiteral("Table1"),
+            CopyOracleTable(login, QStringLiteral("breaks"), QStringLiteral("Table1"),
                             folder.staging, m_context);
             QFAIL("no failure");
         } catch (const DbError& error) {
@@ -407,8 +407,8 @@ private slots:
             QStringLiteral("CREATE TABLE big AS SELECT g AS id, repeat(md5(g::text), 8) AS v "
                            "FROM generate_series(1, %1) g")
                 .arg(RowCount));
-        const QString connectionString =
-            OracleConnectionString(owner.login()) + QStringLiteral("UseDeclareFetch=1;");
+        OracleLogin login = owner.login();
+        login.driverOptions = QStringLiteral("UseDeclareFetch=1;");
 
         QElapsedTimer sinceEvent;
         qint64 longestWithoutEvents = 0;
@@ -426,8 +426,8 @@ private slots:
         QElapsedTimer took;
         took.start();
         sinceEvent.start();
-        CopyOracleTable(connectionString, QStringLiteral("big"), QStringLiteral("Table1"),
-                        folder.staging, m_context);
+        CopyOracleTable(login, QStringLiteral("big"), QStringLiteral("Table1"), folder.staging,
+                        m_context);
         longestWithoutEvents = std::max(longestWithoutEvents, sinceEvent.elapsed());
         const qint64 grewKb = peakResidentKb() - before;
         probe.stop();

@@ -27,11 +27,6 @@ constexpr int OracleCommandTimeoutSeconds = 5000;
 
 void CopyOracleTable(const OracleLogin& login, const QString& oracleTable,
                      const QString& stagingTable, const QString& path, RunContext& context) {
-    CopyOracleTable(OracleConnectionString(login), oracleTable, stagingTable, path, context);
-}
-
-void CopyOracleTable(const QString& oracleConnectionString, const QString& oracleTable,
-                     const QString& stagingTable, const QString& path, RunContext& context) {
     db::Connection oracle;
     oracle.setMode(db::Mode::ReadWrite);
     // Rows are read one at a time as the copy goes, never all at once, so
@@ -39,7 +34,7 @@ void CopyOracleTable(const QString& oracleConnectionString, const QString& oracl
     oracle.setCursorLocation(db::CursorLocation::Server);
     oracle.setCommandTimeout(OracleCommandTimeoutSeconds);
     oracle.setRunContext(&context);
-    oracle.open(oracleConnectionString);
+    oracle.open(OracleConnectionString(login));
 
     db::Connection staging = OpenStagingDatabase(path, &context);
 

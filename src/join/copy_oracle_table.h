@@ -14,8 +14,3 @@ class RunContext;
 // copied before one stays.
 void CopyOracleTable(const OracleLogin& login, const QString& oracleTable,
                      const QString& stagingTable, const QString& path, RunContext& context);
-
-// The same copy over an Oracle connection string of the caller's making, for
-// driver options that the login's string does not carry.
-void CopyOracleTable(const QString& oracleConnectionString, const QString& oracleTable,
-                     const QString& stagingTable, const QString& path, RunContext& context);
