@@ -39,17 +39,8 @@ public:
     bool joinRunning() const override { return m_running; }
 
 private:
-    class Pointer final : public WindowPointer {
-    public:
-        void setPointerState(PointerState state) override { m_state = state; }
-        PointerState pointerState() const override { return m_state; }
-
-    private:
-        PointerState m_state = PointerState::Default;
-    };
-
     const BenchSetup& m_setup;
-    Pointer m_pointer;
+    RememberedPointer m_pointer;
     bool m_running = false;
 };
 

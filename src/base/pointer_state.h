@@ -10,3 +10,13 @@ public:
     virtual void setPointerState(PointerState state) = 0;
     virtual PointerState pointerState() const = 0;
 };
+
+// A pointer that only remembers its state, for a run without a window.
+class RememberedPointer final : public WindowPointer {
+public:
+    void setPointerState(PointerState state) override { m_state = state; }
+    PointerState pointerState() const override { return m_state; }
+
+private:
+    PointerState m_state = PointerState::Default;
+};

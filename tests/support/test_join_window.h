@@ -9,15 +9,6 @@
 // choices are plain values, the table lists plain sorted lists.
 class TestJoinWindow final : public JoinWindow {
 public:
-    class Pointer final : public WindowPointer {
-    public:
-        void setPointerState(PointerState state) override { m_state = state; }
-        PointerState pointerState() const override { return m_state; }
-
-    private:
-        PointerState m_state = PointerState::Default;
-    };
-
     std::optional<QString> selectedTable1() const override { return table1; }
     std::optional<QString> selectedField1() const override { return field1; }
     std::optional<QString> selectedTable2() const override { return table2; }
@@ -51,6 +42,6 @@ private:
         return list == TableList::First ? list1 : list3;
     }
 
-    Pointer m_pointer;
+    RememberedPointer m_pointer;
     bool m_running = false;
 };
