@@ -15,14 +15,16 @@ static ResultEngine& requireOpen(const std::unique_ptr<ResultEngine>& engine) {
     return *engine;
 }
 
-int ResultSet::fieldCount() const { return requireOpen(m_engine).fieldCount(); }
-QString ResultSet::fieldName(int index) const { return requireOpen(m_engine).fieldName(index); }
+int ResultSet::fieldCount() const { return int(requireOpen(m_engine).fieldNames().size()); }
 
-QStringList ResultSet::fieldNames() const {
-    QStringList names;
-    for (int i = 0; i < fieldCount(); ++i) names << fieldName(i);
-    return names;
+QString ResultSet::fieldName(int index) const {
+    const QStringList& names = requireOpen(m_engine).fieldNames();
+    if (index < 0 || index >= names.size())
+        throw DbError(QStringLiteral("Field %1 does not exist.").arg(index));
+    return names.at(index);
 }
+
+QStringList ResultSet::fieldNames() const { return requireOpen(m_engine).fieldNames(); }
 
 bool ResultSet::next() { return requireOpen(m_engine).next(); }
 

@@ -18,8 +18,8 @@ struct ConnectionSettings {
 class ResultEngine {
 public:
     virtual ~ResultEngine() = default;
-    virtual int fieldCount() const = 0;
-    virtual QString fieldName(int index) const = 0;
+    // The columns' names, in order.
+    virtual const QStringList& fieldNames() const = 0;
     virtual bool next() = 0;
     virtual const Row& row() const = 0;
 };

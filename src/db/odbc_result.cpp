@@ -52,12 +52,7 @@ public:
     OdbcResult(const OdbcResult&) = delete;
     OdbcResult& operator=(const OdbcResult&) = delete;
 
-    int fieldCount() const override { return int(m_names.size()); }
-    QString fieldName(int index) const override {
-        if (index < 0 || index >= m_names.size())
-            throw DbError(QStringLiteral("Field %1 does not exist.").arg(index));
-        return m_names.at(index);
-    }
+    const QStringList& fieldNames() const override { return m_names; }
 
     bool next() override {
         m_row.clear();
@@ -68,7 +63,7 @@ public:
                 return false;
             }
             m_row.reserve(size_t(m_names.size()));
-            for (int i = 0; i < fieldCount(); ++i) m_row.push_back(value(i));
+            for (int i = 0; i < int(m_names.size()); ++i) m_row.push_back(value(i));
         } catch (...) {
             // A failed fetch ends the rows: callers never loop on a broken stream.
             m_finished = true;

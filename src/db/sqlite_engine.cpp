@@ -186,12 +186,7 @@ public:
         }
     }
 
-    int fieldCount() const override { return int(m_names.size()); }
-    QString fieldName(int index) const override {
-        if (index < 0 || index >= m_names.size())
-            throw DbError(QStringLiteral("Field %1 does not exist.").arg(index));
-        return m_names.at(index);
-    }
+    const QStringList& fieldNames() const override { return m_names; }
 
     bool next() override {
         m_row.clear();
@@ -207,7 +202,7 @@ public:
         }
         sqlite3_stmt* stmt = m_statement.get();
         m_row.reserve(size_t(m_names.size()));
-        for (int i = 0; i < fieldCount(); ++i) {
+        for (int i = 0; i < int(m_names.size()); ++i) {
             if (sqlite3_column_type(stmt, i) == SQLITE_NULL) {
                 m_row.push_back(std::nullopt);
                 continue;
