@@ -11,10 +11,15 @@
 #include "base/error_message.h"
 #include "base/event_loop_run_context.h"
 #include "base/failure.h"
+#include "base/failure_description.h"
 #include "base/file_exists.h"
 #include "base/settings_store.h"
 #include "base/trapped_handler.h"
 #include "support/recording_dialogs.h"
+
+// Throws one kind of failure.
+using Thrower = void (*)();
+Q_DECLARE_METATYPE(Thrower)
 
 class TestBase : public QObject {
     Q_OBJECT
@@ -74,14 +79,48 @@ private slots:
         QVERIFY(boxes[2].text.contains(QStringLiteral("at line 112\r\r")));
         for (const auto& box : boxes) QCOMPARE(box.icon, Dialogs::Icon::Warning);
 
-        // Own handling: the failure is pending, no error box.
+        // Own handling: the failure is pending, no error box; the lines
+        // after the failing one do not run.
         const bool failed = handler.ownHandling([&] {
             handler.setLine(104);
+            ran << "own 104";
             throw Failure(QStringLiteral("refused"));
+            ran << "own after";
         });
         QVERIFY(failed);
-        QCOMPARE(handler.line(), 104);
-        QCOMPARE(dialogs.errorBoxes().size(), 3);
+        QCOMPARE(ran.last(), QStringLiteral("own 104"));
+        QCOMPARE(dialogs.shown.size(), 3);
+        QVERIFY(!handler.ownHandling([&] { handler.setLine(106); }));
+        QCOMPARE(dialogs.shown.size(), 3);
+    }
+
+    // The user reads the driver's or platform's own words; memory that ran out
+    // is named, not described by the runtime.
+    void failureDescription_data() {
+        QTest::addColumn<Thrower>("fail");
+        QTest::addColumn<QString>("description");
+        QTest::newRow("failure") << Thrower([] {
+            throw Failure(QStringLiteral("ORA-01017: invalid username/password"));
+        }) << "ORA-01017: invalid username/password";
+        QTest::newRow("out of memory")
+            << Thrower([] { throw std::bad_alloc(); }) << "Out of memory";
+        QTest::newRow("other exception")
+            << Thrower([] { throw std::runtime_error("disk full"); }) << "disk full";
+    }
+    void failureDescription() {
+        QFETCH(Thrower, fail);
+        QFETCH(QString, description);
+        try {
+            fail();
+            QFAIL("no failure");
+        } catch (const std::exception& error) {
+            QCOMPARE(FailureDescription(error), description);
+        }
+        // A handler's error box starts with the same text.
+        RecordingDialogs dialogs;
+        TrappedHandler(QStringLiteral("in test "), dialogs).step(100, fail);
+        QCOMPARE(dialogs.shown.size(), 1);
+        QVERIFY(dialogs.shown[0].text.startsWith(description + "\r\nin test at line 100"));
     }
 
     void appTitle_data() {
@@ -130,8 +169,6 @@ private slots:
         SettingsStore::write(SettingsStore::OraclePassword(), QStringLiteral("secret"));
         QCOMPARE(fileMode(path), 0600);
     }
-
-    // The start-up puts the saved login back and tries it only when complete.
 };
 
 QTEST_MAIN(TestBase)

@@ -1,31 +1,27 @@
 #include "base/settings_store.h"
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 
+#include "base/create_owner_only_file.h"
+#include "base/make_owner_only_path.h"
+#include "base/narrow_to_owner.h"
 #include "base/product.h"
 
 namespace SettingsStore {
 namespace {
-
-constexpr QFileDevice::Permissions OwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 
 QSettings store() {
     return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Varnholt"));
 }
 
 // Creates the file readable by its owner alone before any value goes in, so
-// the password is never on disk with wider rights.
+// the password is never on disk with wider rights; a file left wider by
+// anyone else is narrowed.
 void restrictFile(const QString& path) {
-    QFileInfo info(path);
-    if (!info.exists()) {
-        QDir().mkpath(info.absolutePath());
-        QFile file(path);
-        if (file.open(QIODevice::WriteOnly | QIODevice::Append, OwnerOnly)) file.close();
-    }
-    QFile::setPermissions(path, OwnerOnly);
+    MakeOwnerOnlyPath(QFileInfo(path).absolutePath());
+    CreateOwnerOnlyFile(path);
+    NarrowToOwner(path);
 }
 
 }  // namespace

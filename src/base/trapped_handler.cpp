@@ -3,6 +3,7 @@
 #include "base/dialogs.h"
 #include "base/error_message.h"
 #include "base/failure.h"
+#include "base/failure_description.h"
 #include "base/run_context.h"
 
 TrappedHandler::TrappedHandler(QString location, Dialogs& dialogs, RunContext* context)
@@ -15,12 +16,8 @@ bool failureDescription(const Action& action, QString& description) {
     try {
         action();
         return false;
-    } catch (const Failure& failure) {
-        description = failure.description();
-    } catch (const std::bad_alloc&) {
-        description = QStringLiteral("Out of memory");
     } catch (const std::exception& error) {
-        description = QString::fromLocal8Bit(error.what());
+        description = FailureDescription(error);
     }
     return true;
 }

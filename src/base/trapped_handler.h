@@ -25,10 +25,9 @@ public:
 
     // Lines that hand failures to the handler's own handling: they run until
     // one fails, and the result says whether a failure is pending. setLine()
-    // inside keeps the line in effect for the caller's own report.
+    // inside marks the line in effect, as the step lines are marked.
     bool ownHandling(const std::function<void()>& lines);
     void setLine(int line) { m_line = line; }
-    int line() const { return m_line; }
 
     bool abandoned() const { return m_abandoned; }
 

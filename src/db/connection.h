@@ -76,6 +76,8 @@ private:
 // ADO-style connection settings; how each maps onto an engine is decided by
 // the engine (see the engines' sources).
 enum class Mode { Unspecified = 0, ReadWrite = 3 };
+// Kept though no engine reads it (both stream rows forward, nobody asks a row count): each use
+// states the side it relies on.
 enum class CursorLocation { Server = 2, Client = 3 };
 
 // One connection to either database. The engine is chosen by the connection

@@ -22,11 +22,11 @@
 #include "join/loop_failures.h"
 #include "join/make_column_varchar.h"
 #include "join/open_staging_database.h"
+#include "join/result_column_names.h"
 #include "join/stage_full_outer_join.h"
 #include "join/staging_database_path.h"
 #include "join/staging_table_exists.h"
 #include "join/step_succeeded.h"
-#include "join/strip_table_prefix.h"
 #include "join/write_result_table.h"
 
 namespace {
@@ -42,21 +42,6 @@ public:
 private:
     JoinWindow& m_window;
 };
-
-// The result's column names: prefixes stripped, and every name unique (case
-// ignored), or neither table could be made. A taken name gets the suffix
-// again until it is free; without a suffix, the first free number.
-QStringList resultColumnNames(const QStringList& joinColumns, const QString& suffix) {
-    QStringList names;
-    for (const QString& joinColumn : joinColumns) {
-        const QString column = StripTablePrefix(joinColumn);
-        QString name = column;
-        for (int n = 1; ArrayContains(names, name); ++n)
-            name = suffix.isEmpty() ? column + QString::number(n) : name + suffix;
-        names << name;
-    }
-    return names;
-}
 
 }  // namespace
 
@@ -159,7 +144,7 @@ void PushButton2_Click(JoinWindow& window, Dialogs& dialogs, RunContext& context
         handler.step(146, [&] { DropStagingTable(stagedName, path); });
 
     QStringList columns;
-    handler.step(148, [&] { columns = resultColumnNames(joinColumns, choice.suffix); });
+    handler.step(148, [&] { columns = ResultColumnNames(joinColumns, choice.suffix); });
     // Statements run at line 252, the CREATE TABLE first. A staged result
     // that is not whole must not become the Oracle table: any failure here
     // ends the run. Nulls stay Nulls and every text stays itself.

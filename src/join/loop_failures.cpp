@@ -1,5 +1,6 @@
 #include "join/loop_failures.h"
 
+#include "base/failure_description.h"
 #include "base/trapped_handler.h"
 #include "db/db_error.h"
 
@@ -16,10 +17,8 @@ bool LoopFailures::run(const std::function<void()>& action) {
     } catch (const DbError& error) {
         description = error.description();
         brokenConnection = error.connectionLost();
-    } catch (const Failure& failure) {
-        description = failure.description();
     } catch (const std::exception& error) {
-        description = QString::fromLocal8Bit(error.what());
+        description = FailureDescription(error);
     }
     if (!m_shownAny || brokenConnection) {
         m_handler.report(description, m_line);

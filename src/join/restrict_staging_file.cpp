@@ -1,29 +1,12 @@
 #include "join/restrict_staging_file.h"
 
-#include <QFile>
 #include <QFileInfo>
 
-namespace {
-constexpr QFileDevice::Permissions OwnerRights =
-    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
-constexpr QFileDevice::Permissions WiderRights = QFileDevice::ReadGroup | QFileDevice::WriteGroup |
-                                                 QFileDevice::ExeGroup | QFileDevice::ReadOther |
-                                                 QFileDevice::WriteOther | QFileDevice::ExeOther;
-}  // namespace
-
-void NarrowToOwner(const QString& path) {
-    const QFileDevice::Permissions rights = QFileInfo(path).permissions();
-    if (rights & WiderRights) QFile::setPermissions(path, rights & OwnerRights);
-}
+#include "base/create_owner_only_file.h"
+#include "base/narrow_to_owner.h"
 
 void RestrictStagingFile(const QString& path) {
-    if (!QFileInfo::exists(path)) {
-        QFile file(path);
-        // NewOnly: never through a link, never over a file made meanwhile.
-        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly,
-                      QFileDevice::ReadOwner | QFileDevice::WriteOwner))
-            file.close();
-    }
+    CreateOwnerOnlyFile(path);
     // Regular files only: a folder standing in the file's place keeps its
     // rights and fails the open as it did.
     for (const QString& suffix :

@@ -10,7 +10,3 @@
 // widens a right and never throws: a file that cannot be made shows up as the
 // staging open's own failure.
 void RestrictStagingFile(const QString& path);
-
-// Takes the group's and others' rights away from a file or folder that is
-// there, keeping the owner's.
-void NarrowToOwner(const QString& path);

@@ -5,26 +5,12 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
-#include "join/restrict_staging_file.h"
+#include "base/make_owner_only_path.h"
+#include "base/narrow_to_owner.h"
 
 namespace {
 
 const QString FileName = QStringLiteral("temp.mdb");
-
-// Every level that has to be made is made for the owner alone.
-void makeOwnerOnlyPath(const QString& folder) {
-    QStringList missing;
-    for (QString level = QDir::cleanPath(folder); !QFileInfo::exists(level);) {
-        missing.prepend(level);
-        const QString parent = QFileInfo(level).path();
-        if (parent == level) break;
-        level = parent;
-    }
-    for (const QString& level : missing)
-        if (!QDir().mkdir(level,
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner))
-            return;
-}
 
 bool isSameOrInside(const QString& folder, const QString& outer) {
     const QString inner = QFileInfo(folder).canonicalFilePath();
@@ -44,7 +30,7 @@ QString StagingDatabasePath(const QString& programFolder) {
     const QString dataFolder =
         QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
     // A folder that cannot be made shows up as the staging open's own failure.
-    makeOwnerOnlyPath(dataFolder);
+    MakeOwnerOnlyPath(dataFolder);
     // The folder is the program's own, so rights wider than the owner's (left
     // by an earlier version) are taken away; never where the program itself
     // lives.
