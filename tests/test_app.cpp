@@ -104,6 +104,7 @@ private slots:
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settingsDir->path());
         SetAppTitle();
     }
+    // The start-up puts the saved login back and tries it only when complete.
     void startUp_data() {
         QTest::addColumn<QString>("saved");
         QTest::addColumn<bool>("loginShown");
@@ -184,7 +185,7 @@ private slots:
         QCOMPARE(flow.loginWindow().login().user, QStringLiteral("kept"));
     }
 
-    // The pointer state as the pointer reaches each kind of element.
+    // The skin: absent, present, or there but unreadable.
     void skin_data() {
         QTest::addColumn<QString>("skin");
         QTest::newRow("absent") << "absent";
@@ -223,8 +224,9 @@ private slots:
         QCOMPARE(form.login().user, QStringLiteral("kept"));
     }
 
-    // Both windows rendered to PNG files beside the tests for a person to look
-    // at, and every control where its twips put it, within one pixel.
+    // Next and Back between the windows: the set-up window is made once and
+    // keeps its choices; its load step reports an unreadable catalogue each
+    // time; closing it ends the program and abandons its run.
     void windowFlow() {
         standin::Login owner;
         owner.exec(QStringLiteral("CREATE TABLE \"T1\" (\"C\" integer, \"A\" integer)"));

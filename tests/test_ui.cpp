@@ -239,6 +239,7 @@ private slots:
         QCOMPARE(fileMode(SettingsStore::fileName()), 0600);
     }
 
+    // The pointer state as the pointer reaches each kind of element.
     void pointerRule_data() {
         QTest::addColumn<QString>("window");
         QTest::addColumn<QString>("element");
@@ -310,7 +311,8 @@ private slots:
         QVERIFY(!QApplication::overrideCursor());
     }
 
-    // The skin: absent, present, or there but unreadable.
+    // Both windows rendered to PNG files in a temporary folder for a person to
+    // look at, and every control where its twips put it, within one pixel.
     void windowsAtTheirTwips() {
         struct Control {
             const char* window;
@@ -380,8 +382,12 @@ private slots:
                 QVERIFY2(r.right() < widget->parentWidget()->width(),
                          qPrintable(where));  // inside its frame
         }
-        QVERIFY(form1.grab().save(QStringLiteral("Form1.png")));
-        QVERIFY(form2.grab().save(QStringLiteral("Form2.png")));
+        // Kept after the test, outside the working folder, for a person to look at.
+        const QDir pictures(QDir::temp().filePath(QStringLiteral("quillmere-windows")));
+        QVERIFY(pictures.mkpath(QStringLiteral(".")));
+        QVERIFY(form1.grab().save(pictures.filePath(QStringLiteral("Form1.png"))));
+        QVERIFY(form2.grab().save(pictures.filePath(QStringLiteral("Form2.png"))));
+        qInfo("Window pictures in %s", qPrintable(pictures.path()));
     }
     void windowAsDesigned() {
         RecordingDialogs dialogs;
