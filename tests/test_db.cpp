@@ -89,6 +89,8 @@ class TestDb : public QObject {
     Q_OBJECT
 
 private slots:
+    // Values come back as the server's own text: every digit, every fraction
+    // of a second, any character, long texts whole, Nulls as no value.
     void valuesAsText() {
         standin::Login owner;
         const QString longText = QString(20000, QLatin1Char('x')) + QStringLiteral("ende");
@@ -201,43 +203,6 @@ private slots:
         } catch (const DbError& error) {
             QVERIFY2(error.connectionLost() == lost, qPrintable(error.description()));
         }
-    }
-
-    // Drivers that cannot say whether their connection died are judged by
-    // their codes; a driver's own answer outranks the codes.
-    void connectionLostFromCodes_data() {
-        QTest::addColumn<QString>("description");
-        QTest::addColumn<QString>("state");
-        QTest::addColumn<int>("native");
-        QTest::addColumn<int>("driverAnswer");  // -1 none, 0 alive, 1 dead
-        QTest::addColumn<bool>("lost");
-        QTest::newRow("link failure class") << "Communication link failure"
-                                            << "08S01" << 0 << -1 << true;
-        QTest::newRow("session ended by server") << "terminating connection"
-                                                 << "57P01" << 0 << -1 << true;
-        QTest::newRow("end-of-file on channel") << "[Oracle][ODBC]ORA-03113: end-of-file on "
-                                                   "communication channel"
-                                                << "HY000" << 0 << -1 << true;
-        QTest::newRow("not connected by native code") << "not connected"
-                                                      << "HY000" << 3114 << -1 << true;
-        QTest::newRow("connection closed") << "ORA-03135: connection lost contact"
-                                           << "HY000" << 0 << -1 << true;
-        QTest::newRow("other Oracle error") << "ORA-00942: table or view does not exist"
-                                            << "42S02" << 942 << -1 << false;
-        QTest::newRow("driver says alive") << "Communication link failure"
-                                           << "08S01" << 0 << 0 << false;
-        QTest::newRow("driver says dead") << "General error"
-                                          << "HY000" << 0 << 1 << true;
-    }
-    void connectionLostFromCodes() {
-        QFETCH(QString, description);
-        QFETCH(QString, state);
-        QFETCH(int, native);
-        QFETCH(int, driverAnswer);
-        QFETCH(bool, lost);
-        const std::optional<bool> answer =
-            driverAnswer < 0 ? std::nullopt : std::optional<bool>(driverAnswer == 1);
-        QCOMPARE(DbError(description, state, native, answer).connectionLost(), lost);
     }
 
     // A statement on a staging file that another connection holds locked

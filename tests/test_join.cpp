@@ -20,7 +20,6 @@
 #include "join/make_column_varchar.h"
 #include "join/open_staging_database.h"
 #include "join/restrict_staging_file.h"
-#include "join/staging_connection_string.h"
 #include "join/staging_database_path.h"
 #include "join/staging_table_exists.h"
 #include "oracle/oracle_connection_string.h"
@@ -147,23 +146,6 @@ private slots:
         QVERIFY(QFile::exists(path));
         QVERIFY(StagingTableExists(path, QStringLiteral("Table1")));
         if (!writable) DropStagingTable(QStringLiteral("Table1"), path);
-    }
-
-    void stagingConnectionString_data() {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("plain") << "/opt/q/temp.mdb"
-                               << "PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=/opt/q/temp.mdb;"
-                                  "JET OLEDB:Database Password=";
-        QTest::newRow("semicolon braced")
-            << "/opt/a;b/temp.mdb"
-            << "PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source={/opt/a;b/temp.mdb};"
-               "JET OLEDB:Database Password=";
-    }
-    void stagingConnectionString() {
-        QFETCH(QString, path);
-        QFETCH(QString, expected);
-        QCOMPARE(StagingConnectionString(path), expected);
     }
 
     // Every value arrives as the server's own text; only Null and the empty

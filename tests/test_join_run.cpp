@@ -1,5 +1,4 @@
-// The join run: its small routines, the join query, and whole runs against
-// the stand-in server, driven headless through a test JoinWindow.
+// Whole join runs against the stand-in server, driven headless through a test JoinWindow.
 #include <sys/resource.h>
 
 #include <QFileInfo>
@@ -10,19 +9,11 @@
 #include <csignal>
 #include <optional>
 
-#include "base/trapped_handler.h"
 #include "db/connection.h"
-#include "db/db_error.h"
-#include "join/array_contains.h"
-#include "join/full_outer_join_sql.h"
 #include "join/join_run.h"
-#include "join/list_contains.h"
-#include "join/loop_failures.h"
 #include "join/open_staging_database.h"
-#include "join/remove_list_entry.h"
 #include "join/staging_database_path.h"
 #include "join/staging_table_exists.h"
-#include "join/strip_table_prefix.h"
 #include "oracle/list_oracle_tables.h"
 #include "oracle/list_table_fields.h"
 #include "support/recording_dialogs.h"
@@ -134,58 +125,6 @@ class TestJoinRun : public QObject {
     Q_OBJECT
 
 private slots:
-    void fullOuterJoinSql() {
-        QCOMPARE(FullOuterJoinSql("Table1", "ID", "Table2", "RE`F"),
-                 QStringLiteral("SELECT * FROM `Table1` LEFT JOIN `Table2` ON "
-                                "`Table1`.`ID`=`Table2`.`RE``F` UNION ALL SELECT * FROM `Table1` "
-                                "RIGHT JOIN `Table2` ON `Table1`.`ID`= `Table2`.`RE``F` WHERE "
-                                "`Table1`.`ID` Is Null"));
-    }
-
-    void smallRoutines() {
-        QCOMPARE(StripTablePrefix("Table1.ID"), QStringLiteral("ID"));
-        QCOMPARE(StripTablePrefix("Table2.A.B"), QStringLiteral("A.B"));
-        QCOMPARE(StripTablePrefix("A.B"), QStringLiteral("A.B"));
-        QCOMPARE(StripTablePrefix("table1.ID"), QStringLiteral("table1.ID"));
-        QCOMPARE(StripTablePrefix("NAME"), QStringLiteral("NAME"));
-
-        const QStringList names = {"ID", "Name"};
-        QVERIFY(ArrayContains(names, "id"));
-        QVERIFY(ArrayContains(names, "NAME"));
-        QVERIFY(!ArrayContains(names, "ID1"));
-        QVERIFY(!ArrayContains({}, ""));
-
-        QVERIFY(ListContains({"ABC", "orders"}, "abc"));
-        QVERIFY(!ListContains({"ABC"}, "ABCD"));
-
-        QStringList entries = {"ABC", "abc", "X", "abc"};
-        QCOMPARE(RemoveListEntry(entries, "abc"), (QList<int>{3, 1}));
-        QCOMPARE(entries, (QStringList{"ABC", "X"}));
-        QCOMPARE(RemoveListEntry(entries, "missing"), QList<int>{});
-    }
-
-    // One box for the first failure at a line, whatever the later ones say;
-    // a lost connection has its own and ends the loop, as a failed read does.
-    void loopFailures() {
-        RecordingDialogs dialogs;
-        TrappedHandler handler("in test ", dialogs);
-        LoopFailures writes(handler, 348, LoopFailures::Ends::OnBrokenConnection);
-        QVERIFY(writes.run([] {}));
-        QVERIFY(writes.run([] { throw DbError("value too long (actual: 2500)", "22001"); }));
-        QVERIFY(writes.run([] { throw DbError("value too long (actual: 3000)", "22001"); }));
-        QVERIFY(writes.run([] { throw DbError("other", "23000"); }));
-        QCOMPARE(dialogs.errorBoxes().size(), 1);
-        QVERIFY(!writes.run([] { throw DbError("connection lost", "08S01"); }));
-        QCOMPARE(dialogs.errorBoxes().size(), 2);
-        QVERIFY(dialogs.shown[0].text.startsWith(
-            "value too long (actual: 2500)\r\nin test at line 348"));
-        QVERIFY(dialogs.shown[1].text.startsWith("connection lost\r\n"));
-
-        LoopFailures reads(handler, 350, LoopFailures::Ends::OnAnyFailure);
-        QVERIFY(!reads.run([] { throw DbError("fetch failed"); }));
-        QCOMPARE(dialogs.errorBoxes().size(), 3);
-    }
-
     // The new table holds what PostgreSQL itself computes for the full outer
     // join of the same two tables: rows that are alike, Null keys on either
     // side and all, each as often as the join gives it.

@@ -1,5 +1,5 @@
-// Oracle access against the stand-in server: the connection string, the
-// login check and the connection test.
+// Oracle access against the stand-in server: the login check, the
+// connection test and the catalogue.
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -8,11 +8,9 @@
 #include "base/failure.h"
 #include "base/pointer_state.h"
 #include "base/run_context.h"
-#include "db/connection_string_attributes.h"
 #include "oracle/check_oracle_login.h"
 #include "oracle/list_oracle_tables.h"
 #include "oracle/list_table_fields.h"
-#include "oracle/oracle_connection_string.h"
 #include "oracle/test_connection.h"
 #include "support/recording_dialogs.h"
 #include "support/standin.h"
@@ -56,65 +54,6 @@ private slots:
     void initTestCase() {
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settingsDir.path());
         SetAppTitle();
-    }
-
-    void connectionString_data() {
-        QTest::addColumn<QString>("sid");
-        QTest::addColumn<QString>("user");
-        QTest::addColumn<QString>("password");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("plain")
-            << "ZEDA"
-            << "scott"
-            << "tiger"
-            << "Driver={Microsoft ODBC for Oracle};Server=ZEDA;Uid=scott;Pwd=tiger;";
-        QTest::newRow("empty fields") << ""
-                                      << ""
-                                      << ""
-                                      << "Driver={Microsoft ODBC for Oracle};Server=;Uid=;Pwd=;";
-        QTest::newRow("blanks kept")
-            << " ZEDA "
-            << " a b"
-            << "  "
-            << "Driver={Microsoft ODBC for Oracle};Server= ZEDA ;Uid= a b;Pwd=  ;";
-        QTest::newRow("equals sign kept")
-            << "Z"
-            << "u"
-            << "a=b"
-            << "Driver={Microsoft ODBC for Oracle};Server=Z;Uid=u;Pwd=a=b;";
-        QTest::newRow("semicolon braced")
-            << "Z"
-            << "u"
-            << "se;cret"
-            << "Driver={Microsoft ODBC for Oracle};Server=Z;Uid=u;Pwd={se;cret};";
-        QTest::newRow("closing brace doubled")
-            << "Z"
-            << "u"
-            << "a}b{"
-            << "Driver={Microsoft ODBC for Oracle};Server=Z;Uid=u;Pwd={a}}b{};";
-    }
-    void connectionString() {
-        QFETCH(QString, sid);
-        QFETCH(QString, user);
-        QFETCH(QString, password);
-        QFETCH(QString, expected);
-        const QString text = OracleConnectionString({sid, user, password});
-        QCOMPARE(text, expected);
-        // Whatever the value, the driver reads back exactly what was typed.
-        QCOMPARE(findAttribute(text, QStringLiteral("Pwd")).value(), password);
-        QCOMPARE(findAttribute(text, QStringLiteral("Server")).value(), sid);
-    }
-
-    // Values come back as the server's own text: every digit, every fraction
-    // of a second, any character, long texts whole, Nulls as no value.
-    // Driver options of a headless caller follow the login unchanged; the
-    // windows' logins have none.
-    void driverOptionsFollowTheLogin() {
-        OracleLogin login{QStringLiteral("Z"), QStringLiteral("u"), QStringLiteral("p;w")};
-        login.driverOptions = QStringLiteral("UseDeclareFetch=1;");
-        QCOMPARE(OracleConnectionString(login),
-                 QStringLiteral("Driver={Microsoft ODBC for Oracle};Server=Z;Uid=u;Pwd={p;w};"
-                                "UseDeclareFetch=1;"));
     }
 
     void checkOracleLogin_data() {

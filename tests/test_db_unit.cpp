@@ -1,0 +1,145 @@
+// The data layer's pure routines, without a server: quoting, the statement
+// builders, connection string values and the judging of lost connections.
+#include <QtTest>
+
+#include "db/connection_string_attributes.h"
+#include "db/create_table_statement.h"
+#include "db/db_error.h"
+#include "db/insert_statement.h"
+#include "db/quoted_names.h"
+
+Q_DECLARE_METATYPE(NameQuoting)
+
+class TestDbUnit : public QObject {
+    Q_OBJECT
+
+private slots:
+    // A quote inside a name or text is doubled, so it can never end the quoting.
+    void quoting_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("oracle");
+        QTest::addColumn<QString>("staging");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("plain") << "Ab"
+                               << "\"Ab\""
+                               << "`Ab`"
+                               << "'Ab'";
+        QTest::newRow("empty") << ""
+                               << "\"\""
+                               << "``"
+                               << "''";
+        QTest::newRow("every quote inside") << "a\"b`c'd"
+                                            << "\"a\"\"b`c'd\""
+                                            << "`a\"b``c'd`"
+                                            << "'a\"b`c''d'";
+        QTest::newRow("quotes at the ends") << "\"x`"
+                                            << "\"\"\"x`\""
+                                            << "`\"x```"
+                                            << "'\"x`'";
+    }
+    void quoting() {
+        QFETCH(QString, text);
+        QFETCH(QString, oracle);
+        QFETCH(QString, staging);
+        QFETCH(QString, value);
+        QCOMPARE(OracleName(text), oracle);
+        QCOMPARE(QuotedName(NameQuoting::Oracle, text), oracle);
+        QCOMPARE(StagingName(text), staging);
+        QCOMPARE(QuotedName(NameQuoting::Staging, text), staging);
+        QCOMPARE(QuotedText(text), value);
+    }
+
+    void statements_data() {
+        QTest::addColumn<NameQuoting>("quoting");
+        QTest::addColumn<QStringList>("columns");
+        QTest::addColumn<QString>("create");
+        QTest::addColumn<QString>("insert");
+        QTest::newRow("Oracle, two columns")
+            << NameQuoting::Oracle << QStringList{"ID", "na\"me"}
+            << "CREATE TABLE \"T x\"(\"ID\" VARCHAR(2000),\"na\"\"me\" VARCHAR(2000))"
+            << "INSERT INTO \"T x\" VALUES(?, ?)";
+        QTest::newRow("staging, one column") << NameQuoting::Staging << QStringList{"a`b"}
+                                             << "CREATE TABLE `T x`(`a``b` VARCHAR(2000))"
+                                             << "INSERT INTO `T x` VALUES(?)";
+    }
+    void statements() {
+        QFETCH(NameQuoting, quoting);
+        QFETCH(QStringList, columns);
+        QFETCH(QString, create);
+        QFETCH(QString, insert);
+        QCOMPARE(CreateTableStatement(quoting, "T x", columns, "VARCHAR(2000)"), create);
+        QCOMPARE(InsertStatement(quoting, "T x", int(columns.size())), insert);
+    }
+
+    // Only the empty text follows the rule; a Null stays a Null, a blank stays.
+    void insertValues() {
+        const db::Row row = {QString(), std::nullopt, QString(""), QString(" "), QString("x")};
+        QCOMPARE(InsertValues(row, EmptyText::AsText), row);
+        const db::Row nulls = {std::nullopt, std::nullopt, std::nullopt, QString(" "),
+                               QString("x")};
+        QCOMPARE(InsertValues(row, EmptyText::AsNull), nulls);
+    }
+
+    // Whatever the value, it reads back exactly as written.
+    void attributeValues_data() {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("plain") << "tiger"
+                               << "tiger";
+        QTest::newRow("semicolon") << "a;b"
+                                   << "{a;b}";
+        QTest::newRow("braces") << "a}b{"
+                                << "{a}}b{}";
+        QTest::newRow("empty") << ""
+                               << "";
+    }
+    void attributeValues() {
+        QFETCH(QString, value);
+        QFETCH(QString, written);
+        QCOMPARE(attributeValueText(value), written);
+        const QString text = "A=1;Pwd=" + written + ";B=2;";
+        QCOMPARE(findAttribute(text, "pwd"), std::optional<QString>(value));
+        QCOMPARE(findAttribute(text, "B"), std::optional<QString>("2"));
+        QVERIFY(!findAttribute(text, "C"));
+    }
+
+    // Drivers that cannot say whether their connection died are judged by
+    // their codes; a driver's own answer outranks the codes.
+    void connectionLostFromCodes_data() {
+        QTest::addColumn<QString>("description");
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<int>("native");
+        QTest::addColumn<int>("driverAnswer");  // -1 none, 0 alive, 1 dead
+        QTest::addColumn<bool>("lost");
+        QTest::newRow("link failure class") << "Communication link failure"
+                                            << "08S01" << 0 << -1 << true;
+        QTest::newRow("session ended by server") << "terminating connection"
+                                                 << "57P01" << 0 << -1 << true;
+        QTest::newRow("end-of-file on channel") << "[Oracle][ODBC]ORA-03113: end-of-file on "
+                                                   "communication channel"
+                                                << "HY000" << 0 << -1 << true;
+        QTest::newRow("not connected by native code") << "not connected"
+                                                      << "HY000" << 3114 << -1 << true;
+        QTest::newRow("connection closed") << "ORA-03135: connection lost contact"
+                                           << "HY000" << 0 << -1 << true;
+        QTest::newRow("other Oracle error") << "ORA-00942: table or view does not exist"
+                                            << "42S02" << 942 << -1 << false;
+        QTest::newRow("driver says alive") << "Communication link failure"
+                                           << "08S01" << 0 << 0 << false;
+        QTest::newRow("driver says dead") << "General error"
+                                          << "HY000" << 0 << 1 << true;
+    }
+    void connectionLostFromCodes() {
+        QFETCH(QString, description);
+        QFETCH(QString, state);
+        QFETCH(int, native);
+        QFETCH(int, driverAnswer);
+        QFETCH(bool, lost);
+        const std::optional<bool> answer =
+            driverAnswer < 0 ? std::nullopt : std::optional<bool>(driverAnswer == 1);
+        QCOMPARE(DbError(description, state, native, answer).connectionLost(), lost);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDbUnit)
+#include "test_db_unit.moc"
