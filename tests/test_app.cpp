@@ -13,9 +13,8 @@
 #include "app/window_flow.h"
 #include "base/app_title.h"
 #include "base/settings_store.h"
-#include "join/open_staging_database.h"
-#include "join/staging_database_path.h"
-#include "join/staging_table_exists.h"
+#include "support/join_checks.h"
+#include "support/join_rig.h"
 #include "support/recording_dialogs.h"
 #include "support/standin.h"
 #include "support/window_helpers.h"
@@ -27,9 +26,8 @@ using TableList = JoinWindow::TableList;
 
 namespace {
 
-// A login of its own with the program logged into it, showing the join
-// set-up window, and a program folder of its own for the staging file.
-class WindowJoinRig final {
+// The program logged into a login of its own, showing the join set-up window.
+class WindowJoinRig final : public JoinRigBase {
 public:
     WindowJoinRig() {
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settings.path());
@@ -65,16 +63,7 @@ public:
 
     void startJoining() { form().startJoiningButton()->click(); }
 
-    // The rows of a staged table, as text or "<null>".
-    QList<QStringList> stagedRows(const QString& table) const {
-        db::Connection staging = OpenStagingDatabase(StagingDatabasePath(programFolder.path()));
-        return AllRows(staging, QStringLiteral("SELECT * FROM `%1`").arg(table));
-    }
-
     QTemporaryDir m_settings;
-    QTemporaryDir programFolder;
-    standin::Login owner;
-    RecordingDialogs dialogs;
     std::unique_ptr<WindowFlow> flow;
 };
 
@@ -310,49 +299,21 @@ private slots:
         QCOMPARE(errorLines(dialogs, QStringLiteral("Form_Load")), (QList<int>{116, 118}));
     }
 
-    // A second "Start Joining" while a run is yielding starts nothing, and a
-    // second run of the same name replaces the staged table.
+    // A second "Start Joining" while a run is yielding starts nothing, nor
+    // does "Back"; the window stays.
     void secondClickDuringARunStartsNothing() {
         WindowJoinRig rig;
-        rig.owner.exec(R"(CREATE TABLE "A" ("ID" varchar(10)))");
-        rig.owner.exec(R"(INSERT INTO "A" VALUES ('1'), ('2'))");
-        rig.openChoosing("A", "ID", "A", "ID");
-        int prompts = 0;
-        rig.dialogs.onShown = [&](const RecordingDialogs::Shown& shown) {
-            if (shown.kind != "prompt") return;
-            ++prompts;
-            rig.startJoining();                // ignored: the first run is still going
-            rig.form().backButton()->click();  // ignored too
-        };
-        rig.dialogs.promptAnswers << QStringLiteral("R") << QStringLiteral("R");
-        rig.startJoining();
-        QCOMPARE(prompts, 1);
-        QVERIFY(rig.form().isVisible());
-        rig.dialogs.onShown = nullptr;
-        rig.owner.exec(R"(DELETE FROM "A" WHERE "ID" = '2')");
-        rig.dialogs.yesNoAnswers << true;
-        rig.startJoining();
-        QCOMPARE(rig.dialogs.errorBoxes().size(), 0);
-        QCOMPARE(rig.stagedRows("R"), (QList<QStringList>{{"1", "1"}}));
-        QCOMPARE(rig.owner.rows(R"(SELECT * FROM "R")"), (QList<QStringList>{{"1", "1"}}));
+        CheckSecondClickStartsNothing(
+            rig, [&] { rig.form().backButton()->click(); },  // ignored too
+            [&] { QVERIFY(rig.form().isVisible()); });
     }
 
     // Closing the window while the run waits for its name ends the program:
     // the run stops there and writes nothing more.
     void closingTheWindowStopsTheRun() {
         WindowJoinRig rig;
-        rig.owner.exec(R"(CREATE TABLE "A" ("ID" varchar(10)))");
-        rig.owner.exec(R"(INSERT INTO "A" VALUES ('1'))");
-        rig.openChoosing("A", "ID", "A", "ID");
-        rig.dialogs.onShown = [&](const RecordingDialogs::Shown& shown) {
-            if (shown.kind == "prompt") rig.form().close();
-        };
-        rig.dialogs.promptAnswers << QStringLiteral("R");
-        rig.startJoining();
+        CheckEndingStopsTheRun(rig, [&] { rig.form().close(); });
         QVERIFY(!rig.form().isVisible());
-        QCOMPARE(rig.dialogs.shown.size(), 1);
-        QCOMPARE(rig.owner.rows("SELECT count(*) FROM user_tables"), (QList<QStringList>{{"1"}}));
-        QVERIFY(!StagingTableExists(StagingDatabasePath(rig.programFolder.path()), "R"));
     }
 };
 

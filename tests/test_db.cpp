@@ -27,11 +27,13 @@ private:
 };
 
 // Either database through the data layer: a fresh login on the stand-in
-// server ("oracle") or a fresh staging file ("staging").
+// server or a fresh staging file.
+enum class Engine { Oracle, Staging };
+
 class Rig final {
 public:
-    explicit Rig(const QString& engine) {
-        if (engine == QStringLiteral("oracle")) m_login.emplace();
+    explicit Rig(Engine engine) {
+        if (engine == Engine::Oracle) m_login.emplace();
     }
     db::Connection connect() const { return m_login ? m_login->connect() : m_file.connect(); }
 
@@ -83,7 +85,12 @@ QString onlyValue(db::Connection& connection, const QString& query) {
     if (!result.next()) return QStringLiteral("<no row>");
     return result.value(0).value_or(QStringLiteral("<null>"));
 }
+// How a transaction ends.
+using Ending = void (*)(db::Connection&);
 }  // namespace
+
+Q_DECLARE_METATYPE(Engine)
+Q_DECLARE_METATYPE(Ending)
 
 class TestDb : public QObject {
     Q_OBJECT
@@ -280,7 +287,8 @@ private slots:
         QFETCH(QString, text);
         QFETCH(bool, null);
         const db::Value value = null ? db::Value() : db::Value(text);
-        for (const QString& engine : {QStringLiteral("oracle"), QStringLiteral("staging")}) {
+        for (const auto& [name, engine] :
+             {std::pair{"oracle", Engine::Oracle}, std::pair{"staging", Engine::Staging}}) {
             Rig rig(engine);
             db::Connection connection = rig.connect();
             connection.execute(QStringLiteral("CREATE TABLE t (k varchar(20), v text)"));
@@ -297,7 +305,7 @@ private slots:
                 {QStringLiteral("short"), QStringLiteral("x")},
                 {QStringLiteral("batch"), value},
                 {QStringLiteral("null"), std::nullopt}};
-            QVERIFY2(values == expected, qPrintable(engine));
+            QVERIFY2(values == expected, name);
         }
     }
 
@@ -369,15 +377,13 @@ private slots:
 
     // A failing row fails the batch, with the engine's own words.
     void failingRowFailsTheBatch_data() {
-        QTest::addColumn<QString>("engine");
+        QTest::addColumn<Engine>("engine");
         QTest::addColumn<QString>("words");
-        QTest::newRow("oracle") << "oracle"
-                                << "value too long for type character varying(5)";
-        QTest::newRow("staging") << "staging"
-                                 << "CHECK constraint failed";
+        QTest::newRow("oracle") << Engine::Oracle << "value too long for type character varying(5)";
+        QTest::newRow("staging") << Engine::Staging << "CHECK constraint failed";
     }
     void failingRowFailsTheBatch() {
-        QFETCH(QString, engine);
+        QFETCH(Engine, engine);
         QFETCH(QString, words);
         Rig rig(engine);
         db::Connection connection = rig.connect();
@@ -401,19 +407,25 @@ private slots:
 
     // A transaction's statements take effect at its commit, or not at all.
     void transactions_data() {
-        QTest::addColumn<QString>("engine");
-        QTest::addColumn<QString>("ending");
+        QTest::addColumn<Engine>("engine");
+        QTest::addColumn<Ending>("ending");
         QTest::addColumn<bool>("kept");
-        for (const char* engine : {"oracle", "staging"}) {
-            QTest::addRow("%s commit", engine) << engine << "commit" << true;
-            QTest::addRow("%s rollback", engine) << engine << "rollback" << false;
-            QTest::addRow("%s closed while open", engine) << engine << "close" << false;
+        QTest::addColumn<bool>("stillOpen");
+        const Ending commit = [](db::Connection& connection) { connection.commit(); };
+        const Ending rollback = [](db::Connection& connection) { connection.rollback(); };
+        const Ending close = [](db::Connection& connection) { connection.close(); };
+        for (const auto& [name, engine] :
+             {std::pair{"oracle", Engine::Oracle}, std::pair{"staging", Engine::Staging}}) {
+            QTest::addRow("%s commit", name) << engine << commit << true << true;
+            QTest::addRow("%s rollback", name) << engine << rollback << false << true;
+            QTest::addRow("%s closed while open", name) << engine << close << false << false;
         }
     }
     void transactions() {
-        QFETCH(QString, engine);
-        QFETCH(QString, ending);
+        QFETCH(Engine, engine);
+        QFETCH(Ending, ending);
         QFETCH(bool, kept);
+        QFETCH(bool, stillOpen);
         Rig rig(engine);
         {
             db::Connection connection = rig.connect();
@@ -422,10 +434,9 @@ private slots:
             connection.execute(QStringLiteral("INSERT INTO t VALUES ('a')"));
             connection.prepare(QStringLiteral("INSERT INTO t VALUES (?)"))
                 .executeBatch({{QStringLiteral("b")}, {QStringLiteral("c")}});
-            if (ending == QStringLiteral("commit")) connection.commit();
-            if (ending == QStringLiteral("rollback")) connection.rollback();
-            if (ending == QStringLiteral("close")) connection.close();
-            if (connection.isOpen()) {
+            ending(connection);
+            QCOMPARE(connection.isOpen(), stillOpen);
+            if (stillOpen) {
                 // Back to statements that take effect by themselves.
                 connection.execute(QStringLiteral("INSERT INTO t VALUES ('z')"));
                 QVERIFY_THROWS_EXCEPTION(DbError, connection.commit());
@@ -434,7 +445,7 @@ private slots:
         db::Connection other = rig.connect();
         QList<QStringList> expected;
         if (kept) expected << QStringList{"a"} << QStringList{"b"} << QStringList{"c"};
-        if (ending != QStringLiteral("close")) expected << QStringList{"z"};
+        if (stillOpen) expected << QStringList{"z"};
         QCOMPARE(AllRows(other, QStringLiteral("SELECT v FROM t ORDER BY v")), expected);
     }
 

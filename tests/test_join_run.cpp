@@ -11,11 +11,11 @@
 
 #include "db/connection.h"
 #include "join/join_run.h"
-#include "join/open_staging_database.h"
 #include "join/staging_database_path.h"
-#include "join/staging_table_exists.h"
 #include "oracle/list_oracle_tables.h"
 #include "oracle/list_table_fields.h"
+#include "support/join_checks.h"
+#include "support/join_rig.h"
 #include "support/recording_dialogs.h"
 #include "support/recording_run_context.h"
 #include "support/standin.h"
@@ -28,9 +28,8 @@ QList<QStringList> sorted(QList<QStringList> rows) {
     return rows;
 }
 
-// A login of its own, a join set-up window listing its tables, and a program
-// folder of its own for the staging file.
-class JoinRig final {
+// A join set-up window, without widgets, listing the login's tables.
+class JoinRig final : public JoinRigBase {
 public:
     JoinRig() { window.oracleLogin = owner.login(); }
 
@@ -71,15 +70,6 @@ public:
 
     void startJoining() { PushButton2_Click(window, dialogs, context, programFolder.path()); }
 
-    // The rows of a staged table, as text or "<null>".
-    QList<QStringList> stagedRows(const QString& table) const {
-        db::Connection staging = OpenStagingDatabase(StagingDatabasePath(programFolder.path()));
-        return AllRows(staging, QStringLiteral("SELECT * FROM `%1`").arg(table));
-    }
-
-    QTemporaryDir programFolder;
-    standin::Login owner;
-    RecordingDialogs dialogs;
     RecordingRunContext context;
     TestJoinWindow window;
 };
@@ -323,42 +313,14 @@ private slots:
     // second run of the same name replaces the staged table.
     void secondClickDuringARunStartsNothing() {
         JoinRig rig;
-        rig.owner.exec(R"(CREATE TABLE "A" ("ID" varchar(10)))");
-        rig.owner.exec(R"(INSERT INTO "A" VALUES ('1'), ('2'))");
-        rig.openChoosing("A", "ID", "A", "ID");
-        int prompts = 0;
-        rig.dialogs.onShown = [&](const RecordingDialogs::Shown& shown) {
-            if (shown.kind != "prompt") return;
-            ++prompts;
-            rig.startJoining();  // ignored: the first run is still going
-        };
-        rig.dialogs.promptAnswers << QStringLiteral("R") << QStringLiteral("R");
-        rig.startJoining();
-        QCOMPARE(prompts, 1);
-        rig.dialogs.onShown = nullptr;
-        rig.owner.exec(R"(DELETE FROM "A" WHERE "ID" = '2')");
-        rig.dialogs.yesNoAnswers << true;
-        rig.startJoining();
-        QCOMPARE(rig.dialogs.errorBoxes().size(), 0);
-        QCOMPARE(rig.stagedRows("R"), (QList<QStringList>{{"1", "1"}}));
-        QCOMPARE(rig.owner.rows(R"(SELECT * FROM "R")"), (QList<QStringList>{{"1", "1"}}));
+        CheckSecondClickStartsNothing(rig, nullptr, nullptr);
     }
 
     // The program ending while the run waits for its name (a window was
     // closed): the run stops there and writes nothing more.
     void closingTheWindowStopsTheRun() {
         JoinRig rig;
-        rig.owner.exec(R"(CREATE TABLE "A" ("ID" varchar(10)))");
-        rig.owner.exec(R"(INSERT INTO "A" VALUES ('1'))");
-        rig.openChoosing("A", "ID", "A", "ID");
-        rig.dialogs.onShown = [&](const RecordingDialogs::Shown& shown) {
-            if (shown.kind == "prompt") rig.context.abandon();
-        };
-        rig.dialogs.promptAnswers << QStringLiteral("R");
-        rig.startJoining();
-        QCOMPARE(rig.dialogs.shown.size(), 1);
-        QCOMPARE(rig.owner.rows("SELECT count(*) FROM user_tables"), (QList<QStringList>{{"1"}}));
-        QVERIFY(!StagingTableExists(StagingDatabasePath(rig.programFolder.path()), "R"));
+        CheckEndingStopsTheRun(rig, [&] { rig.context.abandon(); });
     }
 
     // A new table named like a staging copy: the join still reads the rows

@@ -11,6 +11,7 @@
 #include "oracle/check_oracle_login.h"
 #include "oracle/list_oracle_tables.h"
 #include "oracle/list_table_fields.h"
+#include "oracle/oracle_connection_string.h"
 #include "oracle/test_connection.h"
 #include "support/recording_dialogs.h"
 #include "support/standin.h"
@@ -43,7 +44,13 @@ QString failureOf(const std::function<void()>& action) {
     }
     return QString();
 }
+// A change to a working login, and one field of a login.
+using LoginChange = void (*)(OracleLogin&);
+using LoginField = QString OracleLogin::*;
 }  // namespace
+
+Q_DECLARE_METATYPE(LoginChange)
+Q_DECLARE_METATYPE(LoginField)
 
 class TestOracle : public QObject {
     Q_OBJECT
@@ -57,21 +64,24 @@ private slots:
     }
 
     void checkOracleLogin_data() {
-        QTest::addColumn<QString>("change");
+        QTest::addColumn<LoginChange>("change");
         QTest::addColumn<bool>("works");
-        QTest::newRow("right login") << "" << true;
-        QTest::newRow("wrong password") << "password" << false;
-        QTest::newRow("unknown SID folder") << "sid" << false;
-        QTest::newRow("empty fields") << "empty" << false;
+        QTest::newRow("right login") << LoginChange([](OracleLogin&) {}) << true;
+        QTest::newRow("wrong password")
+            << LoginChange([](OracleLogin& login) { login.password += QStringLiteral("x"); })
+            << false;
+        QTest::newRow("unknown SID folder") << LoginChange([](OracleLogin& login) {
+            login.sid = QStringLiteral("/tmp/qm-no-such-folder");
+        }) << false;
+        QTest::newRow("empty fields")
+            << LoginChange([](OracleLogin& login) { login = {}; }) << false;
     }
     void checkOracleLogin() {
-        QFETCH(QString, change);
+        QFETCH(LoginChange, change);
         QFETCH(bool, works);
         standin::Login owner;
         OracleLogin login = owner.login();
-        if (change == QStringLiteral("password")) login.password += QStringLiteral("x");
-        if (change == QStringLiteral("sid")) login.sid = QStringLiteral("/tmp/qm-no-such-folder");
-        if (change == QStringLiteral("empty")) login = {};
+        change(login);
         QCOMPARE(CheckOracleLogin(login), works);
 
         RecordingDialogs dialogs;
@@ -92,28 +102,29 @@ private slots:
     // login fails at once. Up to the limit the driver is asked, and the
     // server refuses the login.
     void overlongLogin_data() {
-        QTest::addColumn<QString>("field");
+        QTest::addColumn<LoginField>("field");
         QTest::addColumn<int>("length");
         QTest::addColumn<bool>("tooLong");
-        QTest::newRow("SID over the limit") << "sid" << 8001 << true;
-        QTest::newRow("user over the limit") << "user" << 8001 << true;
-        QTest::newRow("password over the limit") << "password" << 8001 << true;
-        QTest::newRow("password far over the limit") << "password" << 40000 << true;
-        QTest::newRow("SID at the limit") << "sid" << 8000 << false;
-        QTest::newRow("user at the limit") << "user" << 8000 << false;
-        QTest::newRow("password at the limit") << "password" << 8000 << false;
+        QTest::newRow("SID over the limit") << LoginField(&OracleLogin::sid) << 8001 << true;
+        QTest::newRow("user over the limit") << LoginField(&OracleLogin::user) << 8001 << true;
+        QTest::newRow("password over the limit")
+            << LoginField(&OracleLogin::password) << 8001 << true;
+        QTest::newRow("password far over the limit")
+            << LoginField(&OracleLogin::password) << 40000 << true;
+        QTest::newRow("SID at the limit") << LoginField(&OracleLogin::sid) << 8000 << false;
+        QTest::newRow("user at the limit") << LoginField(&OracleLogin::user) << 8000 << false;
+        QTest::newRow("password at the limit")
+            << LoginField(&OracleLogin::password) << 8000 << false;
     }
     void overlongLogin() {
-        QFETCH(QString, field);
+        QFETCH(LoginField, field);
         QFETCH(int, length);
         QFETCH(bool, tooLong);
         standin::Login owner;
         owner.exec(QStringLiteral("CREATE TABLE t (v varchar(5))"));
         OracleLogin login = owner.login();
         const QString value(length, QLatin1Char('s'));
-        if (field == QStringLiteral("sid")) login.sid = value;
-        if (field == QStringLiteral("user")) login.user = value;
-        if (field == QStringLiteral("password")) login.password = value;
+        login.*field = value;
 
         const QString tooLongText = QStringLiteral("The login is too long.");
         QCOMPARE(failureOf([&] { OracleConnectionString(login); }) == tooLongText, tooLong);
