@@ -176,22 +176,28 @@ private slots:
 
     // The skin: absent, present, or there but unreadable.
     void skin_data() {
-        QTest::addColumn<QString>("skin");
-        QTest::newRow("absent") << "absent";
-        QTest::newRow("present") << "present";
-        QTest::newRow("unreadable") << "unreadable";
+        QTest::addColumn<QByteArray>("file");  // the skin file's text; none when null
+        QTest::addColumn<bool>("folder");      // a folder of the skin's name, unreadable as a file
+        QTest::addColumn<bool>("white");       // the background the windows show
+        QTest::addColumn<int>("errorLine");    // the load step's error box; 0 for none
+        QTest::newRow("absent") << QByteArray() << false << true << 0;
+        QTest::newRow("present") << QByteArray("QPushButton { color: rgb(1, 2, 3); }") << false
+                                 << false << 0;
+        QTest::newRow("unreadable") << QByteArray() << true << false << 100;
     }
     void skin() {
-        QFETCH(QString, skin);
+        QFETCH(QByteArray, file);
+        QFETCH(bool, folder);
+        QFETCH(bool, white);
+        QFETCH(int, errorLine);
         QTemporaryDir programFolder;
-        if (skin != "absent") QDir(programFolder.path()).mkpath("x");
-        if (skin == "present") {
-            QFile file(programFolder.filePath("x/o.cjs"));
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write("QPushButton { color: rgb(1, 2, 3); }");
+        if (!file.isNull()) {
+            QDir(programFolder.path()).mkpath("x");
+            QFile skinFile(programFolder.filePath("x/o.cjs"));
+            QVERIFY(skinFile.open(QIODevice::WriteOnly));
+            skinFile.write(file);
         }
-        // A folder of the skin's name exists but cannot be read as a file.
-        if (skin == "unreadable") QDir(programFolder.path()).mkpath("x/o.cjs");
+        if (folder) QDir(programFolder.path()).mkpath("x/o.cjs");
         SettingsStore::write(SettingsStore::OracleUser(), "kept");
 
         RecordingDialogs dialogs;
@@ -199,15 +205,16 @@ private slots:
         flow.start();
         Form1& form = flow.loginWindow();
         const QColor face = QApplication::palette().color(QPalette::Button);
-        const QColor expected = skin == "absent" ? QColor(Qt::white) : face;
+        const QColor expected = white ? QColor(Qt::white) : face;
         QCOMPARE(form.palette().color(QPalette::Window), expected);
         QCOMPARE(form.findChild<QGroupBox*>("Frame1")->palette().color(QPalette::Window), expected);
         QCOMPARE(form.findChild<QLabel*>("Label4")->palette().color(QPalette::Window), expected);
-        QCOMPARE(form.styleSheet().isEmpty(), skin != "present");
-        QCOMPARE(dialogs.errorBoxes().size(), skin == "unreadable" ? 1 : 0);
-        if (skin == "unreadable")
+        QCOMPARE(form.styleSheet().isEmpty(), file.isNull());
+        QCOMPARE(dialogs.errorBoxes().size(), errorLine ? 1 : 0);
+        if (errorLine)
             QVERIFY(dialogs.shown.front().text.contains(
-                "\r\nin Brisvane2018/12/22.Form1.Form_Load at line 100\r\r"));
+                QStringLiteral("\r\nin Brisvane2018/12/22.Form1.Form_Load at line %1\r\r")
+                    .arg(errorLine)));
         // The rest of the load went on.
         QCOMPARE(form.windowTitle(), QStringLiteral("Quillmere Software"));
         QCOMPARE(form.login().user, QStringLiteral("kept"));
