@@ -87,10 +87,14 @@ QString onlyValue(db::Connection& connection, const QString& query) {
 }
 // How a transaction ends.
 using Ending = void (*)(db::Connection&);
+// What happens while a statement waits for a lock: to the lock's holder or
+// to the waiting run.
+using AtYield = void (*)(db::Connection& holder, RecordingRunContext& context);
 }  // namespace
 
 Q_DECLARE_METATYPE(Engine)
 Q_DECLARE_METATYPE(Ending)
+Q_DECLARE_METATYPE(AtYield)
 
 class TestDb : public QObject {
     Q_OBJECT
@@ -213,13 +217,24 @@ private slots:
     // waits, serving the window through the run context meanwhile, until the
     // lock goes, the run is abandoned or the connection time-out is spent.
     void lockedStagingFileYields_data() {
-        QTest::addColumn<QString>("ending");
-        QTest::newRow("lock released") << "release";
-        QTest::newRow("run abandoned") << "abandon";
-        QTest::newRow("time-out spent") << "timeout";
+        QTest::addColumn<AtYield>("atFifthYield");
+        QTest::addColumn<bool>("inserted");
+        QTest::addColumn<bool>("abandoned");
+        QTest::addColumn<bool>("timedOut");
+        QTest::newRow("lock released") << AtYield([](db::Connection& holder, RecordingRunContext&) {
+            holder.execute(QStringLiteral("COMMIT"));
+        }) << true << false << false;
+        QTest::newRow("run abandoned")
+            << AtYield([](db::Connection&, RecordingRunContext& context) { context.abandon(); })
+            << false << true << false;
+        QTest::newRow("time-out spent")
+            << AtYield([](db::Connection&, RecordingRunContext&) {}) << false << false << true;
     }
     void lockedStagingFileYields() {
-        QFETCH(QString, ending);
+        QFETCH(AtYield, atFifthYield);
+        QFETCH(bool, inserted);
+        QFETCH(bool, abandoned);
+        QFETCH(bool, timedOut);
         StagingFile file;
         db::Connection holder = file.connect();
         holder.execute(QStringLiteral("CREATE TABLE t (v TEXT)"));
@@ -232,33 +247,32 @@ private slots:
 
         int yields = 0;
         context.onYield = [&] {
-            if (++yields != 5) return;
-            if (ending == QStringLiteral("release")) holder.execute(QStringLiteral("COMMIT"));
-            if (ending == QStringLiteral("abandon")) context.abandon();
+            if (++yields == 5) atFifthYield(holder, context);
         };
         QElapsedTimer timer;
         timer.start();
-        const auto insert = [&] { waiting.execute(QStringLiteral("INSERT INTO t VALUES ('w')")); };
-        if (ending == QStringLiteral("release")) {
-            insert();
-            QCOMPARE(yields, 5);
-            QCOMPARE(AllRows(waiting, QStringLiteral("SELECT v FROM t")),
-                     (QList<QStringList>{{"w"}}));
-        } else if (ending == QStringLiteral("abandon")) {
-            QVERIFY_THROWS_EXCEPTION(RunAbandoned, insert());
-            QCOMPARE(yields, 5);
-        } else {
-            try {
-                insert();
-                QFAIL("no failure");
-            } catch (const DbError& error) {
-                QVERIFY2(error.description().contains(QStringLiteral("locked")),
-                         qPrintable(error.description()));
-                QVERIFY(!error.connectionLost());
-            }
+        bool wasAbandoned = false;
+        QString failure;
+        try {
+            waiting.execute(QStringLiteral("INSERT INTO t VALUES ('w')"));
+        } catch (const RunAbandoned&) {
+            wasAbandoned = true;
+        } catch (const DbError& error) {
+            failure = error.description();
+            QVERIFY(!error.connectionLost());
+        }
+        QCOMPARE(wasAbandoned, abandoned);
+        QCOMPARE(failure.isEmpty(), !timedOut);
+        if (timedOut) {
+            QVERIFY2(failure.contains(QStringLiteral("locked")), qPrintable(failure));
             QVERIFY(timer.elapsed() >= 1000);
             QVERIFY2(yields > 20, qPrintable(QString::number(yields)));
+        } else {
+            QCOMPARE(yields, 5);
         }
+        if (inserted)
+            QCOMPARE(AllRows(waiting, QStringLiteral("SELECT v FROM t")),
+                     (QList<QStringList>{{"w"}}));
     }
 
     // Values go in through a prepared statement exactly as given, alone and

@@ -109,7 +109,17 @@ private:
     void (*m_savedHandler)(int) = SIG_DFL;
 };
 
+// A fault made before a run: how it is made, how it is mended after the run
+// (if it must be), and whether part of the join is staged before it strikes.
+struct Fault {
+    void (*make)(JoinRig& rig, std::optional<FileSizeLimit>& limit) = nullptr;
+    void (*mend)(JoinRig& rig) = nullptr;
+    bool partlyStaged = false;
+};
+
 }  // namespace
+
+Q_DECLARE_METATYPE(Fault)
 
 class TestJoinRun : public QObject {
     Q_OBJECT
@@ -341,15 +351,50 @@ private slots:
     // A step the join builds on fails after an earlier run left its staging
     // tables: the run ends there and nothing reaches the server or the lists.
     void failedStepEndsTheRun_data() {
-        QTest::addColumn<QString>("failure");
+        QTest::addColumn<Fault>("fault");
         QTest::addColumn<int>("line");
-        QTest::newRow("login refused") << "login" << 124;
-        QTest::newRow("second table gone") << "table" << 126;
-        QTest::newRow("staging disk full") << "disk" << 252;
-        QTest::newRow("login refused for the write") << "write login" << 260;
+        QTest::newRow("login refused")
+            << Fault{[](JoinRig& rig, std::optional<FileSizeLimit>&) {
+                         rig.form().oracleLogin.password = QStringLiteral("wrong");
+                     },
+                     nullptr, false}
+            << 124;
+        QTest::newRow("second table gone")
+            << Fault{[](JoinRig& rig, std::optional<FileSizeLimit>&) {
+                         rig.owner.exec(R"(DROP TABLE "B")");
+                     },
+                     nullptr, false}
+            << 126;
+        // Once the copies are made, the file may grow by a few rows only.
+        QTest::newRow("staging disk full")
+            << Fault{[](JoinRig& rig, std::optional<FileSizeLimit>& limit) {
+                         const QString path = StagingDatabasePath(rig.programFolder.path());
+                         rig.dialogs.onShown = [path,
+                                                &limit](const RecordingDialogs::Shown& shown) {
+                             if (shown.kind == "prompt")
+                                 limit.emplace(QFileInfo(path).size() + 64 * 1024);
+                         };
+                     },
+                     nullptr, true}
+            << 252;
+        QTest::newRow("login refused for the write")
+            << Fault{[](JoinRig& rig, std::optional<FileSizeLimit>&) {
+                         rig.dialogs.onShown = [&rig](const RecordingDialogs::Shown& shown) {
+                             if (shown.kind == "prompt")
+                                 standin::admin().execute(
+                                     QStringLiteral(R"(ALTER ROLE "%1" PASSWORD 'changed')")
+                                         .arg(rig.owner.name()));
+                         };
+                     },
+                     [](JoinRig& rig) {
+                         standin::admin().execute(QStringLiteral(R"(ALTER ROLE "%1" PASSWORD '%2')")
+                                                      .arg(rig.owner.name(), rig.owner.password()));
+                     },
+                     false}
+            << 260;
     }
     void failedStepEndsTheRun() {
-        QFETCH(QString, failure);
+        QFETCH(Fault, fault);
         QFETCH(int, line);
         JoinRig rig;
         rig.owner.exec(R"(CREATE TABLE "A" ("ID" varchar(10), "V" text))");
@@ -367,22 +412,7 @@ private slots:
         rig.dialogs.shown.clear();
 
         std::optional<FileSizeLimit> limit;
-        if (failure == "login") rig.form().oracleLogin.password = QStringLiteral("wrong");
-        if (failure == "table") rig.owner.exec(R"(DROP TABLE "B")");
-        if (failure == "disk") {
-            // Once the copies are made, the file may grow by a few rows only.
-            const QString path = StagingDatabasePath(rig.programFolder.path());
-            rig.dialogs.onShown = [&](const RecordingDialogs::Shown& shown) {
-                if (shown.kind == "prompt") limit.emplace(QFileInfo(path).size() + 64 * 1024);
-            };
-        }
-        if (failure == "write login") {
-            rig.dialogs.onShown = [&](const RecordingDialogs::Shown& shown) {
-                if (shown.kind == "prompt")
-                    standin::admin().execute(QStringLiteral(R"(ALTER ROLE "%1" PASSWORD 'changed')")
-                                                 .arg(rig.owner.name()));
-            };
-        }
+        fault.make(rig, limit);
         rig.dialogs.promptAnswers << QStringLiteral("LATER");
         rig.startJoining();
         limit.reset();
@@ -390,16 +420,14 @@ private slots:
         QCOMPARE(reportedLines(rig.dialogs), QList<int>{line});
         // The name is asked for only when the join could be read.
         QCOMPARE(rig.dialogs.shown.size(), line > 138 ? 2 : 1);
-        if (failure == "write login")
-            standin::admin().execute(QStringLiteral(R"(ALTER ROLE "%1" PASSWORD '%2')")
-                                         .arg(rig.owner.name(), rig.owner.password()));
+        if (fault.mend) fault.mend(rig);
         QCOMPARE(rig.owner.rows("SELECT count(*) FROM user_tables WHERE table_name = 'LATER'"),
                  (QList<QStringList>{{"0"}}));
         QCOMPARE(rig.form().list1, list1);
         QCOMPARE(rig.form().list3, list3);
         QCOMPARE(rig.context.progress, progress);
         QCOMPARE(rig.form().pointer().pointerState(), PointerState::Default);
-        if (failure == "disk") {
+        if (fault.partlyStaged) {
             const int staged = rig.stagedRows("LATER").size();
             QVERIFY2(staged > 0 && staged < 300, qPrintable(QString::number(staged)));
         }
