@@ -67,6 +67,9 @@ public:
     std::unique_ptr<WindowFlow> flow;
 };
 
+// The password a case saves with its login.
+using SavedPassword = QString (*)(const standin::Login&);
+
 // Grants or takes away the login's reading of its catalogue, as the server's
 // administrator; the login itself keeps working.
 void setCatalogueReadable(const standin::Login& owner, bool readable) {
@@ -79,6 +82,8 @@ constexpr auto First = JoinWindow::TableList::First;
 constexpr auto Second = JoinWindow::TableList::Second;
 
 }  // namespace
+
+Q_DECLARE_METATYPE(SavedPassword)
 
 class TestApp : public QObject {
     Q_OBJECT
@@ -95,28 +100,29 @@ private slots:
     }
     // The start-up puts the saved login back and tries it only when complete.
     void startUp_data() {
-        QTest::addColumn<QString>("saved");
+        QTest::addColumn<SavedPassword>("savedPassword");  // null: no login saved
         QTest::addColumn<bool>("loginShown");
-        QTest::newRow("nothing saved") << "none" << true;
-        QTest::newRow("empty password") << "nopassword" << true;
-        QTest::newRow("refused login") << "wrong" << true;
+        QTest::newRow("nothing saved") << SavedPassword(nullptr) << true;
+        QTest::newRow("empty password")
+            << SavedPassword([](const standin::Login&) { return QString(); }) << true;
+        QTest::newRow("refused login")
+            << SavedPassword([](const standin::Login&) { return QStringLiteral("wrong"); }) << true;
         // Never handed to the driver, which would crash on it.
-        QTest::newRow("password too long") << "toolong" << true;
-        QTest::newRow("working login") << "working" << false;
+        QTest::newRow("password too long")
+            << SavedPassword([](const standin::Login&) { return QString(40000, QLatin1Char('p')); })
+            << true;
+        QTest::newRow("working login")
+            << SavedPassword([](const standin::Login& owner) { return owner.password(); }) << false;
     }
     void startUp() {
-        QFETCH(QString, saved);
+        QFETCH(SavedPassword, savedPassword);
         QFETCH(bool, loginShown);
         standin::Login owner;
-        const QString longPassword(40000, QLatin1Char('p'));
-        if (saved != QStringLiteral("none")) {
+        const QString password = savedPassword ? savedPassword(owner) : QString();
+        if (savedPassword) {
             SettingsStore::write(SettingsStore::OracleSID(), owner.login().sid);
             SettingsStore::write(SettingsStore::OracleUser(), owner.name());
-            SettingsStore::write(SettingsStore::OraclePassword(),
-                                 saved == QStringLiteral("nopassword") ? QString()
-                                 : saved == QStringLiteral("wrong")    ? QStringLiteral("wrong")
-                                 : saved == QStringLiteral("toolong")  ? longPassword
-                                                                       : owner.password());
+            SettingsStore::write(SettingsStore::OraclePassword(), password);
         }
         QTemporaryDir programFolder;
         RecordingDialogs dialogs;
@@ -128,16 +134,12 @@ private slots:
         QVERIFY(!form.windowIcon().pixmap(32, 32).isNull());
         QCOMPARE(AppTitle(), QStringLiteral("Quillmere"));
         QCOMPARE(form.isVisible(), loginShown);
-        if (saved == QStringLiteral("none")) {
-            QCOMPARE(form.login().sid, QString());
-            QCOMPARE(form.login().user, QString());
-        } else {
-            QCOMPARE(form.login().user, owner.name());
-        }
-        if (saved == QStringLiteral("toolong")) {
-            QVERIFY(!flow.setupWindow());
-            QCOMPARE(form.passwordField()->text(), longPassword);
-        }
+        // The saved login is put back as it was saved; a login window left
+        // showing means no set-up window was made.
+        QCOMPARE(form.login().sid, savedPassword ? owner.login().sid : QString());
+        QCOMPARE(form.login().user, savedPassword ? owner.name() : QString());
+        QCOMPARE(form.passwordField()->text(), password);
+        QCOMPARE(flow.setupWindow() != nullptr, !loginShown);
         if (!loginShown) {
             // Back from the join set-up window, the login window is centred
             // on its first showing, with the saved texts.
