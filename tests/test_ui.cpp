@@ -56,7 +56,11 @@ void movePointer(QWidget& window, QPoint pos) {
     QTest::mouseMove(window.windowHandle(), pos);
 }
 
+// Opens one kind of box and checks the answer it gives when closed.
+using OpenBox = void (*)(Dialogs&);
 }  // namespace
+
+Q_DECLARE_METATYPE(OpenBox)
 
 class TestUi : public QObject {
     Q_OBJECT
@@ -648,15 +652,24 @@ private slots:
     // A box shown while the window is busy asks the user to act: the arrow
     // while it is open, the hourglass over the whole window again after.
     void boxesShowTheArrowOverTheHourglass_data() {
-        QTest::addColumn<QString>("box");
+        QTest::addColumn<OpenBox>("openBox");  // opens the box and checks its answer
         QTest::addColumn<bool>("busy");
-        QTest::newRow("error box while busy") << "message" << true;
-        QTest::newRow("overwrite question while busy") << "question" << true;
-        QTest::newRow("name prompt while busy") << "prompt" << true;
-        QTest::newRow("prompt with nothing busy") << "prompt" << false;
+        const OpenBox message = [](Dialogs& dialogs) {
+            dialogs.message(QStringLiteral("Failed"), QStringLiteral("Application Error"));
+        };
+        const OpenBox question = [](Dialogs& dialogs) {
+            QVERIFY(!dialogs.askYesNo(QStringLiteral("Overwrite?")));
+        };
+        const OpenBox prompt = [](Dialogs& dialogs) {
+            QCOMPARE(dialogs.prompt(QStringLiteral("Name of the new table")), std::nullopt);
+        };
+        QTest::newRow("error box while busy") << message << true;
+        QTest::newRow("overwrite question while busy") << question << true;
+        QTest::newRow("name prompt while busy") << prompt << true;
+        QTest::newRow("prompt with nothing busy") << prompt << false;
     }
     void boxesShowTheArrowOverTheHourglass() {
-        QFETCH(QString, box);
+        QFETCH(OpenBox, openBox);
         QFETCH(bool, busy);
         RecordingDialogs recording;
         Form1 form(recording, m_context);
@@ -673,12 +686,8 @@ private slots:
         });
         QtDialogs qtDialogs;
         Dialogs& dialogs = qtDialogs;
-        if (box == "message")
-            dialogs.message(QStringLiteral("Failed"), QStringLiteral("Application Error"));
-        else if (box == "question")
-            QVERIFY(!dialogs.askYesNo(QStringLiteral("Overwrite?")));
-        else
-            QCOMPARE(dialogs.prompt(QStringLiteral("Name of the new table")), std::nullopt);
+        openBox(dialogs);
+        if (QTest::currentTestFailed()) return;
         QVERIFY(opened);
         // With nothing busy there is no override: the box's own pointers show.
         QCOMPARE(overrideWhileOpen,

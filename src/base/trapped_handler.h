@@ -25,7 +25,8 @@ public:
 
     // Lines that hand failures to the handler's own handling: they run until
     // one fails, and the result says whether a failure is pending. setLine()
-    // inside marks the line in effect, as the step lines are marked.
+    // inside names the line now running, as the handler numbers its lines;
+    // no report reads it, since the caller's own handling shows no line.
     bool ownHandling(const std::function<void()>& lines);
     void setLine(int line) { m_line = line; }
 
