@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include "base/program_files.h"
 #include "join/restrict_staging_file.h"
 
 namespace {
@@ -37,9 +38,11 @@ bool isSameOrInside(const QString& folder, const QString& outer) {
 
 QString StagingDatabasePath(const QString& programFolder) {
     // SQLite writes its journal beside the file, so the folder itself must be
-    // writable, not just the file.
+    // writable, not just the file. An installed program never writes beside
+    // itself, even where it could (run as root).
     const QFileInfo folder(programFolder);
-    if (!programFolder.isEmpty() && folder.isDir() && folder.isWritable())
+    if (!programFolder.isEmpty() && folder.isDir() && folder.isWritable() &&
+        !ProgramInstalled(programFolder))
         return QDir(programFolder).filePath(FileName);
     const QString dataFolder =
         QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
