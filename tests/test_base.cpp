@@ -192,6 +192,7 @@ private slots:
     void logFileHoldsMessagesOwnerOnly() {
         LogFixture log;
         qCWarning(lcTest) << "first warning";
+        qCWarning(lcTest).noquote() << "driver text ending in a line break\n";
         qCInfo(lcTest) << "some info";
         qCDebug(lcTest) << "hidden debug";
         QLoggingCategory::setFilterRules(QStringLiteral("quillmere.test.warning=false"));
@@ -201,6 +202,7 @@ private slots:
         QVERIFY2(text.contains(QStringLiteral(" warning quillmere.test: first warning\n")),
                  qPrintable(text));
         QVERIFY(text.contains(QStringLiteral(" info quillmere.test: some info\n")));
+        QVERIFY(text.contains(QStringLiteral("ending in a line break\n20")));
         QVERIFY(!text.contains(QStringLiteral("hidden debug")));
         QVERIFY(!text.contains(QStringLiteral("filtered warning")));
         QCOMPARE(fileMode(log.path()), 0600);

@@ -73,6 +73,8 @@ const char* levelName(QtMsgType type) {
 // error box's lone carriage returns count as line breaks.
 QByteArray formatLine(QtMsgType type, const QMessageLogContext& context, const QString& message) {
     QString text = message;
+    // Drivers end their messages with a line break; the entry ends with one of its own.
+    while (text.endsWith(QLatin1Char('\n')) || text.endsWith(QLatin1Char('\r'))) text.chop(1);
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     text.replace(QLatin1Char('\n'), QStringLiteral("\n    "));
