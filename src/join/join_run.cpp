@@ -54,15 +54,17 @@ struct RunSummary {
             return n < 0 ? QStringLiteral("-") : QString::number(n);
         };
         const auto secs = [&](Phase phase) { return QString::number(seconds[phase], 'f', 3); };
+        // One arg() call, so a "%" in a table name is never taken for a place.
         qCInfo(lcJoin).noquote()
             << QStringLiteral(
                    "join run: %1 with %2 into %3: rows copied %4 and %5, staged %6, "
-                   "written %7, missing %8; seconds: copy %9, join %10, stage %11, "
-                   "write %12")
-                   .arg(table1, table2, newTable.isEmpty() ? QStringLiteral("-") : newTable,
-                        count(copied1), count(copied2), count(staged), count(written),
-                        count(staged < 0 || written < 0 ? -1 : staged - written), secs(Copy))
-                   .arg(secs(Join), secs(Stage), secs(Write));
+                   "written %7, missing %8; ")
+                       .arg(table1, table2, newTable.isEmpty() ? QStringLiteral("-") : newTable,
+                            count(copied1), count(copied2), count(staged), count(written),
+                            count(staged < 0 || written < 0 ? -1 : staged - written)) +
+                   QStringLiteral("seconds: copy ") + secs(Copy) + QStringLiteral(", join ") +
+                   secs(Join) + QStringLiteral(", stage ") + secs(Stage) +
+                   QStringLiteral(", write ") + secs(Write);
     }
 
 private:
