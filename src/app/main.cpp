@@ -31,9 +31,11 @@ int main(int argc, char** argv) {
     // The desktop entry the window belongs to, so the desktop shows its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral(QM_APP_ID));
     const QString programFolder = QCoreApplication::applicationDirPath();
-    qCInfo(lcApp).noquote() << "Quillmere" << QCoreApplication::applicationVersion() << "started"
-                            << (ProgramInstalled(programFolder) ? "(installed)" : "") << "from"
-                            << programFolder;
+    qCInfo(lcApp).noquote() << QStringLiteral("Quillmere %1 started from %2%3")
+                                   .arg(QCoreApplication::applicationVersion(), programFolder,
+                                        ProgramInstalled(programFolder)
+                                            ? QStringLiteral(" (installed)")
+                                            : QString());
     QtDialogs dialogs;
     WindowFlow flow(programFolder, dialogs);
     flow.start();
