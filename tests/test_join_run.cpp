@@ -693,9 +693,9 @@ private slots:
         QVERIFY2(logAtCountBox.contains(written), qPrintable(logAtCountBox));
         QCOMPARE(logText().count(QStringLiteral("join run: ")), 2);
         // The refused row's reason is in the log, the box shows it as before.
-        QVERIFY(
-            logText().contains(QStringLiteral("quillmere.db: running a prepared statement "
-                                              "failed: SQLSTATE")));
+        static const QRegularExpression refused(
+            QStringLiteral(R"(warning quillmere\.db: .* failed: SQLSTATE \S+ native code )"));
+        QVERIFY2(refused.match(logText()).hasMatch(), qPrintable(logText()));
     }
 
     // Rows go to the server in batches: a row the server refuses in the
