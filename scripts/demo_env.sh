@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The demo's set-up, everything run.sh does before it opens the program:
 # starts the stand-in server (or uses the running one), makes the demo login
-# with two sample tables afresh, and saves that login in a settings store of
+# and its two sample tables when they are missing (keeping any table the user
+# made there), and saves that login in a settings store of
 # the demo's own under the stand-in's folder. The user's own settings store,
 # with the login for their real Oracle server, is never touched.
 #
@@ -13,8 +14,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-# Only the demo login is dropped and made again, so tests using the same
-# running server keep their own logins.
+# Only what the demo lacks is made: a program open on the demo, or tests on
+# the same running server, keep their tables and logins.
 bash scripts/standin.sh demo >&2
 eval "$(bash scripts/standin.sh env)"
 

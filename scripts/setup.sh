@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build, the tests and the demo need.
+# Installs every Debian package the build, the tests, the demo and the
+# package (dpkg-shlibdeps, its checks) need.
 # Idempotent: when everything is already there it returns at once, without
 # apt, root or network.
 set -euo pipefail
@@ -16,6 +17,7 @@ packages=(
   clang-format
   fonts-liberation
   xauth xvfb
+  dpkg-dev file desktop-file-utils appstream man-db
 )
 
 not_installed() {

@@ -4,6 +4,7 @@
 #
 #   standin.sh start        start the cluster (create it on first use)
 #   standin.sh demo         start it and make the demo login with sample tables
+#                           (only what is missing)
 #   standin.sh stop         stop the cluster
 #   standin.sh env          print the environment the program and the tests need
 #
@@ -94,24 +95,31 @@ GRANT SELECT ON public.user_tables TO PUBLIC;
 SQL
 }
 
-# make_login NAME PASSWORD: a fresh login with a database of its own name.
-make_login() {
-  psql_admin -d postgres -v name="$1" -v pw="$2" <<'SQL'
-SELECT format('DROP DATABASE IF EXISTS %I WITH (FORCE)', :'name') \gexec
-SELECT format('DROP ROLE IF EXISTS %I', :'name') \gexec
-SELECT format('CREATE ROLE %I LOGIN PASSWORD %L', :'name', :'pw') \gexec
-SELECT format('CREATE DATABASE %I OWNER %I', :'name', :'name') \gexec
-SQL
-}
-
+# The demo login and its sample tables are made only when missing, so a
+# second run (another terminal, an open program) keeps them, and keeps any
+# table the user made in the demo database.
 demo() {
   start
-  make_login demo demo
+  psql_admin -d postgres <<'SQL'
+SELECT NOT EXISTS (SELECT 1 FROM pg_catalog.pg_roles WHERE rolname = 'demo') AS make_role \gset
+\if :make_role
+CREATE ROLE demo LOGIN PASSWORD 'demo';
+\endif
+SELECT NOT EXISTS (SELECT 1 FROM pg_catalog.pg_database WHERE datname = 'demo') AS make_db \gset
+\if :make_db
+CREATE DATABASE demo OWNER demo;
+\endif
+SQL
   PGPASSWORD=demo "$PGBIN/psql" -X -q -v ON_ERROR_STOP=1 -h "$DIR" -U demo -d demo <<'SQL'
+SELECT to_regclass('public."CUSTOMERS"') IS NULL AS make_customers \gset
+\if :make_customers
 CREATE TABLE "CUSTOMERS" ("CUSTOMER_ID" numeric(10), "NAME" varchar(60), "CITY" varchar(40));
 INSERT INTO "CUSTOMERS" VALUES
   (1, 'Ada Brandt', 'Bremen'), (2, 'Björn O''Neil', 'Malmö'), (3, 'Chloé Durand', 'Lyon'),
   (4, 'Dara Quinn', NULL), (5, 'Emil Sørensen', 'Aarhus');
+\endif
+SELECT to_regclass('public."ORDERS"') IS NULL AS make_orders \gset
+\if :make_orders
 CREATE TABLE "ORDERS" ("ORDER_ID" numeric(10), "CUSTOMER_ID" numeric(10), "ITEM" varchar(60),
                        "AMOUNT" numeric(12,2), "ORDERED_AT" timestamp(6));
 INSERT INTO "ORDERS" VALUES
@@ -120,6 +128,7 @@ INSERT INTO "ORDERS" VALUES
   (102, 3, 'Paper, A4', 7.00, '2019-01-04 16:45:30.5'),
   (103, 6, 'Blotter', 4.75, '2019-02-11 08:05:00'),
   (104, NULL, 'Sealing wax', 2.10, NULL);
+\endif
 SQL
 }
 

@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "app/command_line.h"
 #include "app/window_flow.h"
 #include "base/app_title.h"
 #include "base/settings_store.h"
@@ -176,6 +177,36 @@ private slots:
         QCOMPARE(flow.loginWindow().login().user, QStringLiteral("kept"));
     }
 
+    // An installed program finds the pointer in its shared data folder: the
+    // real file loads, a broken one there is reported at its line.
+    void startUpFindsThePointerOfAnInstalledProgram_data() {
+        QTest::addColumn<bool>("broken");
+        QTest::newRow("real pointer") << false;
+        QTest::newRow("broken pointer") << true;
+    }
+    void startUpFindsThePointerOfAnInstalledProgram() {
+        QFETCH(bool, broken);
+        QTemporaryDir root;
+        const QString bin = root.filePath(QStringLiteral("usr/bin"));
+        const QString share = root.filePath(QStringLiteral("usr/share/quillmere"));
+        QVERIFY(QDir().mkpath(bin));
+        QVERIFY(QDir().mkpath(share));
+        const QString pointer = share + QStringLiteral("/HAND-M.CUR");
+        if (broken) {
+            QFile cursor(pointer);
+            QVERIFY(cursor.open(QIODevice::WriteOnly));
+            cursor.write("not a cursor");
+        } else {
+            QVERIFY(
+                QFile::copy(QStringLiteral(QM_SOURCE_DIR "/src/ui/resources/HAND-M.CUR"), pointer));
+        }
+        RecordingDialogs dialogs;
+        WindowFlow flow(bin, dialogs);
+        flow.start();
+        QCOMPARE(dialogs.errorBoxes().size(), broken ? 1 : 0);
+        if (broken) QVERIFY(dialogs.shown.front().text.contains(pointer));
+    }
+
     // The skin: absent, present, or there but unreadable.
     void skin_data() {
         QTest::addColumn<QByteArray>("file");  // the skin file's text; none when null
@@ -323,6 +354,49 @@ private slots:
         WindowJoinRig rig;
         CheckEndingStopsTheRun(rig, [&] { rig.form().close(); });
         QVERIFY(!rig.form().isVisible());
+    }
+
+    // --help and --version answer and end the program; anything else,
+    // Qt's own options among it, goes on to the window.
+    void commandLine_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");  // -1: the program goes on
+        QTest::addColumn<QString>("output");
+        QTest::newRow("none") << QStringList{"quillmere"} << -1 << "";
+        QTest::newRow("--version")
+            << QStringList{"quillmere", "--version"} << 0 << "quillmere 1.0\n";
+        QTest::newRow("-v") << QStringList{"quillmere", "-v"} << 0 << "quillmere 1.0\n";
+        // Usage names the program run: here the test's own.
+        QTest::newRow("--help") << QStringList{"/usr/bin/quillmere", "--help"} << 0 << "Usage: ";
+        QTest::newRow("-h after Qt options")
+            << QStringList{"quillmere", "-platform", "offscreen", "-h"} << 0 << "Usage: ";
+        QTest::newRow("Qt options") << QStringList{"quillmere", "-platform", "offscreen", "-style",
+                                                   "fusion",    "-reverse",  "--nograb"}
+                                    << -1 << "";
+    }
+    void commandLine() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, output);
+        const QString savedName = QCoreApplication::applicationName();
+        const QString savedVersion = QCoreApplication::applicationVersion();
+        QCoreApplication::setApplicationName(QStringLiteral("quillmere"));
+        QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
+        QString text;
+        QTextStream out(&text);
+        const std::optional<int> answer = AnswerCommandLine(arguments, out);
+        out.flush();
+        QCoreApplication::setApplicationName(savedName);
+        QCoreApplication::setApplicationVersion(savedVersion);
+        QCOMPARE(answer.value_or(-1), exitCode);
+        if (output.isEmpty()) {
+            QVERIFY2(text.isEmpty(), qPrintable(text));
+        } else {
+            QVERIFY2(text.startsWith(output), qPrintable(text));
+        }
+        if (output == QStringLiteral("Usage: "))
+            QVERIFY(text.contains(QStringLiteral("-v, --version")) &&
+                    text.contains(QStringLiteral("-platform")));
     }
 };
 

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <QFile>
+#include <QLoggingCategory>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -13,6 +14,8 @@
 #include "base/failure.h"
 #include "base/failure_description.h"
 #include "base/file_exists.h"
+#include "base/log_file.h"
+#include "base/program_files.h"
 #include "base/settings_store.h"
 #include "base/trapped_handler.h"
 #include "support/recording_dialogs.h"
@@ -20,6 +23,29 @@
 // Throws one kind of failure.
 using Thrower = void (*)();
 Q_DECLARE_METATYPE(Thrower)
+
+Q_LOGGING_CATEGORY(lcTest, "quillmere.test", QtInfoMsg)
+
+// The log handler writes to a file of its own for as long as it lives.
+class LogFixture final {
+public:
+    LogFixture() : m_path(m_dir.filePath(QStringLiteral("state/quillmere/quillmere.log"))) {
+        InstallLogFile(m_path);
+    }
+    ~LogFixture() { UninstallLogFile(); }
+    LogFixture(const LogFixture&) = delete;
+    LogFixture& operator=(const LogFixture&) = delete;
+
+    const QString& path() const { return m_path; }
+    QString text() const {
+        QFile file(m_path);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_path;
+};
 
 class TestBase : public QObject {
     Q_OBJECT
@@ -168,6 +194,154 @@ private slots:
                                         QFileDevice::ReadOther | QFileDevice::ReadGroup);
         SettingsStore::write(SettingsStore::OraclePassword(), QStringLiteral("secret"));
         QCOMPARE(fileMode(path), 0600);
+    }
+
+    void logFilePath_data() {
+        QTest::addColumn<QByteArray>("stateHome");
+        QTest::addColumn<QString>("expected");
+        const QString home = QDir::homePath();
+        QTest::newRow("set") << QByteArray("/var/tmp/state")
+                             << QStringLiteral("/var/tmp/state/quillmere/quillmere.log");
+        QTest::newRow("empty") << QByteArray("")
+                               << home + QStringLiteral("/.local/state/quillmere/quillmere.log");
+        QTest::newRow("unset") << QByteArray()
+                               << home + QStringLiteral("/.local/state/quillmere/quillmere.log");
+    }
+    void logFilePath() {
+        QFETCH(QByteArray, stateHome);
+        QFETCH(QString, expected);
+        const QByteArray saved = qgetenv("XDG_STATE_HOME");
+        const bool wasSet = qEnvironmentVariableIsSet("XDG_STATE_HOME");
+        if (stateHome.isNull())
+            qunsetenv("XDG_STATE_HOME");
+        else
+            qputenv("XDG_STATE_HOME", stateHome);
+        const QString path = LogFilePath();
+        if (wasSet)
+            qputenv("XDG_STATE_HOME", saved);
+        else
+            qunsetenv("XDG_STATE_HOME");
+        QCOMPARE(path, expected);
+    }
+
+    // Messages of every level that the rules let through reach the file,
+    // which is its owner's alone; the rules keep the others out.
+    void logFileHoldsMessagesOwnerOnly() {
+        LogFixture log;
+        qCWarning(lcTest) << "first warning";
+        qCWarning(lcTest).noquote() << "driver text ending in a line break\n";
+        qCInfo(lcTest) << "some info";
+        qCDebug(lcTest) << "hidden debug";
+        QLoggingCategory::setFilterRules(QStringLiteral("quillmere.test.warning=false"));
+        qCWarning(lcTest) << "filtered warning";
+        QLoggingCategory::setFilterRules(QString());
+        const QString text = log.text();
+        QVERIFY2(text.contains(QStringLiteral(" warning quillmere.test: first warning\n")),
+                 qPrintable(text));
+        QVERIFY(text.contains(QStringLiteral(" info quillmere.test: some info\n")));
+        QVERIFY(text.contains(QStringLiteral("ending in a line break\n20")));
+        QVERIFY(!text.contains(QStringLiteral("hidden debug")));
+        QVERIFY(!text.contains(QStringLiteral("filtered warning")));
+        QCOMPARE(fileMode(log.path()), 0600);
+        QCOMPARE(fileMode(QFileInfo(log.path()).absolutePath()), 0700);
+    }
+
+    void logFileNarrowedWhenWider() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("quillmere.log"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("older line\n");
+        file.close();
+        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                        QFileDevice::ReadGroup | QFileDevice::ReadOther);
+        InstallLogFile(path);
+        qCWarning(lcTest) << "newer line";
+        UninstallLogFile();
+        QCOMPARE(fileMode(path), 0600);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray text = file.readAll();
+        QVERIFY(text.startsWith("older line\n"));
+        QVERIFY(text.contains("newer line"));
+    }
+
+    // Past the limit the file becomes ".1", replacing an older one; the new
+    // file begins empty.
+    void logFileRotated() {
+        LogFixture log;
+        const QString old = log.path() + QStringLiteral(".1");
+        const QString line(1000, QLatin1Char('x'));
+        // Writes until the current file is begun anew.
+        const auto fillUntilRotated = [&] {
+            qint64 last = QFileInfo(log.path()).size();
+            for (;;) {
+                qCWarning(lcTest).noquote() << line;
+                const qint64 now = QFileInfo(log.path()).size();
+                if (now < last) return;
+                last = now;
+            }
+        };
+        const auto oldText = [&] {
+            QFile file(old);
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        };
+        qCWarning(lcTest) << "round one";
+        fillUntilRotated();
+        QVERIFY(QFileInfo(old).size() > LogRotateBytes);
+        QVERIFY(QFileInfo(old).size() < LogRotateBytes + 1100);
+        QVERIFY(oldText().contains("round one"));
+        QCOMPARE(QFileInfo(log.path()).size(), 0);
+        qCWarning(lcTest) << "round two";
+        fillUntilRotated();
+        QVERIFY(oldText().contains("round two"));
+        QVERIFY(!oldText().contains("round one"));
+        QCOMPARE(fileMode(log.path()), 0600);
+        QCOMPARE(fileMode(old), 0600);
+        QCOMPARE(QDir(QFileInfo(log.path()).absolutePath()).entryList(QDir::Files).size(), 2);
+    }
+
+    // Every error box's full text reaches the log before the box opens.
+    void errorBoxLogged() {
+        LogFixture log;
+        RecordingDialogs dialogs;
+        TrappedHandler handler(
+            LocationText(QStringLiteral("Form2"), QStringLiteral("PushButton2_Click")), dialogs);
+        handler.step(124, [] { throw Failure(QStringLiteral("ORA-00942: table does not exist")); });
+        const QString text = log.text();
+        QVERIFY2(text.contains(QStringLiteral("quillmere.base: error box: ORA-00942: table does "
+                                              "not exist\n    in Brisvane2018/12/22.Form2."
+                                              "PushButton2_Click at line 124\n    \n    Please "
+                                              "email screenshot of this message to ")),
+                 qPrintable(text));
+    }
+
+    // Installed is a "bin" folder with "../share/quillmere" beside it; files
+    // are found beside the program first, then in that shared folder.
+    void programFiles() {
+        QTemporaryDir root;
+        const QString bin = root.filePath(QStringLiteral("usr/bin"));
+        const QString share = root.filePath(QStringLiteral("usr/share/quillmere"));
+        const QString build = root.filePath(QStringLiteral("build/src"));
+        const QString lone = root.filePath(QStringLiteral("opt/bin"));
+        for (const QString& folder : {bin, share, build, lone}) QVERIFY(QDir().mkpath(folder));
+        QVERIFY(ProgramInstalled(bin));
+        QVERIFY(ProgramInstalled(bin + QLatin1Char('/')));
+        QVERIFY(!ProgramInstalled(build));
+        QVERIFY(!ProgramInstalled(lone));
+        QVERIFY(!ProgramInstalled(QString()));
+
+        const QString name = QStringLiteral("HAND-M.CUR");
+        QCOMPARE(ProgramFilePath(bin, name), bin + QLatin1Char('/') + name);
+        QFile shared(share + QLatin1Char('/') + name);
+        QVERIFY(shared.open(QIODevice::WriteOnly));
+        shared.close();
+        QCOMPARE(QFileInfo(ProgramFilePath(bin, name)).canonicalFilePath(),
+                 QFileInfo(shared.fileName()).canonicalFilePath());
+        QFile own(bin + QLatin1Char('/') + name);
+        QVERIFY(own.open(QIODevice::WriteOnly));
+        own.close();
+        QCOMPARE(ProgramFilePath(bin, name), own.fileName());
+        QCOMPARE(ProgramFilePath(build, name), build + QLatin1Char('/') + name);
     }
 };
 

@@ -565,6 +565,44 @@ private slots:
         QCOMPARE(watch.calls, calls);
         QVERIFY(watch.paired());
     }
+
+    // What the log may show of a connection string: nothing from the first
+    // password on, however the value is written.
+    void connectionStringWithoutSecrets_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("oracle login")
+            << "Driver={Microsoft ODBC for Oracle};Server=ORCL;Uid=scott;Pwd=tiger;"
+            << "Driver={Microsoft ODBC for Oracle};Server=ORCL;Uid=scott;Pwd=<hidden>";
+        QTest::newRow("braced password with semicolon and options after")
+            << "Server=S;Uid=u;Pwd={ti;g}}er};UseDeclareFetch=1;"
+            << "Server=S;Uid=u;Pwd=<hidden>";
+        QTest::newRow("unbraced semicolon runs on") << "Uid=u;PASSWORD=ti;ger;X=1"
+                                                    << "Uid=u;PASSWORD=<hidden>";
+        QTest::newRow("spaces around the name") << "Uid=u; pwd =secret"
+                                                << "Uid=u; pwd =<hidden>";
+        QTest::newRow("no password") << "Driver={D};Server=S;Uid=u;"
+                                     << "Driver={D};Server=S;Uid=u;";
+        QTest::newRow("staging file") << "PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=/t/temp.mdb;"
+                                         "JET OLEDB:Database Password="
+                                      << "PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=/t/temp.mdb;"
+                                         "JET OLEDB:Database Password=";
+    }
+    void connectionStringWithoutSecrets() {
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        QCOMPARE(::connectionStringWithoutSecrets(text), expected);
+    }
+
+    // A driver that repeats the password in its refusal: the failure that
+    // travels up, shown in an error box, holds it no more than the log.
+    void driverTextWithoutPassword() {
+        QCOMPARE(withoutSecrets(QStringLiteral("login scott/ti;ger refused"),
+                                QStringLiteral("Uid=scott;Pwd={ti;ger};")),
+                 QStringLiteral("login scott/<hidden> refused"));
+        QCOMPARE(withoutSecrets(QStringLiteral("refused"), QStringLiteral("Uid=scott;Pwd=;")),
+                 QStringLiteral("refused"));
+    }
 };
 
 QTEST_MAIN(TestDb)

@@ -148,6 +148,22 @@ private slots:
         if (!writable) DropStagingTable(QStringLiteral("Table1"), path);
     }
 
+    // An installed program keeps the staging file in the user's data folder
+    // even where it could write beside itself, as root can.
+    void stagingPathOfAnInstalledProgram() {
+        QTemporaryDir dir;
+        const QString bin = dir.filePath(QStringLiteral("usr/bin"));
+        QVERIFY(QDir().mkpath(bin));
+        QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("usr/share/quillmere"))));
+        QVERIFY(QFileInfo(bin).isWritable());
+        const QString dataFolder =
+            QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+        QCOMPARE(StagingDatabasePath(bin), dataFolder + QStringLiteral("/temp.mdb"));
+        // Without its shared data folder beside it, a bin folder is a build's.
+        QVERIFY(QDir(dir.filePath(QStringLiteral("usr/share/quillmere"))).removeRecursively());
+        QCOMPARE(StagingDatabasePath(bin), bin + QStringLiteral("/temp.mdb"));
+    }
+
     // Every value arrives as the server's own text; only Null and the empty
     // text become NULL. Rows come in the order the server gives them.
     void copyKeepsEveryValue() {

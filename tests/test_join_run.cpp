@@ -8,6 +8,8 @@
 #include <csignal>
 #include <optional>
 
+#include "base/log_file.h"
+#include "base/trapped_handler.h"
 #include "db/connection.h"
 #include "join/join_run.h"
 #include "join/staging_database_path.h"
@@ -575,6 +577,53 @@ private slots:
                  (QList<QStringList>{{"1", "a", "1"}, {"3", "c", "3"}, {"5", "e", "5"}}));
         QVERIFY(rig.form().list1.contains("R"));
         QCOMPARE(rig.form().pointer().pointerState(), PointerState::Default);
+    }
+
+    // Every run leaves one summary in the log, however it ends, and the
+    // summary is there before the closing count's box opens.
+    void runSummaryLogged() {
+        QTemporaryDir logDir;
+        const QString logPath = logDir.filePath(QStringLiteral("quillmere.log"));
+        InstallLogFile(logPath);
+        const auto uninstall = qScopeGuard([] { UninstallLogFile(); });
+        const auto logText = [&] {
+            QFile file(logPath);
+            return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+        };
+        JoinRig rig;
+        rig.owner.exec(R"(CREATE TABLE "A" ("ID" varchar(10), "V" text))");
+        rig.owner.exec(
+            R"(INSERT INTO "A" VALUES ('1', 'a'), ('2', repeat('x', 2500)), ('3', 'c'))");
+        rig.owner.exec(R"(CREATE TABLE "B" ("ID" varchar(10)))");
+        rig.owner.exec(R"(INSERT INTO "B" VALUES ('1'), ('2'), ('3'), ('4'))");
+        rig.openChoosing("A", "ID", "B", "ID");
+
+        rig.dialogs.promptAnswers << QString();
+        rig.startJoining();
+        static const QRegularExpression cancelled(QStringLiteral(
+            R"(info quillmere\.join: join run: A with B into -: rows copied 3 and 4, staged -, )"
+            R"(written -, missing -; seconds: copy \d+\.\d{3}, join \d+\.\d{3}, stage 0\.000, )"
+            R"(write 0\.000\n)"));
+        QVERIFY2(cancelled.match(logText()).hasMatch(), qPrintable(logText()));
+
+        QString logAtCountBox;
+        // A "%" in a name stays itself in the summary.
+        rig.dialogs.promptAnswers << QStringLiteral("R%1");
+        rig.dialogs.onShown = [&](const RecordingDialogs::Shown& box) {
+            if (box.text.contains(QStringLiteral("could not be written")))
+                logAtCountBox = logText();
+        };
+        rig.startJoining();
+        QCOMPARE(rig.dialogs.shown.back().text,
+                 QStringLiteral("1 of 4 rows could not be written to R%1."));
+        const QString written = QStringLiteral(
+            "join run: A with B into R%1: rows copied 3 and 4, staged 4, written 3, missing 1; ");
+        QVERIFY2(logAtCountBox.contains(written), qPrintable(logAtCountBox));
+        QCOMPARE(logText().count(QStringLiteral("join run: ")), 2);
+        // The refused row's reason is in the log, the box shows it as before.
+        static const QRegularExpression refused(
+            QStringLiteral(R"(warning quillmere\.db: .* failed: SQLSTATE \S+ native code )"));
+        QVERIFY2(refused.match(logText()).hasMatch(), qPrintable(logText()));
     }
 
     // Rows go to the server in batches: a row the server refuses in the

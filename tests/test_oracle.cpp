@@ -6,6 +6,7 @@
 
 #include "base/app_title.h"
 #include "base/failure.h"
+#include "base/log_file.h"
 #include "base/pointer_state.h"
 #include "base/run_context.h"
 #include "oracle/check_oracle_login.h"
@@ -169,6 +170,51 @@ private slots:
                  (QStringList{
                      QStringLiteral("Connection successful."),
                      QStringLiteral("Could not connect. Please check with your administrator.")}));
+    }
+
+    // A login that fails and one that works, by the login check and the
+    // connection test: the log gains the driver's reason, the windows show
+    // what they always did, and neither password leaves a trace in the log.
+    void logKeepsReasonNeverPassword() {
+        const QString password = QStringLiteral("Zq8;Quill{mere}Secret");
+        const QString wrong = QStringLiteral("Xk3;Wrong{Quill}Secret");
+        standin::Login owner;
+        standin::admin().execute(
+            QStringLiteral("ALTER ROLE \"%1\" PASSWORD '%2'").arg(owner.name(), password));
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("quillmere.log"));
+        InstallLogFile(path);
+        const auto uninstall = qScopeGuard([] { UninstallLogFile(); });
+
+        const OracleLogin good{standin::sid(), owner.name(), password};
+        const OracleLogin bad{standin::sid(), owner.name(), wrong};
+        QVERIFY(!CheckOracleLogin(bad));
+        QVERIFY(CheckOracleLogin(good));
+        RecordingDialogs dialogs;
+        FakePointer pointer;
+        TestConnection(bad, dialogs, pointer);
+        TestConnection(good, dialogs, pointer);
+        QCOMPARE(
+            dialogs.texts(),
+            (QStringList{QStringLiteral("Could not connect. Please check with your administrator."),
+                         QStringLiteral("Connection successful.")}));
+        UninstallLogFile();
+
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(file.readAll());
+        // Two refusals, each with the driver's state, code and words, and
+        // the user it was for.
+        QCOMPARE(text.count(QStringLiteral("password authentication failed")), 2);
+        QCOMPARE(text.count(QStringLiteral("SQLSTATE 08001")), 2);
+        QVERIFY2(
+            text.contains(QStringLiteral("Uid=") + owner.name() + QStringLiteral(";Pwd=<hidden>")),
+            qPrintable(text));
+        // No piece of either password, whole or parted at its ";".
+        for (const QString& secret : {password, wrong})
+            for (const QString& piece : secret.split(QLatin1Char(';')))
+                QVERIFY2(!text.contains(piece), qPrintable(piece));
+        QVERIFY(!text.contains(QStringLiteral("Quill{")));
     }
 };
 

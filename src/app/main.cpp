@@ -1,12 +1,43 @@
 #include <QApplication>
+#include <QLoggingCategory>
+#include <QTextStream>
 
+#include "app/command_line.h"
 #include "app/window_flow.h"
+#include "base/log_file.h"
+#include "base/program_files.h"
 #include "ui/qt_dialogs.h"
 
+namespace {
+Q_LOGGING_CATEGORY(lcApp, "quillmere.app", QtInfoMsg)
+
+QStringList argumentList(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+}  // namespace
+
 int main(int argc, char** argv) {
+    QCoreApplication::setApplicationName(QStringLiteral("quillmere"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QM_VERSION));
+    {
+        QTextStream out(stdout);
+        if (const auto exitCode = AnswerCommandLine(argumentList(argc, argv), out))
+            return *exitCode;
+    }
+    InstallLogFile();
     QApplication app(argc, argv);
+    // The desktop entry the window belongs to, so the desktop shows its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral(QM_APP_ID));
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    qCInfo(lcApp).noquote() << QStringLiteral("Quillmere %1 started from %2%3")
+                                   .arg(QCoreApplication::applicationVersion(), programFolder,
+                                        ProgramInstalled(programFolder)
+                                            ? QStringLiteral(" (installed)")
+                                            : QString());
     QtDialogs dialogs;
-    WindowFlow flow(QCoreApplication::applicationDirPath(), dialogs);
+    WindowFlow flow(programFolder, dialogs);
     flow.start();
     return app.exec();
 }

@@ -6,6 +6,7 @@
 #include "base/error_message.h"
 #include "base/file_exists.h"
 #include "base/product.h"
+#include "base/program_files.h"
 #include "base/settings_store.h"
 #include "base/trapped_handler.h"
 #include "join/join_run.h"
@@ -45,7 +46,8 @@ void WindowFlow::loginWindowLoad() {
         form.setWindowIcon(ProgramIcon());
         SetAppTitle();
     });
-    const QString pointerFile = m_programFolder + QStringLiteral("/HAND-M.CUR");
+    // Beside the program first; an installed program has it in its data folder.
+    const QString pointerFile = ProgramFilePath(m_programFolder, QStringLiteral("HAND-M.CUR"));
     if (handler.test(124, [&] { return FileExists(pointerFile); }))
         handler.step(126, [&] { form.pointer().setImage(LoadPointerImage(pointerFile)); });
     handler.step(

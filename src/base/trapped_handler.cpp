@@ -1,5 +1,7 @@
 #include "base/trapped_handler.h"
 
+#include <QLoggingCategory>
+
 #include "base/dialogs.h"
 #include "base/error_message.h"
 #include "base/failure.h"
@@ -10,6 +12,8 @@ TrappedHandler::TrappedHandler(QString location, Dialogs& dialogs, RunContext* c
     : m_location(std::move(location)), m_dialogs(dialogs), m_context(context) {}
 
 namespace {
+Q_LOGGING_CATEGORY(lcBase, "quillmere.base", QtInfoMsg)
+
 // The description of whatever failed, as the platform words it.
 template <typename Action>
 bool failureDescription(const Action& action, QString& description) {
@@ -65,6 +69,9 @@ bool TrappedHandler::ownHandling(const std::function<void()>& lines) {
 }
 
 void TrappedHandler::report(const QString& description, int line) {
-    m_dialogs.message(ErrorMessage(description, m_location, line),
-                      QStringLiteral("Application Error"), Dialogs::Icon::Warning);
+    const QString text = ErrorMessage(description, m_location, line);
+    // Kept before the box opens, so the text stays when the box is closed
+    // unread, or never closes.
+    qCWarning(lcBase).noquote() << "error box:" << text;
+    m_dialogs.message(text, QStringLiteral("Application Error"), Dialogs::Icon::Warning);
 }

@@ -1,9 +1,49 @@
 #include "db/connection.h"
 
+#include <QLoggingCategory>
+
+#include "db/connection_string_attributes.h"
 #include "db/db_error.h"
 #include "db/engine.h"
 
 namespace db {
+namespace {
+
+Q_LOGGING_CATEGORY(lcDb, "quillmere.db", QtInfoMsg)
+
+// A prepared statement run for many rows logs this many failures, then only
+// that more are left out, so a table of failing rows cannot flood the log.
+constexpr int LoggedFailuresPerStatement = 10;
+
+// Statement texts are cut in the log: the point is which statement it was.
+QString statementForLog(const QString& statement) {
+    constexpr qsizetype Longest = 400;
+    return statement.size() <= Longest ? statement
+                                       : statement.left(Longest) + QStringLiteral("...");
+}
+
+// One line per failure: what failed, and the driver's SQLSTATE, native code
+// and message. Nothing is built unless something failed.
+void logFailure(const QString& what, const DbError& error) {
+    qCWarning(lcDb).noquote() << what << "failed: SQLSTATE"
+                              << (error.state().isEmpty() ? QStringLiteral("-") : error.state())
+                              << "native code" << error.nativeCode()
+                              << "message:" << error.description();
+}
+
+// Runs the action; a DbError it throws is logged, described by what(), and
+// goes on to the caller.
+template <typename Action, typename What>
+decltype(auto) logged(Action&& action, What&& what) {
+    try {
+        return action();
+    } catch (const DbError& error) {
+        logFailure(what(), error);
+        throw;
+    }
+}
+
+}  // namespace
 
 ResultSet::ResultSet(std::unique_ptr<ResultEngine> engine) : m_engine(std::move(engine)) {}
 ResultSet::ResultSet(ResultSet&&) noexcept = default;
@@ -26,7 +66,10 @@ QString ResultSet::fieldName(int index) const {
 
 QStringList ResultSet::fieldNames() const { return requireOpen(m_engine).fieldNames(); }
 
-bool ResultSet::next() { return requireOpen(m_engine).next(); }
+bool ResultSet::next() {
+    return logged([&] { return requireOpen(m_engine).next(); },
+                  [] { return QStringLiteral("reading a row"); });
+}
 
 const Value& ResultSet::value(int index) const {
     const Row& current = row();
@@ -65,13 +108,26 @@ void PreparedStatement::execute(const Row& values) {
     PreparedEngine& engine = requireOpen(m_engine);
     const std::span<const Row> rows(&values, 1);
     requireValueCounts(engine.parameterCount(), rows);
-    engine.execute(rows);
+    runLogged([&] { engine.execute(rows); });
 }
 
 void PreparedStatement::executeBatch(const std::vector<Row>& rows) {
     PreparedEngine& engine = requireOpen(m_engine);
     requireValueCounts(engine.parameterCount(), rows);
-    if (!rows.empty()) engine.execute(rows);
+    if (!rows.empty()) runLogged([&] { engine.execute(rows); });
+}
+
+void PreparedStatement::runLogged(const std::function<void()>& run) {
+    try {
+        run();
+    } catch (const DbError& error) {
+        if (m_failures < LoggedFailuresPerStatement)
+            logFailure(QStringLiteral("running a prepared statement"), error);
+        else if (m_failures == LoggedFailuresPerStatement)
+            qCWarning(lcDb) << "further failures of this prepared statement are not logged";
+        ++m_failures;
+        throw;
+    }
 }
 
 void PreparedStatement::close() { m_engine.reset(); }
@@ -90,8 +146,21 @@ void Connection::open() {
     if (m_engine) throw DbError(QStringLiteral("The connection is already open."));
     const ConnectionSettings settings{m_mode, m_cursorLocation, m_commandTimeout,
                                       m_connectionTimeout, m_runContext};
-    m_engine = namesStagingProvider(m_connectionString) ? openSqlite(m_connectionString, settings)
-                                                        : openOdbc(m_connectionString, settings);
+    try {
+        m_engine = namesStagingProvider(m_connectionString)
+                       ? openSqlite(m_connectionString, settings)
+                       : openOdbc(m_connectionString, settings);
+    } catch (const DbError& error) {
+        // A driver that repeats the password in its message must not carry
+        // it into the log, nor into an error box someone sends to support.
+        const DbError cleaned(withoutSecrets(error.description(), m_connectionString),
+                              error.state(), error.nativeCode(), error.connectionLost());
+        logFailure(
+            QStringLiteral("connecting with ") + connectionStringWithoutSecrets(m_connectionString),
+            cleaned);
+        if (cleaned.description() == error.description()) throw;
+        throw cleaned;
+    }
 }
 
 void Connection::open(const QString& connectionString) {
@@ -106,19 +175,34 @@ ConnectionEngine& Connection::engine() const {
     return *m_engine;
 }
 
-void Connection::execute(const QString& statement) { engine().execute(statement); }
+static QString statementWhat(const QString& statement) {
+    return QStringLiteral("statement \"") + statementForLog(statement) + QLatin1Char('"');
+}
+
+void Connection::execute(const QString& statement) {
+    logged([&] { engine().execute(statement); }, [&] { return statementWhat(statement); });
+}
 
 ResultSet Connection::query(const QString& statement) {
-    return ResultSet(engine().query(statement));
+    return logged([&] { return ResultSet(engine().query(statement)); },
+                  [&] { return statementWhat(statement); });
 }
 
 PreparedStatement Connection::prepare(const QString& statement) {
-    return PreparedStatement(engine().prepare(statement));
+    return logged([&] { return PreparedStatement(engine().prepare(statement)); },
+                  [&] { return QStringLiteral("preparing ") + statementWhat(statement); });
 }
 
-void Connection::beginTransaction() { engine().beginTransaction(); }
-void Connection::commit() { engine().commit(); }
-void Connection::rollback() { engine().rollback(); }
+void Connection::beginTransaction() {
+    logged([&] { engine().beginTransaction(); },
+           [] { return QStringLiteral("beginning a transaction"); });
+}
+void Connection::commit() {
+    logged([&] { engine().commit(); }, [] { return QStringLiteral("commit"); });
+}
+void Connection::rollback() {
+    logged([&] { engine().rollback(); }, [] { return QStringLiteral("rollback"); });
+}
 
 void Connection::close() { m_engine.reset(); }
 

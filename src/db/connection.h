@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -70,7 +71,11 @@ public:
     void close();
 
 private:
+    // Runs the engine, logging its failures up to a limit per statement.
+    void runLogged(const std::function<void()>& run);
+
     std::unique_ptr<PreparedEngine> m_engine;
+    int m_failures = 0;
 };
 
 // ADO-style connection settings; how each maps onto an engine is decided by

@@ -1,6 +1,16 @@
 #include "db/connection_string_attributes.h"
 
-std::optional<QString> findAttribute(const QString& connectionString, const QString& key) {
+namespace {
+
+bool isSecretName(const QString& name) {
+    return name.compare(QStringLiteral("Pwd"), Qt::CaseInsensitive) == 0 ||
+           name.compare(QStringLiteral("Password"), Qt::CaseInsensitive) == 0;
+}
+
+// Calls visit(name, value, start, end) for each attribute, [start, end) being
+// where its value is written (braces included); stops when visit says so.
+template <typename Visit>
+void forEachAttribute(const QString& connectionString, Visit&& visit) {
     const qsizetype n = connectionString.size();
     qsizetype i = 0;
     while (i < n) {
@@ -31,10 +41,47 @@ std::optional<QString> findAttribute(const QString& connectionString, const QStr
             value = connectionString.mid(j, end - j);
             j = end;
         }
-        if (name.compare(key, Qt::CaseInsensitive) == 0) return value;
+        if (!visit(name, value, eq + 1, j)) return;
         i = j + 1;
     }
-    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<QString> findAttribute(const QString& connectionString, const QString& key) {
+    std::optional<QString> found;
+    forEachAttribute(connectionString,
+                     [&](const QString& name, const QString& value, qsizetype, qsizetype) {
+                         if (name.compare(key, Qt::CaseInsensitive) != 0) return true;
+                         found = value;
+                         return false;
+                     });
+    return found;
+}
+
+QString connectionStringWithoutSecrets(const QString& connectionString) {
+    // Everything after a password goes too: a value written without braces
+    // may hold a ";" and run on past where the attribute seems to end.
+    qsizetype cut = -1;
+    forEachAttribute(connectionString,
+                     [&](const QString& name, const QString&, qsizetype start, qsizetype) {
+                         if (!isSecretName(name)) return true;
+                         cut = start;
+                         return false;
+                     });
+    if (cut < 0) return connectionString;
+    return connectionString.left(cut) + QStringLiteral("<hidden>");
+}
+
+QString withoutSecrets(const QString& text, const QString& connectionString) {
+    QString cleaned = text;
+    forEachAttribute(connectionString,
+                     [&](const QString& name, const QString& value, qsizetype, qsizetype) {
+                         if (isSecretName(name) && !value.isEmpty())
+                             cleaned.replace(value, QStringLiteral("<hidden>"));
+                         return true;
+                     });
+    return cleaned;
 }
 
 QString attributeValueText(const QString& value) {

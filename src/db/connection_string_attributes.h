@@ -12,3 +12,11 @@ std::optional<QString> findAttribute(const QString& connectionString, const QStr
 // The value as it must be written into a connection string: unchanged when it
 // holds none of ";", "{" or "}", otherwise in braces with "}" doubled.
 QString attributeValueText(const QString& value);
+
+// The connection string as it may be shown or logged: from the value of the
+// first password attribute (Pwd, Password) on, "<hidden>" stands for the rest.
+QString connectionStringWithoutSecrets(const QString& connectionString);
+
+// The text with every password value of the connection string in it replaced
+// by "<hidden>": for a driver's message about that connection.
+QString withoutSecrets(const QString& text, const QString& connectionString);

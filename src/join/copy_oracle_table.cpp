@@ -25,8 +25,8 @@ constexpr qint64 CommitMs = 100;
 constexpr int OracleCommandTimeoutSeconds = 5000;
 }  // namespace
 
-void CopyOracleTable(const OracleLogin& login, const QString& oracleTable,
-                     const QString& stagingTable, const QString& path, RunContext& context) {
+qint64 CopyOracleTable(const OracleLogin& login, const QString& oracleTable,
+                       const QString& stagingTable, const QString& path, RunContext& context) {
     db::Connection oracle;
     oracle.setMode(db::Mode::ReadWrite);
     // Rows are read one at a time as the copy goes, never all at once, so
@@ -59,6 +59,7 @@ void CopyOracleTable(const OracleLogin& login, const QString& oracleTable,
         staging.prepare(InsertStatement(NameQuoting::Staging, stagingTable, int(columns.size())));
     qint64 stretch = FirstStretchRows;
     qint64 inStretch = 0;
+    qint64 copied = 0;
     QElapsedTimer sinceCommit;
     staging.beginTransaction();
     sinceCommit.start();
@@ -68,6 +69,7 @@ void CopyOracleTable(const OracleLogin& login, const QString& oracleTable,
             context.yield();
             if (!source.next()) break;
             insert.execute(InsertValues(source.row(), EmptyText::AsNull));
+            ++copied;
             if (++inStretch < stretch && sinceCommit.elapsed() < CommitMs) continue;
             staging.commit();
             if (stretch < LongestStretchRows) stretch *= 2;
@@ -86,4 +88,5 @@ void CopyOracleTable(const OracleLogin& login, const QString& oracleTable,
         throw;
     }
     source.close();
+    return copied;
 }

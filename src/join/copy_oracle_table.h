@@ -11,6 +11,6 @@ class RunContext;
 // or empty value becomes NULL, any other value its text, unchanged. Rows are
 // streamed one at a time and each is inserted by itself. The run context is
 // yielded to throughout the copy. Failures travel to the caller; what was
-// copied before one stays.
-void CopyOracleTable(const OracleLogin& login, const QString& oracleTable,
-                     const QString& stagingTable, const QString& path, RunContext& context);
+// copied before one stays. Returns the number of rows copied.
+qint64 CopyOracleTable(const OracleLogin& login, const QString& oracleTable,
+                       const QString& stagingTable, const QString& path, RunContext& context);

@@ -1,6 +1,9 @@
 #include "join/join_run.h"
 
+#include <QElapsedTimer>
 #include <QLockFile>
+#include <QLoggingCategory>
+#include <QScopeGuard>
 #include <optional>
 
 #include "base/dialogs.h"
@@ -30,6 +33,43 @@
 #include "join/write_result_table.h"
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcJoin, "quillmere.join", QtInfoMsg)
+
+// What one run did, logged when it ends however it ends: -1 is a count the
+// run did not reach.
+struct RunSummary {
+    enum Phase { Copy, Join, Stage, Write, PhaseCount };
+
+    QString table1, table2, newTable;
+    qint64 copied1 = -1, copied2 = -1, staged = -1, written = -1;
+    double seconds[PhaseCount] = {0, 0, 0, 0};
+
+    // Adds the time since the last call to the phase.
+    void lap(Phase phase) { seconds[phase] += double(m_clock.restart()) / 1000.0; }
+    void startClock() { m_clock.start(); }
+
+    void log() const {
+        const auto count = [](qint64 n) {
+            return n < 0 ? QStringLiteral("-") : QString::number(n);
+        };
+        const auto secs = [&](Phase phase) { return QString::number(seconds[phase], 'f', 3); };
+        // One arg() call, so a "%" in a table name is never taken for a place.
+        qCInfo(lcJoin).noquote()
+            << QStringLiteral(
+                   "join run: %1 with %2 into %3: rows copied %4 and %5, staged %6, "
+                   "written %7, missing %8; ")
+                       .arg(table1, table2, newTable.isEmpty() ? QStringLiteral("-") : newTable,
+                            count(copied1), count(copied2), count(staged), count(written),
+                            count(staged < 0 || written < 0 ? -1 : staged - written)) +
+                   QStringLiteral("seconds: copy ") + secs(Copy) + QStringLiteral(", join ") +
+                   secs(Join) + QStringLiteral(", stage ") + secs(Stage) +
+                   QStringLiteral(", write ") + secs(Write);
+    }
+
+private:
+    QElapsedTimer m_clock;
+};
 
 // Marks the window busy for the length of one run.
 class RunningMark final {
@@ -89,6 +129,12 @@ void PushButton2_Click(JoinWindow& window, Dialogs& dialogs, RunContext& context
                         QStringLiteral(". Please try again when it has finished."));
         return;
     }
+    RunSummary summary;
+    summary.table1 = choice.table1;
+    summary.table2 = choice.table2;
+    summary.startClock();
+    // Staged rows are counted by the writing; an earlier end leaves them unknown.
+    auto logSummary = qScopeGuard([&] { summary.log(); });
     const auto endRun = [&] {
         handler.step(374, [&] { window.pointer().setPointerState(PointerState::Default); });
     };
@@ -96,24 +142,29 @@ void PushButton2_Click(JoinWindow& window, Dialogs& dialogs, RunContext& context
     handler.step(122, [&] { window.pointer().setPointerState(PointerState::Hourglass); });
     // Each step up to the join query needs the one before: after a failure
     // the join would read what an earlier run left, so the run ends there.
-    if (!StepSucceeded(handler, 124,
-                       [&] {
-                           CopyOracleTable(choice.login, choice.table1, QStringLiteral("Table1"),
-                                           path, context);
-                       }) ||
-        !StepSucceeded(handler, 126,
-                       [&] {
-                           CopyOracleTable(choice.login, choice.table2, QStringLiteral("Table2"),
-                                           path, context);
-                       }) ||
+    const bool copied =
+        StepSucceeded(handler, 124,
+                      [&] {
+                          summary.copied1 = CopyOracleTable(
+                              choice.login, choice.table1, QStringLiteral("Table1"), path, context);
+                      }) &&
+        StepSucceeded(handler, 126, [&] {
+            summary.copied2 = CopyOracleTable(choice.login, choice.table2, QStringLiteral("Table2"),
+                                              path, context);
+        });
+    summary.lap(RunSummary::Copy);
+    if (!copied ||
         !StepSucceeded(
             handler, 128,
             [&] { MakeColumnVarchar(QStringLiteral("Table1"), choice.field1, path, &context); }) ||
         !StepSucceeded(
             handler, 130,
             [&] { MakeColumnVarchar(QStringLiteral("Table2"), choice.field2, path, &context); }) ||
-        !StepSucceeded(handler, 134, [&] { staging.emplace(OpenStagingDatabase(path, &context)); }))
+        !StepSucceeded(handler, 134,
+                       [&] { staging.emplace(OpenStagingDatabase(path, &context)); })) {
+        summary.lap(RunSummary::Join);
         return endRun();
+    }
     QString joinSql;
     handler.step(136, [&] {
         joinSql = FullOuterJoinSql(QStringLiteral("Table1"), choice.field1,
@@ -126,12 +177,18 @@ void PushButton2_Click(JoinWindow& window, Dialogs& dialogs, RunContext& context
             db::ResultSet join = staging->query(joinSql);
             joinColumns = join.fieldNames();
             join.next();
-        }))
+        })) {
+        summary.lap(RunSummary::Join);
         return endRun();
+    }
+    summary.lap(RunSummary::Join);
     handler.step(140, [&] {
         const auto answer = dialogs.prompt(QStringLiteral("Enter name of new table: "));
         newTable = answer.value_or(QString());
     });
+    summary.newTable = newTable;
+    // The user's answer is no phase of the run.
+    summary.startClock();
     // An empty answer, or a cancelled prompt, ends the run.
     if (handler.test(142, [&] { return newTable.isEmpty(); })) return endRun();
     // A new table named like a copy would replace the copy the join reads:
@@ -157,12 +214,21 @@ void PushButton2_Click(JoinWindow& window, Dialogs& dialogs, RunContext& context
                 staging->execute(QStringLiteral("ALTER TABLE ") + StagingName(stagedName) +
                                  QStringLiteral(" RENAME TO ") + StagingName(newTable));
             }
-        }))
+        })) {
+        summary.lap(RunSummary::Stage);
         return endRun();
+    }
     handler.step(256, [&] { staging.reset(); });
+    summary.lap(RunSummary::Stage);
     const WrittenRows rows =
         WriteResultTable(handler, window, dialogs, context, choice, newTable, path);
+    summary.lap(RunSummary::Write);
+    summary.staged = rows.staged;
+    summary.written = rows.written;
     endRun();
+    // Before the box below, which may stay open long.
+    logSummary.dismiss();
+    summary.log();
     if (rows.missing() > 0 && !handler.abandoned())
         dialogs.message(
             QStringLiteral("%1 of %2 rows could not be written to %3.")

@@ -7,6 +7,7 @@
 
 #include "base/make_owner_only_path.h"
 #include "base/narrow_to_owner.h"
+#include "base/program_files.h"
 
 namespace {
 
@@ -23,9 +24,11 @@ bool isSameOrInside(const QString& folder, const QString& outer) {
 
 QString StagingDatabasePath(const QString& programFolder) {
     // SQLite writes its journal beside the file, so the folder itself must be
-    // writable, not just the file.
+    // writable, not just the file. An installed program never writes beside
+    // itself, even where it could (run as root).
     const QFileInfo folder(programFolder);
-    if (!programFolder.isEmpty() && folder.isDir() && folder.isWritable())
+    if (!programFolder.isEmpty() && folder.isDir() && folder.isWritable() &&
+        !ProgramInstalled(programFolder))
         return QDir(programFolder).filePath(FileName);
     const QString dataFolder =
         QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
