@@ -1,7 +1,9 @@
 #include "join/copy_oracle_table.h"
 
 #include <QElapsedTimer>
+#include <limits>
 
+#include "base/doubling_batch.h"
 #include "base/run_context.h"
 #include "db/connection.h"
 #include "db/create_table_statement.h"
@@ -12,13 +14,13 @@
 #include "oracle/oracle_connection_string.h"
 
 namespace {
-// Rows per commit of the copy: growing from the first to the longest stretch,
-// or fewer when a stretch takes longer than CommitMs. A commit folds its part
-// of the staging file's log into the file without serving the window, so no
-// commit is large.
-constexpr qint64 FirstStretchRows = 16;
-constexpr qint64 LongestStretchRows = 8192;
+// Rows per commit of the copy: growing from the first to the longest stretch
+// while stretches are quick, and cut short when one takes CommitMs. A commit
+// folds its part of the staging file's log into the file without serving the
+// window, so no commit is large.
 constexpr qint64 CommitMs = 100;
+constexpr DoublingBatch::Bounds CopyStretches{1, 16, 8192, CommitMs,
+                                              std::numeric_limits<qint64>::max()};
 // The copy's query of a large table takes long; the driver's default would
 // end it. Connecting keeps the default wait, as the login check does: a
 // server that does not answer is reported in seconds, not after hours.
@@ -57,7 +59,7 @@ void CopyOracleTable(const OracleLogin& login, const QString& oracleTable,
     // they double while their commits stay quick.
     db::PreparedStatement insert =
         staging.prepare(InsertStatement(NameQuoting::Staging, stagingTable, int(columns.size())));
-    qint64 stretch = FirstStretchRows;
+    DoublingBatch stretch(CopyStretches);
     qint64 inStretch = 0;
     QElapsedTimer sinceCommit;
     staging.beginTransaction();
@@ -68,9 +70,9 @@ void CopyOracleTable(const OracleLogin& login, const QString& oracleTable,
             context.yield();
             if (!source.next()) break;
             insert.execute(InsertValues(source.row(), EmptyText::AsNull));
-            if (++inStretch < stretch && sinceCommit.elapsed() < CommitMs) continue;
+            if (++inStretch < stretch.rows() && sinceCommit.elapsed() < CommitMs) continue;
             staging.commit();
-            if (stretch < LongestStretchRows) stretch *= 2;
+            stretch.took(sinceCommit.elapsed());
             inStretch = 0;
             staging.beginTransaction();
             sinceCommit.restart();
