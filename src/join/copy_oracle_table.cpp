@@ -25,6 +25,44 @@ constexpr DoublingBatch::Bounds CopyStretches{1, 16, 8192, CommitMs,
 // end it. Connecting keeps the default wait, as the login check does: a
 // server that does not answer is reported in seconds, not after hours.
 constexpr int OracleCommandTimeoutSeconds = 5000;
+
+// One prepared INSERT, its rows committed a stretch at a time: the first
+// stretches are short, so a failure part-way keeps what was copied, and they
+// double while their commits stay quick.
+void copyRows(db::ResultSet& source, db::Connection& staging, const QString& stagingTable,
+              int columnCount, RunContext& context) {
+    db::PreparedStatement insert =
+        staging.prepare(InsertStatement(NameQuoting::Staging, stagingTable, columnCount));
+    DoublingBatch stretch(CopyStretches);
+    qint64 inStretch = 0;
+    QElapsedTimer sinceCommit;
+    staging.beginTransaction();
+    sinceCommit.start();
+    try {
+        // A failed fetch throws, so a broken stream ends the loop as a failure.
+        for (;;) {
+            context.yield();
+            if (!source.next()) break;
+            insert.execute(InsertValues(source.row(), EmptyText::AsNull));
+            if (++inStretch < stretch.rows() && sinceCommit.elapsed() < CommitMs) continue;
+            staging.commit();
+            stretch.took(sinceCommit.elapsed());
+            inStretch = 0;
+            staging.beginTransaction();
+            sinceCommit.restart();
+        }
+        staging.commit();
+    } catch (...) {
+        // What was copied before the failure stays; a stretch that the
+        // staging file itself refused may be gone with its transaction.
+        try {
+            staging.commit();
+        } catch (...) {
+        }
+        throw;
+    }
+}
+
 }  // namespace
 
 void CopyOracleTable(const OracleLogin& login, const QString& oracleTable,
@@ -54,38 +92,6 @@ void CopyOracleTable(const OracleLogin& login, const QString& oracleTable,
     staging.execute(
         CreateTableStatement(NameQuoting::Staging, stagingTable, columns, QStringLiteral("TEXT")));
 
-    // One prepared INSERT, its rows committed a stretch at a time: the first
-    // stretches are short, so a failure part-way keeps what was copied, and
-    // they double while their commits stay quick.
-    db::PreparedStatement insert =
-        staging.prepare(InsertStatement(NameQuoting::Staging, stagingTable, int(columns.size())));
-    DoublingBatch stretch(CopyStretches);
-    qint64 inStretch = 0;
-    QElapsedTimer sinceCommit;
-    staging.beginTransaction();
-    sinceCommit.start();
-    try {
-        // A failed fetch throws, so a broken stream ends the loop as a failure.
-        for (;;) {
-            context.yield();
-            if (!source.next()) break;
-            insert.execute(InsertValues(source.row(), EmptyText::AsNull));
-            if (++inStretch < stretch.rows() && sinceCommit.elapsed() < CommitMs) continue;
-            staging.commit();
-            stretch.took(sinceCommit.elapsed());
-            inStretch = 0;
-            staging.beginTransaction();
-            sinceCommit.restart();
-        }
-        staging.commit();
-    } catch (...) {
-        // What was copied before the failure stays; a stretch that the
-        // staging file itself refused may be gone with its transaction.
-        try {
-            staging.commit();
-        } catch (...) {
-        }
-        throw;
-    }
+    copyRows(source, staging, stagingTable, int(columns.size()), context);
     source.close();
 }
