@@ -13,6 +13,7 @@
 #include "external_command.h"
 #include "join_floor.h"
 #include "odbc.h"
+#include "psql_write.h"
 #include "server_floor.h"
 #include "standin_login.h"
 #include "write_floor.h"
@@ -21,9 +22,12 @@ namespace bench {
 namespace {
 
 const QString SqliteShell = QStringLiteral("sqlite3");
-// The result tables on the server: one each for the write floor, the server's
-// own join and the program, so none of them meets another's table.
+// The result tables on the server: one each for the write floor, psql's two
+// ways of writing, the server's own join and the program, so none of them
+// meets another's table.
 const QString FloorResultTable = QStringLiteral("R_FLOOR");
+const QString InsertResultTable = QStringLiteral("R_PSQL_INSERT");
+const QString CopyResultTable = QStringLiteral("R_PSQL_COPY");
 const QString ServerResultTable = QStringLiteral("R_SERVER");
 const QString ProgramResultTable = QStringLiteral("R_PROGRAM");
 
@@ -89,7 +93,9 @@ BenchResults RunBench(const BenchOptions& options) {
     const QString copy2 = work.filePath(QStringLiteral("copy2.sqlite"));
     const QString stagingTemplate = work.filePath(QStringLiteral("staging.sqlite"));
     const QString joined = work.filePath(QStringLiteral("joined.sqlite"));
-    const QString writeScript = work.filePath(QStringLiteral("write.sql"));
+    const PsqlWriteFiles psqlFiles{work.filePath(QStringLiteral("insert.sql")),
+                                   work.filePath(QStringLiteral("copy.sql")),
+                                   work.filePath(QStringLiteral("copy.csv"))};
     const QString serverJoin = ServerJoinStatement(tables, ServerResultTable);
 
     BenchSetup setup;
@@ -116,10 +122,15 @@ BenchResults RunBench(const BenchOptions& options) {
         floor.indexesJoinStaging = JoinFloor(
             {SqliteShell, stagingTemplate, joined, tables.first.keyField, tables.second.keyField});
         if (run == 1)
-            results.joinedRows =
-                WriteInsertScript(joined, JoinFloorTable(), FloorResultTable, writeScript);
+            results.joinedRows = WritePsqlFiles(joined, JoinFloorTable(), InsertResultTable,
+                                                CopyResultTable, psqlFiles);
         dropServerTable(server, FloorResultTable);
-        floor.writeToServer = WriteFloor(login, writeScript);
+        floor.writeToServer = WriteFloor(login.streamingConnectionString(), joined,
+                                         JoinFloorTable(), FloorResultTable);
+        dropServerTable(server, InsertResultTable);
+        floor.psqlInserts = RunPsqlScript(login, psqlFiles.insertScript);
+        dropServerTable(server, CopyResultTable);
+        floor.psqlCopy = RunPsqlScript(login, psqlFiles.copyScript);
         dropServerTable(server, ServerResultTable);
         floor.serverCreateTableAs = ServerFloor(login, serverJoin);
         results.floors << floor;

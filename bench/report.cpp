@@ -111,6 +111,12 @@ QString FormatReport(const BenchResults& results) {
     const double server =
         medianOf<FloorTimings>(f, [](const FloorTimings& t) { return t.serverCreateTableAs; });
     addRow(QStringLiteral("whole run"), programWhole, floorSum);
+    const double programWrite = medianOf<ProgramMeasurement>(
+        p, [](const ProgramMeasurement& m) { return m.timings.writeToServer; });
+    addRow(QStringLiteral("write vs psql replaying one INSERT a row (information)"), programWrite,
+           medianOf<FloorTimings>(f, [](const FloorTimings& t) { return t.psqlInserts; }));
+    addRow(QStringLiteral("write vs psql's COPY (information)"), programWrite,
+           medianOf<FloorTimings>(f, [](const FloorTimings& t) { return t.psqlCopy; }));
     addRow(QStringLiteral("whole run vs the server's own CREATE TABLE AS"), programWhole, server);
 
     const double peakMiB =
