@@ -23,6 +23,7 @@ struct BenchResults {
     qint64 joinedRows = 0;
     QString sqliteVersion;
     QString psqlVersion;
+    QString serverSettings;                 // how durably the server commits
     QList<FloorTimings> floors;             // one per run
     QList<ProgramMeasurement> programRuns;  // one per run
 };
@@ -30,7 +31,8 @@ struct BenchResults {
 // The middle value; the mean of the two middle ones for an even count.
 double Median(QList<double> values);
 
-// The table of medians: each phase of the program beside its floor.
+// The table of medians: each phase of the program beside its floor, with
+// the median of the ratios taken within each run.
 QString FormatReport(const BenchResults& results);
 
 }  // namespace bench
