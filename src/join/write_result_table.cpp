@@ -30,10 +30,10 @@ enum class Answer { None, Yes, No };
 // first row goes alone, so a table of a few rows goes much as row by row;
 // batches then double while the server takes them quickly, toward arrays
 // large enough for the driver's own batching, and halve when one is slow,
-// so that no call keeps the window waiting long. A batch of one row is
+// so that no call keeps the window waiting 100 ms. A batch of one row is
 // sent by a statement of its own (see the data layer), so it costs the
 // others nothing.
-constexpr DoublingBatch::Bounds WriteBatches{2, 1, 1024, 50, 100};
+constexpr DoublingBatch::Bounds WriteBatches{2, 1, 1024, 40, 80};
 // The text a batch holds in memory, besides its last row.
 constexpr qint64 MaxBatchCharacters = 4 * 1024 * 1024;
 
@@ -182,12 +182,7 @@ private:
             if (batch.empty()) break;
             const qint64 first = tried;
             tried += qint64(batch.size());
-            QElapsedTimer took;
-            took.start();
-            if (sendBatch(insert, batch, first)) {
-                batches.took(took.elapsed());
-                continue;
-            }
+            if (sendBatch(insert, batch, first, batches)) continue;
             batches.failed();
             const qint64 sent = sendSingly(insert, batch, first, writes);
             // Rows after a lost connection were never tried.
@@ -215,11 +210,20 @@ private:
     // The whole batch in one exchange with the server, committed; false when
     // some row of it failed, or the connection did: then no row of it counts
     // as written, and it is undone.
-    bool sendBatch(db::PreparedStatement& insert, const std::vector<db::Row>& batch, qint64 first) {
+    // The next batch is sized by the longer of its two calls, the window
+    // being served between them.
+    bool sendBatch(db::PreparedStatement& insert, const std::vector<db::Row>& batch, qint64 first,
+                   DoublingBatch& batches) {
         try {
+            QElapsedTimer took;
+            took.start();
             m_oracle->beginTransaction();
             insert.executeBatch(batch);
+            const qint64 executeMs = took.restart();
+            m_context.yield();
+            took.restart();
             m_oracle->commit();
+            batches.took(std::max(executeMs, took.elapsed()));
         } catch (const Failure&) {
             rollbackQuietly(*m_oracle);
             return false;
