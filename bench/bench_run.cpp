@@ -9,21 +9,26 @@
 #include "bench_data.h"
 #include "bench_error.h"
 #include "bench_setup.h"
-#include "copy_floor.h"
+#include "content_check.h"
 #include "external_command.h"
+#include "floor_child.h"
 #include "join_floor.h"
 #include "odbc.h"
+#include "program_child.h"
+#include "psql_write.h"
 #include "server_floor.h"
 #include "standin_login.h"
-#include "write_floor.h"
 
 namespace bench {
 namespace {
 
 const QString SqliteShell = QStringLiteral("sqlite3");
-// The result tables on the server: one each for the write floor, the server's
-// own join and the program, so none of them meets another's table.
+// The result tables on the server: one each for the write floor, psql's two
+// ways of writing, the server's own join and the program, so none of them
+// meets another's table.
 const QString FloorResultTable = QStringLiteral("R_FLOOR");
+const QString InsertResultTable = QStringLiteral("R_PSQL_INSERT");
+const QString CopyResultTable = QStringLiteral("R_PSQL_COPY");
 const QString ServerResultTable = QStringLiteral("R_SERVER");
 const QString ProgramResultTable = QStringLiteral("R_PROGRAM");
 
@@ -54,6 +59,42 @@ void dropServerTable(OdbcConnection& server, const QString& table) {
     server.execute(QStringLiteral("DROP TABLE IF EXISTS \"%1\"").arg(table));
 }
 
+// How durably the server commits, as the report shows it.
+QString serverSettings(const StandinLogin& login) {
+    QStringList arguments = login.psqlArguments();
+    arguments << QStringLiteral("-tAc")
+              << QStringLiteral(
+                     "SELECT 'fsync ' || current_setting('fsync') || "
+                     "', synchronous_commit ' || current_setting('synchronous_commit') "
+                     "|| ', full_page_writes ' || current_setting('full_page_writes')");
+    return RunForOutput({QStringLiteral("psql"), arguments, QString(), login.psqlEnvironment()});
+}
+
+// A write floor that lost rows would flatter itself.
+void checkRowCount(const StandinLogin& login, const QString& table, qint64 expected) {
+    QStringList arguments = login.psqlArguments();
+    arguments << QStringLiteral("-tAc") << QStringLiteral("SELECT count(*) FROM \"%1\"").arg(table);
+    const QString rows =
+        RunForOutput({QStringLiteral("psql"), arguments, QString(), login.psqlEnvironment()});
+    if (rows.toLongLong() != expected)
+        throw BenchError(
+            QStringLiteral("%1 holds %2 rows, not %3.").arg(table, rows).arg(expected));
+}
+
+void checkContent(const OdbcConnection& server, const SourceTables& tables, const QString& table) {
+    const ContentCheck content = CheckContent(server, tables, table);
+    progress(QStringLiteral("  content: the server's join %1 rows, the program's table %2; "
+                            "only in the join %3, only in the table %4")
+                 .arg(content.joinRows)
+                 .arg(content.tableRows)
+                 .arg(content.onlyInJoin)
+                 .arg(content.onlyInTable));
+    if (!content.same())
+        throw BenchError(
+            QStringLiteral("The program's table differs from the server's own full "
+                           "outer join of the two tables."));
+}
+
 QString folder(const QTemporaryDir& work, const QString& name) {
     const QString path = work.filePath(name);
     QDir(path).removeRecursively();
@@ -82,6 +123,7 @@ BenchResults RunBench(const BenchOptions& options) {
         progress(QStringLiteral("Keeping the login %1 (password %2) and the folder %3.")
                      .arg(login.user(), login.password(), work.path()));
     }
+    results.serverSettings = serverSettings(login);
     OdbcConnection server(login.connectionString());
     const SourceTables tables = CreateSourceTables(server, options.rowsPerTable);
 
@@ -89,8 +131,12 @@ BenchResults RunBench(const BenchOptions& options) {
     const QString copy2 = work.filePath(QStringLiteral("copy2.sqlite"));
     const QString stagingTemplate = work.filePath(QStringLiteral("staging.sqlite"));
     const QString joined = work.filePath(QStringLiteral("joined.sqlite"));
-    const QString writeScript = work.filePath(QStringLiteral("write.sql"));
+    const PsqlWriteFiles psqlFiles{work.filePath(QStringLiteral("insert.sql")),
+                                   work.filePath(QStringLiteral("copy.sql")),
+                                   work.filePath(QStringLiteral("copy.csv"))};
     const QString serverJoin = ServerJoinStatement(tables, ServerResultTable);
+    // The program's connection options: its driver streams results.
+    const QString connection = login.streamingConnectionString();
 
     BenchSetup setup;
     setup.sid = StandinSid();
@@ -104,48 +150,44 @@ BenchResults RunBench(const BenchOptions& options) {
     setup.resultTable = ProgramResultTable;
     setup.rowsPerTable = options.rowsPerTable;
 
+    // Each run measures every floor and the program, one after the other,
+    // each in a process of its own, so a drift of the machine falls on all.
     for (int run = 1; run <= options.runs; ++run) {
+        const QString child = folder(work, QStringLiteral("child"));
         FloorTimings floor;
-        floor.copyTable1 = CopyFloor(login.streamingConnectionString(), tables.first.name,
-                                     QStringLiteral("Table1"), copy1);
-        floor.copyTable2 = CopyFloor(login.streamingConnectionString(), tables.second.name,
-                                     QStringLiteral("Table2"), copy2);
-        // The copies are the same every run, so the join's input and the
-        // write's statements are made once, outside the timing.
+        floor.copyTable1 = MeasureFloor(
+            {FloorJob::Kind::Copy, connection, tables.first.name, copy1, QStringLiteral("Table1")},
+            child);
+        floor.copyTable2 = MeasureFloor(
+            {FloorJob::Kind::Copy, connection, tables.second.name, copy2, QStringLiteral("Table2")},
+            child);
+        // The copies are the same every run, so the join's input and psql's
+        // files are made once, outside the timing.
         if (run == 1) MergeStagingFiles(copy1, copy2, stagingTemplate);
         floor.indexesJoinStaging = JoinFloor(
             {SqliteShell, stagingTemplate, joined, tables.first.keyField, tables.second.keyField});
         if (run == 1)
-            results.joinedRows =
-                WriteInsertScript(joined, JoinFloorTable(), FloorResultTable, writeScript);
+            results.joinedRows = WritePsqlFiles(joined, JoinFloorTable(), InsertResultTable,
+                                                CopyResultTable, psqlFiles);
         dropServerTable(server, FloorResultTable);
-        floor.writeToServer = WriteFloor(login, writeScript);
+        floor.writeToServer = MeasureFloor(
+            {FloorJob::Kind::Write, connection, FloorResultTable, joined, JoinFloorTable()}, child);
+        checkRowCount(login, FloorResultTable, results.joinedRows);
+        dropServerTable(server, InsertResultTable);
+        floor.psqlInserts = RunPsqlScript(login, psqlFiles.insertScript);
+        dropServerTable(server, CopyResultTable);
+        floor.psqlCopy = RunPsqlScript(login, psqlFiles.copyScript);
         dropServerTable(server, ServerResultTable);
         floor.serverCreateTableAs = ServerFloor(login, serverJoin);
         results.floors << floor;
 
         dropServerTable(server, ProgramResultTable);
         setup.programFolder = folder(work, QStringLiteral("program"));
-        const ProgramMeasurement program =
-            MeasureProgram(setup, folder(work, QStringLiteral("child")));
+        const ProgramMeasurement program = MeasureProgram(setup, child);
         results.programRuns << program;
-        // A fast run that lost rows would be no run at all: the program's
-        // table must hold every row of the join.
-        if (program.timings.measured) {
-            QStringList count = login.psqlArguments();
-            count << QStringLiteral("-tAc")
-                  << QStringLiteral("SELECT count(*) FROM \"%1\"").arg(ProgramResultTable);
-            const QString rows =
-                RunForOutput({QStringLiteral("psql"), count, QString(), login.psqlEnvironment()});
-            if (rows.toLongLong() != results.joinedRows)
-                throw BenchError(QStringLiteral("The program's table holds %1 rows, not %2.")
-                                     .arg(rows)
-                                     .arg(results.joinedRows));
-        }
-
         progress(QStringLiteral(
                      "run %1/%2: floors %3 s + %4 s copy, %5 s join, %6 s write, %7 s server; "
-                     "program %8")
+                     "program %8 s")
                      .arg(run)
                      .arg(options.runs)
                      .arg(floor.copyTable1, 0, 'f', 3)
@@ -153,9 +195,9 @@ BenchResults RunBench(const BenchOptions& options) {
                      .arg(floor.indexesJoinStaging, 0, 'f', 3)
                      .arg(floor.writeToServer, 0, 'f', 3)
                      .arg(floor.serverCreateTableAs, 0, 'f', 3)
-                     .arg(program.timings.measured
-                              ? QStringLiteral("%1 s").arg(program.timings.wholeRun, 0, 'f', 3)
-                              : QStringLiteral("not wired in")));
+                     .arg(program.timings.wholeRun, 0, 'f', 3));
+        // A fast run that lost or changed rows would be no run at all.
+        checkContent(server, tables, ProgramResultTable);
     }
     return results;
 }

@@ -11,8 +11,10 @@ struct BenchOptions {
 };
 
 // Makes a fresh login with the two source tables, then measures the floors
-// and the program's run, interleaved: floors, program, floors, program... so
-// a drift of the machine falls on both alike. Progress goes to stderr.
+// and the program's run, interleaved: each run measures every floor and the
+// program one after the other, each in a process of its own, so a drift of
+// the machine falls on all alike, and checks the program's table against the
+// server's own join. Progress goes to stderr.
 BenchResults RunBench(const BenchOptions& options);
 
 }  // namespace bench

@@ -5,11 +5,10 @@
 #include <QJsonObject>
 
 #include "bench_error.h"
+#include "child_process.h"
 
 namespace bench {
 
-// Passed as a file rather than arguments, so the password stays out of the
-// process list and no text needs escaping.
 void SaveSetup(const BenchSetup& setup, const QString& path) {
     const QJsonObject object{{QStringLiteral("sid"), setup.sid},
                              {QStringLiteral("user"), setup.user},
@@ -22,10 +21,7 @@ void SaveSetup(const BenchSetup& setup, const QString& path) {
                              {QStringLiteral("resultTable"), setup.resultTable},
                              {QStringLiteral("programFolder"), setup.programFolder},
                              {QStringLiteral("rowsPerTable"), setup.rowsPerTable}};
-    QFile file(path);
-    const QByteArray json = QJsonDocument(object).toJson();
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(json) != json.size())
-        throw BenchError(path + QStringLiteral(": ") + file.errorString());
+    WriteJsonFile(path, object);
 }
 
 BenchSetup LoadSetup(const QString& path) {

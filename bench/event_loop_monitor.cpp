@@ -7,6 +7,7 @@ namespace {
 // Set by the run's hooks, read by the timer; atomic so a hook called from a
 // worker thread is still safe.
 std::atomic<const char*> g_where{"start"};
+std::atomic<int> g_line{0};
 
 // The monitor that hears of driver calls; there is one per run.
 bench::EventLoopMonitor* g_monitor = nullptr;
@@ -21,10 +22,13 @@ QString whereText(const char* where) {
 
 }  // namespace
 
-void BenchWhere(const char* where) { g_where.store(where, std::memory_order_relaxed); }
+void BenchWhere(const char* where, int line) {
+    g_where.store(where, std::memory_order_relaxed);
+    g_line.store(line, std::memory_order_relaxed);
+}
 
-void BenchServerCallStarted() {
-    if (g_monitor) g_monitor->serverCallStarted();
+void BenchServerCallStarted(bool connecting) {
+    if (g_monitor) g_monitor->serverCallStarted(connecting);
 }
 
 void BenchServerCallEnded() {
@@ -53,11 +57,14 @@ void EventLoopMonitor::finish() {
     m_timer.stop();
 }
 
-void EventLoopMonitor::serverCallStarted() {
+void EventLoopMonitor::serverCallStarted(bool connecting) {
     if (m_callDepth++ > 0) return;
     m_callStartNs = m_clock.nsecsElapsed();
     m_callCountedToNs = m_callStartNs;
     m_whereAtCallStart = g_where.load(std::memory_order_relaxed);
+    m_lineAtCallStart = g_line.load(std::memory_order_relaxed);
+    m_callConnects = connecting;
+    if (connecting) m_gapConnects = true;
 }
 
 void EventLoopMonitor::serverCallEnded() {
@@ -65,9 +72,15 @@ void EventLoopMonitor::serverCallEnded() {
     if (m_callDepth == 0 || --m_callDepth > 0) return;
     const qint64 now = m_clock.nsecsElapsed();
     m_serverNsInGap += now - m_callCountedToNs;
+    m_callConnects = false;
     const double callMs = double(now - m_callStartNs) / 1e6;
-    if (callMs > m_longestCall.milliseconds)
-        m_longestCall = {callMs, whereText(m_whereAtCallStart)};
+    if (callMs > m_gapCallMs) {
+        m_gapCallMs = callMs;
+        m_gapCall = QStringLiteral("at line %1 (%2), %3 ms")
+                        .arg(m_lineAtCallStart)
+                        .arg(whereText(m_whereAtCallStart))
+                        .arg(callMs, 0, 'f', 1);
+    }
 }
 
 void EventLoopMonitor::countOpenCall(qint64 now) {
@@ -78,16 +91,23 @@ void EventLoopMonitor::countOpenCall(qint64 now) {
 
 void EventLoopMonitor::tick() {
     const qint64 now = m_clock.nsecsElapsed();
+    const QString from = whereText(m_whereAtLastTick);
     const char* where = g_where.load(std::memory_order_relaxed);
     // A call still open at a tick (the tick came from inside it) counts to
     // this gap up to now and to the following gaps from then on.
     countOpenCall(now);
+    const double gapMs = double(now - m_lastTickNs) / 1e6;
     const double ownMs = double(now - m_lastTickNs - m_serverNsInGap) / 1e6;
-    if (ownMs > m_longestStall.milliseconds)
-        m_longestStall = {ownMs, whereText(m_whereAtLastTick), whereText(where)};
+    if (ownMs > m_outsideCalls.milliseconds)
+        m_outsideCalls = {ownMs, from, whereText(where), QString()};
+    UnservedStretch& longest = m_gapConnects ? m_connecting : m_withCalls;
+    if (gapMs > longest.milliseconds) longest = {gapMs, from, whereText(where), m_gapCall};
     m_lastTickNs = now;
     m_whereAtLastTick = where;
     m_serverNsInGap = 0;
+    m_gapCallMs = 0;
+    m_gapCall.clear();
+    m_gapConnects = m_callDepth > 0 && m_callConnects;
 }
 
 }  // namespace bench

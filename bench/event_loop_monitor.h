@@ -4,38 +4,35 @@
 #include <QString>
 #include <QTimer>
 
-// Names the step the program's run is in, for the event-loop monitor. Called
-// from the bench's own run context (the hooks the program calls), never from
-// the program's code. Only the pointer is kept, so a call costs nothing per
-// row: pass a string literal or other text that outlives the run.
-void BenchWhere(const char* where);
+// Names the step the program's run is in, for the event-loop monitor: its
+// place and its numbered line (0 for none). Called from the bench's own run
+// context (the hooks the program calls), never from the program's code. Only
+// the pointer is kept, so a call costs nothing per row: pass a string literal
+// or other text that outlives the run.
+void BenchWhere(const char* where, int line = 0);
 
 // The program's run waits on one driver call to the server, from the first
 // call until the second; forwarded from the run context's hooks. Both come
 // on the thread the monitor ticks on, as the program's own calls do.
-void BenchServerCallStarted();
+// `connecting` marks the call that opens a connection.
+void BenchServerCallStarted(bool connecting);
 void BenchServerCallEnded();
 
 namespace bench {
 
-// The longest the event loop went unserved by our own code: of each gap
-// between two ticks of a 5 ms timer, the time outside driver calls to the
-// server, and where the run was when the gap began and when it ended.
-struct EventLoopStall {
+// A stretch in which the event loop went unserved: its milliseconds, where
+// the run was when it began and when it ended, and the longest driver call
+// in it with its line (empty if there was none, or the figure leaves calls out).
+struct UnservedStretch {
     double milliseconds = 0;
     QString from;
     QString to;
+    QString call;
 };
 
-// The longest single driver call to the server, and where the run was when
-// it began.
-struct DriverCall {
-    double milliseconds = 0;
-    QString where;
-};
-
-// Ticks a precise 5 ms timer while the event loop runs. A run that never
-// yields shows as one gap from its start to finish(). One monitor at a time.
+// Ticks a precise 5 ms timer while the event loop runs; each gap between two
+// ticks is a stretch the window went unserved. A run that never yields shows
+// as one gap from its start to finish(). One monitor at a time.
 class EventLoopMonitor final {
 public:
     EventLoopMonitor();
@@ -45,10 +42,15 @@ public:
 
     // Counts the stretch since the last tick, which no tick closes, and stops.
     void finish();
-    const EventLoopStall& longestStall() const { return m_longestStall; }
-    const DriverCall& longestCall() const { return m_longestCall; }
+    // The longest gap, driver calls included, leaving out gaps in which a
+    // connection was opened: those are reported by connecting().
+    const UnservedStretch& withCalls() const { return m_withCalls; }
+    // The longest time of a gap spent in our own code, outside driver calls.
+    const UnservedStretch& outsideCalls() const { return m_outsideCalls; }
+    // The longest gap in which a connection was opened.
+    const UnservedStretch& connecting() const { return m_connecting; }
 
-    void serverCallStarted();
+    void serverCallStarted(bool connecting);
     void serverCallEnded();
 
 private:
@@ -60,16 +62,23 @@ private:
     QElapsedTimer m_clock;
     qint64 m_lastTickNs = 0;
     const char* m_whereAtLastTick = nullptr;
-    // Time inside driver calls since the last tick.
+    // The gap since the last tick: time inside driver calls, its longest
+    // call, and whether a connection was opened in it.
     qint64 m_serverNsInGap = 0;
+    double m_gapCallMs = 0;
+    QString m_gapCall;
+    bool m_gapConnects = false;
     // Calls nest only if a driver call is made inside another one's hooks;
     // the outermost is the one that counts.
     int m_callDepth = 0;
     qint64 m_callStartNs = 0;
     qint64 m_callCountedToNs = 0;
     const char* m_whereAtCallStart = nullptr;
-    EventLoopStall m_longestStall;
-    DriverCall m_longestCall;
+    int m_lineAtCallStart = 0;
+    bool m_callConnects = false;
+    UnservedStretch m_withCalls;
+    UnservedStretch m_outsideCalls;
+    UnservedStretch m_connecting;
 };
 
 }  // namespace bench

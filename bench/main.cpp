@@ -1,11 +1,13 @@
 // qm_bench ROWS [--runs N] [--keep]: the join run's benchmark (scripts/bench.sh).
 // qm_bench --program FOLDER: one run of the program, in a process of its own.
+// qm_bench --floor FOLDER: one floor through the ODBC driver, the same way.
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <cstdio>
 #include <exception>
 
 #include "bench_run.h"
+#include "floor_child.h"
 #include "program_child.h"
 
 int main(int argc, char* argv[]) {
@@ -31,13 +33,19 @@ int main(int argc, char* argv[]) {
         QStringLiteral("Run the program once (the bench's child process)."),
         QStringLiteral("folder"));
     programOption.setFlags(QCommandLineOption::HiddenFromHelp);
+    QCommandLineOption floorOption(QStringLiteral("floor"),
+                                   QStringLiteral("Run one floor (the bench's child process)."),
+                                   QStringLiteral("folder"));
+    floorOption.setFlags(QCommandLineOption::HiddenFromHelp);
     parser.addOption(runsOption);
     parser.addOption(keepOption);
     parser.addOption(programOption);
+    parser.addOption(floorOption);
     parser.process(app);
 
     try {
         if (parser.isSet(programOption)) return bench::RunProgramChild(parser.value(programOption));
+        if (parser.isSet(floorOption)) return bench::RunFloorChild(parser.value(floorOption));
 
         bool rowsOk = false;
         bool runsOk = false;

@@ -10,10 +10,6 @@ static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "SQLWCHAR must be UTF-16");
 namespace bench {
 namespace {
 
-SQLWCHAR* wide(const QString& text) {
-    return const_cast<SQLWCHAR*>(reinterpret_cast<const SQLWCHAR*>(text.utf16()));
-}
-
 QString fromWide(const SQLWCHAR* text, qsizetype length) {
     return QString::fromUtf16(reinterpret_cast<const char16_t*>(text), length);
 }
@@ -47,6 +43,10 @@ SQLHANDLE odbc3(const OdbcHandle& environment) {
 
 }  // namespace
 
+SQLWCHAR* Wide(const QString& text) {
+    return const_cast<SQLWCHAR*>(reinterpret_cast<const SQLWCHAR*>(text.utf16()));
+}
+
 OdbcHandle::OdbcHandle(SQLSMALLINT type, SQLHANDLE parent) : m_type(type) {
     const SQLRETURN rc = SQLAllocHandle(type, parent, &m_handle);
     if (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO) return;
@@ -71,7 +71,7 @@ OdbcConnection::OdbcConnection(const QString& connectionString)
     SQLWCHAR completed[1024];
     SQLSMALLINT completedLength = 0;
     m_connection.check(
-        SQLDriverConnectW(m_connection.get(), nullptr, wide(connectionString), SQL_NTS, completed,
+        SQLDriverConnectW(m_connection.get(), nullptr, Wide(connectionString), SQL_NTS, completed,
                           SQLSMALLINT(std::size(completed)), &completedLength, SQL_DRIVER_NOPROMPT),
         "SQLDriverConnect");
 }
@@ -85,7 +85,7 @@ void OdbcConnection::execute(const QString& statement) {
 }
 
 void OdbcStatement::executeDirect(const QString& statement) {
-    const SQLRETURN rc = SQLExecDirectW(get(), wide(statement), SQL_NTS);
+    const SQLRETURN rc = SQLExecDirectW(get(), Wide(statement), SQL_NTS);
     // A statement that touches no row answers SQL_NO_DATA: that is success.
     if (rc != SQL_NO_DATA) check(rc, "SQLExecDirect");
 }

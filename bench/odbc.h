@@ -10,6 +10,9 @@
 // without going through the program's data layer.
 namespace bench {
 
+// The text as the driver's wide string; it points into `text`.
+SQLWCHAR* Wide(const QString& text);
+
 // Owns one ODBC handle and frees it on scope exit.
 class OdbcHandle final {
 public:
@@ -37,6 +40,7 @@ public:
     OdbcConnection& operator=(const OdbcConnection&) = delete;
 
     SQLHDBC get() const { return m_connection.get(); }
+    void check(SQLRETURN rc, const char* what) const { m_connection.check(rc, what); }
     // Runs a statement that returns no rows.
     void execute(const QString& statement);
 

@@ -1,27 +1,18 @@
 #include "program_child.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
-#include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTimer>
 #include <cstdio>
 #include <exception>
 
 #include "bench_error.h"
 #include "bench_setup.h"
+#include "child_process.h"
 
 namespace bench {
 namespace {
-
-QString setupFile(const QString& folder) {
-    return QDir(folder).filePath(QStringLiteral("setup.json"));
-}
-QString resultFile(const QString& folder) {
-    return QDir(folder).filePath(QStringLiteral("result.json"));
-}
 
 // The process's peak resident set so far, from the kernel's own count.
 qint64 peakResidentKiB() {
@@ -34,79 +25,63 @@ qint64 peakResidentKiB() {
     return 0;
 }
 
+QJsonObject stretchJson(const UnservedStretch& s) {
+    return {{QStringLiteral("milliseconds"), s.milliseconds},
+            {QStringLiteral("from"), s.from},
+            {QStringLiteral("to"), s.to},
+            {QStringLiteral("call"), s.call}};
+}
+
+UnservedStretch stretchFromJson(const QJsonValue& value) {
+    const QJsonObject o = value.toObject();
+    return {o.value(QStringLiteral("milliseconds")).toDouble(),
+            o.value(QStringLiteral("from")).toString(), o.value(QStringLiteral("to")).toString(),
+            o.value(QStringLiteral("call")).toString()};
+}
+
 QJsonObject toJson(const ProgramMeasurement& m, const QString& error) {
     const ProgramTimings& t = m.timings;
-    return {{QStringLiteral("measured"), t.measured},
-            {QStringLiteral("copyTable1"), t.copyTable1},
+    return {{QStringLiteral("copyTable1"), t.copyTable1},
             {QStringLiteral("copyTable2"), t.copyTable2},
             {QStringLiteral("indexesJoinStaging"), t.indexesJoinStaging},
             {QStringLiteral("writeToServer"), t.writeToServer},
             {QStringLiteral("wholeRun"), t.wholeRun},
             {QStringLiteral("peakResidentKiB"), m.peakResidentKiB},
-            {QStringLiteral("stallMs"), m.longestStall.milliseconds},
-            {QStringLiteral("stallFrom"), m.longestStall.from},
-            {QStringLiteral("stallTo"), m.longestStall.to},
-            {QStringLiteral("driverCallMs"), m.longestCall.milliseconds},
-            {QStringLiteral("driverCallWhere"), m.longestCall.where},
+            {QStringLiteral("withCalls"), stretchJson(m.withCalls)},
+            {QStringLiteral("outsideCalls"), stretchJson(m.outsideCalls)},
+            {QStringLiteral("connecting"), stretchJson(m.connecting)},
             {QStringLiteral("error"), error}};
 }
 
 ProgramMeasurement fromJson(const QJsonObject& o) {
     ProgramMeasurement m;
-    m.timings.measured = o.value(QStringLiteral("measured")).toBool();
     m.timings.copyTable1 = o.value(QStringLiteral("copyTable1")).toDouble();
     m.timings.copyTable2 = o.value(QStringLiteral("copyTable2")).toDouble();
     m.timings.indexesJoinStaging = o.value(QStringLiteral("indexesJoinStaging")).toDouble();
     m.timings.writeToServer = o.value(QStringLiteral("writeToServer")).toDouble();
     m.timings.wholeRun = o.value(QStringLiteral("wholeRun")).toDouble();
     m.peakResidentKiB = o.value(QStringLiteral("peakResidentKiB")).toInteger();
-    m.longestStall = {o.value(QStringLiteral("stallMs")).toDouble(),
-                      o.value(QStringLiteral("stallFrom")).toString(),
-                      o.value(QStringLiteral("stallTo")).toString()};
-    m.longestCall = {o.value(QStringLiteral("driverCallMs")).toDouble(),
-                     o.value(QStringLiteral("driverCallWhere")).toString()};
+    m.withCalls = stretchFromJson(o.value(QStringLiteral("withCalls")));
+    m.outsideCalls = stretchFromJson(o.value(QStringLiteral("outsideCalls")));
+    m.connecting = stretchFromJson(o.value(QStringLiteral("connecting")));
     return m;
-}
-
-void writeResult(const QString& folder, const ProgramMeasurement& m, const QString& error) {
-    QFile file(resultFile(folder));
-    const QByteArray json = QJsonDocument(toJson(m, error)).toJson();
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(json) != json.size())
-        throw BenchError(file.fileName() + QStringLiteral(": ") + file.errorString());
 }
 
 }  // namespace
 
 ProgramMeasurement MeasureProgram(const BenchSetup& setup, const QString& folder) {
-    SaveSetup(setup, setupFile(folder));
-    QFile::remove(resultFile(folder));
-
-    QProcess child;
-    child.setProgram(QCoreApplication::applicationFilePath());
-    child.setArguments({QStringLiteral("--program"), folder});
-    // Whatever the program writes is shown as it comes.
-    child.setProcessChannelMode(QProcess::ForwardedChannels);
-    child.setStandardInputFile(QProcess::nullDevice());
-    child.start();
-    if (!child.waitForStarted(-1))
-        throw BenchError(QStringLiteral("The program's run did not start: ") + child.errorString());
-    child.waitForFinished(-1);
-
-    QFile file(resultFile(folder));
-    if (!file.open(QIODevice::ReadOnly))
-        throw BenchError(QStringLiteral("The program's run left no result (exit %1, %2).")
-                             .arg(child.exitCode())
-                             .arg(child.exitStatus() == QProcess::CrashExit
-                                      ? QStringLiteral("crashed")
-                                      : QStringLiteral("exited")));
-    const QJsonObject result = QJsonDocument::fromJson(file.readAll()).object();
-    const QString error = result.value(QStringLiteral("error")).toString();
-    if (!error.isEmpty()) throw BenchError(QStringLiteral("The program's run failed: ") + error);
-    return fromJson(result);
+    SaveSetup(setup, JobFile(folder));
+    return fromJson(RunChild(QStringLiteral("--program"), folder));
 }
 
 int RunProgramChild(const QString& folder) {
-    const BenchSetup setup = LoadSetup(setupFile(folder));
+    const BenchSetup setup = LoadSetup(JobFile(folder));
+    try {
+        LogIn(setup);
+    } catch (const std::exception& e) {
+        WriteJsonFile(ResultFile(folder), toJson({}, QString::fromLocal8Bit(e.what())));
+        return 1;
+    }
     BenchWhere("before the run");
     EventLoopMonitor monitor;
     int exitCode = 0;
@@ -123,11 +98,12 @@ int RunProgramChild(const QString& folder) {
         }
         BenchWhere("after the run");
         monitor.finish();
-        measurement.longestStall = monitor.longestStall();
-        measurement.longestCall = monitor.longestCall();
+        measurement.withCalls = monitor.withCalls();
+        measurement.outsideCalls = monitor.outsideCalls();
+        measurement.connecting = monitor.connecting();
         measurement.peakResidentKiB = peakResidentKiB();
         try {
-            writeResult(folder, measurement, error);
+            WriteJsonFile(ResultFile(folder), toJson(measurement, error));
         } catch (const std::exception& e) {
             std::fprintf(stderr, "qm_bench: %s\n", e.what());
             error = QStringLiteral("no result");

@@ -10,9 +10,10 @@ namespace bench {
 // One run of the program as the bench sees it from outside.
 struct ProgramMeasurement {
     ProgramTimings timings;
-    qint64 peakResidentKiB = 0;   // the child's VmHWM
-    EventLoopStall longestStall;  // of our own code, driver calls left out
-    DriverCall longestCall;
+    qint64 peakResidentKiB = 0;  // the child's VmHWM
+    UnservedStretch withCalls;
+    UnservedStretch outsideCalls;
+    UnservedStretch connecting;
 };
 
 // Runs the program once in a child process of its own, so its peak memory is

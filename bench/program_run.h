@@ -2,11 +2,9 @@
 
 #include "bench_setup.h"
 
-// Seconds each phase of the program's join run took, as the program's run
-// measured them. `measured` stays false while the run is not wired in, and
-// the report then leaves the program's column empty.
+// Seconds each phase of the program's join run took, from the times the run
+// began its numbered lines.
 struct ProgramTimings {
-    bool measured = false;
     double copyTable1 = 0;
     double copyTable2 = 0;
     double indexesJoinStaging = 0;  // indexes on the join fields, the join, the staged result
@@ -14,7 +12,12 @@ struct ProgramTimings {
     double wholeRun = 0;            // from the click to the end of the run
 };
 
-// One join run of the program against `setup`. Runs in a child process of
-// its own (`qm_bench --program`), inside its event loop, with the event-loop
-// monitor ticking: the run's hooks should name each step with BenchWhere().
+// The set-up window's login check, which loads the driver before any run
+// can start; the floors' processes load it too. Not part of the run.
+void LogIn(const BenchSetup& setup);
+
+// One join run of the program against `setup`, as its click handler runs it.
+// Runs in a child process of its own (`qm_bench --program`), inside its event
+// loop, with the event-loop monitor ticking: the run's hooks name each step
+// with BenchWhere() and tell it of each driver call.
 ProgramTimings RunProgram(const BenchSetup& setup);

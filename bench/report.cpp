@@ -6,35 +6,48 @@
 namespace bench {
 namespace {
 
+using FloorFigure = std::function<double(const FloorTimings&)>;
+using ProgramFigure = std::function<double(const ProgramTimings&)>;
+
 QString seconds(double value) { return QStringLiteral("%1 s").arg(value, 0, 'f', 3); }
+QString millis(double value) { return QStringLiteral("%1 ms").arg(value, 0, 'f', 1); }
 
-QString ratio(double program, double floor) {
-    return floor > 0 ? QStringLiteral("%1x").arg(program / floor, 0, 'f', 1) : QString();
+// One line of the table: the program's figure beside a floor's, both the
+// median over the runs, and the median of the ratios taken within each run,
+// so a run slowed by the machine slows both sides of its own ratio.
+QStringList phaseRow(const BenchResults& results, const QString& name, const ProgramFigure& program,
+                     const FloorFigure& floor) {
+    QList<double> programs;
+    QList<double> floors;
+    QList<double> ratios;
+    for (qsizetype run = 0; run < results.floors.size(); ++run) {
+        const double p = program(results.programRuns[run].timings);
+        const double f = floor(results.floors[run]);
+        programs << p;
+        floors << f;
+        if (f > 0) ratios << p / f;
+    }
+    return {name, seconds(Median(programs)), seconds(Median(floors)),
+            ratios.isEmpty() ? QString() : QStringLiteral("%1x").arg(Median(ratios), 0, 'f', 2)};
 }
 
-template <typename Run>
-double medianOf(const QList<Run>& runs, const std::function<double(const Run&)>& figure) {
-    QList<double> values;
-    for (const Run& run : runs) values << figure(run);
-    return Median(values);
-}
-
-// The median of a stall or call over the runs, with the places of the run
-// whose figure is the middle one, so they go with the figure.
-template <typename Longest>
-Longest medianLongest(const QList<ProgramMeasurement>& runs, Longest ProgramMeasurement::*longest) {
+// The median of a stretch over the runs, with the places of the run whose
+// figure is the middle one, so they go with the figure.
+UnservedStretch medianStretch(const QList<ProgramMeasurement>& runs,
+                              UnservedStretch ProgramMeasurement::*stretch) {
     if (runs.isEmpty()) return {};
-    QList<Longest> figures;
-    for (const ProgramMeasurement& run : runs) figures << run.*longest;
+    QList<UnservedStretch> figures;
+    QList<double> milliseconds;
+    for (const ProgramMeasurement& run : runs) {
+        figures << run.*stretch;
+        milliseconds << (run.*stretch).milliseconds;
+    }
     std::sort(figures.begin(), figures.end(),
-              [](const Longest& a, const Longest& b) { return a.milliseconds < b.milliseconds; });
-    Longest middle = figures.at(figures.size() / 2);
-    middle.milliseconds = medianOf<ProgramMeasurement>(
-        runs, [longest](const ProgramMeasurement& r) { return (r.*longest).milliseconds; });
+              [](const auto& a, const auto& b) { return a.milliseconds < b.milliseconds; });
+    UnservedStretch middle = figures.at(figures.size() / 2);
+    middle.milliseconds = Median(milliseconds);
     return middle;
 }
-
-QString millis(double value) { return QStringLiteral("%1 ms").arg(value, 0, 'f', 1); }
 
 QString table(const QList<QStringList>& rows) {
     QList<qsizetype> widths(rows.first().size(), 0);
@@ -57,6 +70,12 @@ QString table(const QList<QStringList>& rows) {
     return text;
 }
 
+QString places(const UnservedStretch& stretch) {
+    QString text = QStringLiteral("from \"%1\" to \"%2\"").arg(stretch.from, stretch.to);
+    if (!stretch.call.isEmpty()) text += QStringLiteral(", longest driver call ") + stretch.call;
+    return text;
+}
+
 }  // namespace
 
 double Median(QList<double> values) {
@@ -67,81 +86,65 @@ double Median(QList<double> values) {
 }
 
 QString FormatReport(const BenchResults& results) {
-    using Floors = QList<FloorTimings>;
-    using Programs = QList<ProgramMeasurement>;
-    const Floors& f = results.floors;
-    const Programs& p = results.programRuns;
-    const bool measured =
-        !p.isEmpty() && std::all_of(p.begin(), p.end(),
-                                    [](const ProgramMeasurement& m) { return m.timings.measured; });
-
-    struct Phase {
-        const char* name;
-        std::function<double(const FloorTimings&)> floor;
-        std::function<double(const ProgramMeasurement&)> program;
-    };
-    const QList<Phase> phases{
-        {"copy table 1", [](const FloorTimings& t) { return t.copyTable1; },
-         [](const ProgramMeasurement& m) { return m.timings.copyTable1; }},
-        {"copy table 2", [](const FloorTimings& t) { return t.copyTable2; },
-         [](const ProgramMeasurement& m) { return m.timings.copyTable2; }},
-        {"indexes + join + staging", [](const FloorTimings& t) { return t.indexesJoinStaging; },
-         [](const ProgramMeasurement& m) { return m.timings.indexesJoinStaging; }},
-        {"write to the server", [](const FloorTimings& t) { return t.writeToServer; },
-         [](const ProgramMeasurement& m) { return m.timings.writeToServer; }},
-    };
+    const auto copy1 = [](const FloorTimings& t) { return t.copyTable1; };
+    const auto copy2 = [](const FloorTimings& t) { return t.copyTable2; };
+    const auto join = [](const FloorTimings& t) { return t.indexesJoinStaging; };
+    const auto write = [](const FloorTimings& t) { return t.writeToServer; };
+    const auto programWrite = [](const ProgramTimings& t) { return t.writeToServer; };
+    const auto programWhole = [](const ProgramTimings& t) { return t.wholeRun; };
 
     QList<QStringList> rows{{QStringLiteral("phase"), QStringLiteral("program"),
                              QStringLiteral("floor"), QStringLiteral("ratio")}};
-    const auto addRow = [&](const QString& name, double program, double floor) {
-        rows << QStringList{name, measured ? seconds(program) : QString(), seconds(floor),
-                            measured ? ratio(program, floor) : QString()};
-    };
-    // The whole run's floor is the sum of the phases' floors: what the run
-    // would take if every phase went as fast as the plainest tool does it.
-    double floorSum = 0;
-    for (const Phase& phase : phases) {
-        const double floor = medianOf<FloorTimings>(f, phase.floor);
-        floorSum += floor;
-        addRow(QString::fromLatin1(phase.name), medianOf<ProgramMeasurement>(p, phase.program),
-               floor);
-    }
-    const double programWhole = medianOf<ProgramMeasurement>(
-        p, [](const ProgramMeasurement& m) { return m.timings.wholeRun; });
-    const double server =
-        medianOf<FloorTimings>(f, [](const FloorTimings& t) { return t.serverCreateTableAs; });
-    addRow(QStringLiteral("whole run"), programWhole, floorSum);
-    addRow(QStringLiteral("whole run vs the server's own CREATE TABLE AS"), programWhole, server);
+    rows << phaseRow(
+        results, QStringLiteral("copy table 1 (bound read + prepared insert)"),
+        [](const ProgramTimings& t) { return t.copyTable1; }, copy1);
+    rows << phaseRow(
+        results, QStringLiteral("copy table 2 (bound read + prepared insert)"),
+        [](const ProgramTimings& t) { return t.copyTable2; }, copy2);
+    rows << phaseRow(
+        results, QStringLiteral("indexes + join + staging (the sqlite3 shell)"),
+        [](const ProgramTimings& t) { return t.indexesJoinStaging; }, join);
+    rows << phaseRow(results, QStringLiteral("write (arrays of 1,000 rows, a commit each)"),
+                     programWrite, write);
+    rows << phaseRow(
+        results, QStringLiteral("whole run (the sum of the floors above)"), programWhole,
+        [&](const FloorTimings& t) { return copy1(t) + copy2(t) + join(t) + write(t); });
+    rows << phaseRow(results, QStringLiteral("information: write vs psql, an INSERT a row"),
+                     programWrite, [](const FloorTimings& t) { return t.psqlInserts; });
+    rows << phaseRow(results, QStringLiteral("information: write vs psql's COPY"), programWrite,
+                     [](const FloorTimings& t) { return t.psqlCopy; });
 
-    const double peakMiB =
-        medianOf<ProgramMeasurement>(
-            p, [](const ProgramMeasurement& m) { return double(m.peakResidentKiB); }) /
-        1024.0;
-    const EventLoopStall stall = medianLongest(p, &ProgramMeasurement::longestStall);
-    const DriverCall call = medianLongest(p, &ProgramMeasurement::longestCall);
-    rows << QStringList{QStringLiteral("peak resident memory (VmHWM)"),
-                        QStringLiteral("%1 MiB").arg(peakMiB, 0, 'f', 1), QString(), QString()};
-    rows << QStringList{QStringLiteral("longest event-loop stall (our code)"),
-                        millis(stall.milliseconds), QString(), QString()};
-    rows << QStringList{QStringLiteral("longest single driver call"), millis(call.milliseconds),
-                        QString(), QString()};
+    const QList<ProgramMeasurement>& p = results.programRuns;
+    QList<double> peaks;
+    for (const ProgramMeasurement& m : p) peaks << double(m.peakResidentKiB) / 1024.0;
+    const UnservedStretch withCalls = medianStretch(p, &ProgramMeasurement::withCalls);
+    const UnservedStretch outsideCalls = medianStretch(p, &ProgramMeasurement::outsideCalls);
+    const UnservedStretch connecting = medianStretch(p, &ProgramMeasurement::connecting);
+    rows << QStringList{QStringLiteral("peak memory of the program (VmHWM)"),
+                        QStringLiteral("%1 MiB").arg(Median(peaks), 0, 'f', 1), QString(),
+                        QString()};
+    rows << QStringList{QStringLiteral("window unserved, driver calls included"),
+                        millis(withCalls.milliseconds), QString(), QString()};
+    rows << QStringList{QStringLiteral("window unserved, outside driver calls"),
+                        millis(outsideCalls.milliseconds), QString(), QString()};
+    rows << QStringList{QStringLiteral("window unserved while connecting"),
+                        millis(connecting.milliseconds), QString(), QString()};
+    rows << phaseRow(results,
+                     QStringLiteral("information: whole run vs the server's CREATE TABLE AS"),
+                     programWhole, [](const FloorTimings& t) { return t.serverCreateTableAs; });
 
-    QString text =
-        QStringLiteral("Join run: %1 rows per table, %2 rows joined, median of %3 run(s)\n")
-            .arg(results.rowsPerTable)
-            .arg(results.joinedRows)
-            .arg(f.size());
-    text += QStringLiteral("%1; %2\n\n").arg(results.sqliteVersion, results.psqlVersion);
+    QString text = QStringLiteral(
+                       "Join run: %1 rows per table, %2 rows joined, median of %3 interleaved "
+                       "run(s); ratios are medians of each run's own ratio\n")
+                       .arg(results.rowsPerTable)
+                       .arg(results.joinedRows)
+                       .arg(results.floors.size());
+    text += QStringLiteral("%1; %2; server: %3\n\n")
+                .arg(results.sqliteVersion, results.psqlVersion, results.serverSettings);
     text += table(rows);
-    text += QStringLiteral("\nThe floors together take %1x the server's own CREATE TABLE AS.\n")
-                .arg(server > 0 ? floorSum / server : 0.0, 0, 'f', 1);
-    text += QStringLiteral("Longest event-loop stall (our code): from \"%1\" to \"%2\".\n")
-                .arg(stall.from, stall.to);
-    text += QStringLiteral("Longest single driver call: in \"%1\".\n").arg(call.where);
-    if (!measured)
-        text += QStringLiteral(
-            "The program's run is not wired in yet (bench/program_run.cpp): its memory and "
-            "stall are those of the bare child process.\n");
+    text += QStringLiteral("\nDriver calls included: %1.\n").arg(places(withCalls));
+    text += QStringLiteral("Outside driver calls: %1.\n").arg(places(outsideCalls));
+    text += QStringLiteral("Connecting: %1.\n").arg(places(connecting));
     return text;
 }
 

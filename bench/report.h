@@ -12,7 +12,9 @@ struct FloorTimings {
     double copyTable1 = 0;
     double copyTable2 = 0;
     double indexesJoinStaging = 0;
-    double writeToServer = 0;
+    double writeToServer = 0;  // parameter arrays of 1,000 rows, a commit each
+    double psqlInserts = 0;    // information: psql replaying one INSERT a row
+    double psqlCopy = 0;       // information: psql's COPY from CSV
     double serverCreateTableAs = 0;
 };
 
@@ -21,6 +23,7 @@ struct BenchResults {
     qint64 joinedRows = 0;
     QString sqliteVersion;
     QString psqlVersion;
+    QString serverSettings;                 // how durably the server commits
     QList<FloorTimings> floors;             // one per run
     QList<ProgramMeasurement> programRuns;  // one per run
 };
@@ -28,7 +31,8 @@ struct BenchResults {
 // The middle value; the mean of the two middle ones for an even count.
 double Median(QList<double> values);
 
-// The table of medians: each phase of the program beside its floor.
+// The table of medians: each phase of the program beside its floor, with
+// the median of the ratios taken within each run.
 QString FormatReport(const BenchResults& results);
 
 }  // namespace bench

@@ -4,18 +4,13 @@
 
 namespace bench {
 
-class StandinLogin;
-
-// The statement texts the program sends to write the staged result: the
-// CREATE TABLE with every column VARCHAR(2000), then one INSERT per row of
-// `stagedTable`, an empty value or a Null as NULL. Written to `scriptPath`,
-// one statement a line; returns the number of rows.
-qint64 WriteInsertScript(const QString& stagingPath, const QString& stagedTable,
-                         const QString& serverTable, const QString& scriptPath);
-
-// The floor of writing to the server: psql replaying the script in one
-// transaction. Returns psql's seconds, connecting included. The script's
-// table must not exist yet.
-double WriteFloor(const StandinLogin& login, const QString& scriptPath);
+// The floor of writing the result to the server: the staged rows of
+// `stagedTable` read from the SQLite file at `stagingPath` and sent through
+// the ODBC driver as column-wise parameter arrays of 1,000 rows to one
+// prepared INSERT into `serverTable` (every column VARCHAR(2000), made
+// first), one commit per array, an empty value sent as NULL. Returns the
+// seconds from connecting to the last commit; the table must not exist yet.
+double WriteFloor(const QString& connectionString, const QString& stagingPath,
+                  const QString& stagedTable, const QString& serverTable);
 
 }  // namespace bench

@@ -2,7 +2,7 @@
 # The join run's benchmark: bench.sh ROWS [--runs N] [--keep]
 # Builds qm_bench if needed, starts the stand-in server and prints each phase
 # of the program's run beside its floor (the median of --runs runs, 3 unless
-# told). Not a test: it asserts no timing.
+# told), with the server committing durably. Not a test: it asserts no timing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 [ $# -ge 1 ] || { echo "usage: $0 ROWS [--runs N] [--keep]" >&2; exit 2; }
@@ -14,4 +14,7 @@ bench=build/bench/qm_bench
 
 bash scripts/standin.sh start
 eval "$(bash scripts/standin.sh env)"
+# A real server waits for its log at each commit; the tests' stand-in does not.
+bash scripts/standin.sh durable on
+trap 'bash scripts/standin.sh durable off' EXIT
 "$bench" "$@"

@@ -7,6 +7,10 @@
 #                           (only what is missing)
 #   standin.sh stop         stop the cluster
 #   standin.sh env          print the environment the program and the tests need
+#   standin.sh durable on|off
+#                           commit durably (fsync, synchronous_commit,
+#                           full_page_writes), as a real server does, or not
+#                           (the default: the tests' commits cost nothing)
 #
 # The SID of every login is the cluster's socket folder ($QM_STANDIN_DIR).
 # Each login has a database of its own name (the connection string names none)
@@ -132,10 +136,31 @@ INSERT INTO "ORDERS" VALUES
 SQL
 }
 
+# Set over postgresql.conf's defaults and taken by a reload; sessions already
+# open keep their synchronous_commit.
+durable() {
+  local setting
+  case "${1:-}" in
+    on) setting="TO on" ;;
+    off) setting="" ;;
+    *) echo "usage: $0 durable on|off" >&2; exit 2 ;;
+  esac
+  running || { echo "the stand-in server is not running" >&2; exit 1; }
+  for name in fsync synchronous_commit full_page_writes; do
+    if [ -n "$setting" ]; then
+      psql_admin -d postgres -c "ALTER SYSTEM SET $name $setting"
+    else
+      psql_admin -d postgres -c "ALTER SYSTEM RESET $name"
+    fi
+  done
+  psql_admin -d postgres -c "SELECT pg_reload_conf()" >/dev/null
+}
+
 case "${1:-start}" in
   start) start ;;
   demo) demo ;;
   stop) running && as_pg "$PGBIN/pg_ctl" -D "$DATA" -w stop >/dev/null || true ;;
   env) echo "export ODBCSYSINI=$ODBC QM_STANDIN_DIR=$DIR" ;;
-  *) echo "usage: $0 start|demo|stop|env" >&2; exit 2 ;;
+  durable) durable "${2:-}" ;;
+  *) echo "usage: $0 start|demo|stop|env|durable on|off" >&2; exit 2 ;;
 esac

@@ -9,6 +9,7 @@
 #include <QtTest>
 
 #include "base/app_title.h"
+#include "base/doubling_batch.h"
 #include "base/error_message.h"
 #include "base/event_loop_run_context.h"
 #include "base/failure.h"
@@ -182,6 +183,48 @@ private slots:
         QVERIFY(!FileExists(dir.filePath(QStringLiteral("missing.cur"))));
         QVERIFY(!FileExists(dir.filePath(QStringLiteral("no/such/folder/HAND-M.CUR"))));
         QVERIFY(!FileExists(QString()));
+    }
+
+    // The sizes a batch goes through: from its first size, doubling while
+    // quick, halving when slow or failed, never past its bounds.
+    void doublingBatch_data() {
+        QTest::addColumn<QList<qint64>>("bounds");  // smallest, first, largest
+        QTest::addColumn<QStringList>("events");    // a time in ms, or "failed"
+        QTest::addColumn<QList<qint64>>("sizes");   // rows() before and after each event
+        QTest::newRow("doubles while quick, up to the largest")
+            << QList<qint64>{2, 2, 16} << QStringList{"1", "10", "49", "0", "0"}
+            << QList<qint64>{2, 4, 8, 16, 16, 16};
+        QTest::newRow("keeps its size between quick and slow")
+            << QList<qint64>{1, 8, 64} << QStringList{"50", "100", "75"}
+            << QList<qint64>{8, 8, 8, 8};
+        QTest::newRow("halves when slow, never below the smallest")
+            << QList<qint64>{2, 16, 1024} << QStringList{"101", "500", "5000", "5000"}
+            << QList<qint64>{16, 8, 4, 2, 2};
+        QTest::newRow("halves on a failure, never below the smallest")
+            << QList<qint64>{2, 8, 1024} << QStringList{"failed", "failed", "failed", "1"}
+            << QList<qint64>{8, 4, 2, 2, 4};
+        QTest::newRow("one row at least")
+            << QList<qint64>{0, 0, 0} << QStringList{"failed", "1"} << QList<qint64>{1, 1, 1};
+        QTest::newRow("a first row alone, then never below the smallest")
+            << QList<qint64>{2, 1, 4} << QStringList{"1", "1", "failed", "failed"}
+            << QList<qint64>{1, 2, 4, 2, 2};
+        QTest::newRow("first size no larger than the largest")
+            << QList<qint64>{1, 64, 8} << QStringList{"failed"} << QList<qint64>{8, 4};
+    }
+    void doublingBatch() {
+        QFETCH(QList<qint64>, bounds);
+        QFETCH(QStringList, events);
+        QFETCH(QList<qint64>, sizes);
+        DoublingBatch batch({bounds[0], bounds[1], bounds[2], 50, 100});
+        QList<qint64> seen{batch.rows()};
+        for (const QString& event : events) {
+            if (event == QStringLiteral("failed"))
+                batch.failed();
+            else
+                batch.took(event.toLongLong());
+            seen << batch.rows();
+        }
+        QCOMPARE(seen, sizes);
     }
 
     void settingsFileNarrowedWhenWider() {

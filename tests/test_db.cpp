@@ -362,6 +362,45 @@ private slots:
         QCOMPARE(count, Rows);
     }
 
+    // A batch is cut where its parameter buffers would grow past their bound:
+    // one value too long for any array goes by itself, another shortens the
+    // arrays around it, and a single row between batches changes nothing.
+    // Every row arrives once, exactly.
+    void longValuesSplitTheBatch() {
+        standin::Login owner;
+        db::Connection connection = owner.connect();
+        connection.execute(QStringLiteral("CREATE TABLE t (k integer, v text)"));
+        db::PreparedStatement insert =
+            connection.prepare(QStringLiteral("INSERT INTO t VALUES (?, ?)"));
+        const auto valueOf = [](int k) -> db::Value {
+            if (k == 500) return QString(34 * 1024 * 1024, QLatin1Char('a'));  // 68 MB alone
+            if (k == 700) return QString(5 * 1024 * 1024, QLatin1Char('b'));
+            if (k % 10 == 3) return std::nullopt;
+            return QStringLiteral("v%1").arg(k);
+        };
+        std::vector<db::Row> rows;
+        for (int k = 0; k < 1000; ++k) rows.push_back({QString::number(k), valueOf(k)});
+        insert.execute({QStringLiteral("1000"), valueOf(1000)});
+        insert.executeBatch(rows);
+        insert.executeBatch(
+            {{QStringLiteral("1001"), valueOf(1001)}, {QStringLiteral("1002"), valueOf(1002)}});
+
+        db::ResultSet result = connection.query(
+            QStringLiteral("SELECT k, length(v), v IS NULL, left(v, 8) FROM t ORDER BY k"));
+        int k = 0;
+        while (result.next()) {
+            const db::Value expected = valueOf(k);
+            const QStringList seen{result.value(0).value_or("?"), result.value(1).value_or(""),
+                                   result.value(2).value_or("?"), result.value(3).value_or("")};
+            const QStringList wanted{
+                QString::number(k), expected ? QString::number(expected->size()) : QString(),
+                expected ? "0" : "1", expected ? expected->left(8) : QString()};
+            QCOMPARE(seen, wanted);
+            ++k;
+        }
+        QCOMPARE(k, 1003);
+    }
+
     // A read that fails half-way delivers the rows before the failure, then
     // the server's failure, then no more rows.
     void failedFetchComesAfterTheRowsBeforeIt() {

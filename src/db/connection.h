@@ -63,9 +63,10 @@ public:
     // Runs the statement once with these values; throws DbError on a failure.
     void execute(const Row& values);
     // Runs the statement once per row, in as few round trips as the engine
-    // allows. Throws DbError when any row fails; which of the other rows took
-    // effect is then the engine's affair (run a batch in a transaction to
-    // make it all or nothing).
+    // allows, its buffers within a bound however long the values are.
+    // Throws DbError when any row fails; which of the other rows took effect
+    // is then the engine's affair (run a batch in a transaction to make it
+    // all or nothing).
     void executeBatch(const std::vector<Row>& rows);
 
     void close();

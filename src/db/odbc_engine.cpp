@@ -27,94 +27,188 @@ std::shared_ptr<Handle> newStatement(const std::shared_ptr<Handle>& connection,
     return handle;
 }
 
-// A statement prepared once; rows of values go to the driver as parameter
+// The parameter buffers of one array together, in bytes, whatever the
+// values: each column's buffer holds its longest value once per row, so one
+// long value would otherwise multiply by the rows of its array.
+constexpr qsizetype MaxArrayBytes = 64 * 1024 * 1024;
+
+SQLSMALLINT parameterType(qsizetype longest) {
+    return longest > MaxVarcharParameter ? SQL_WLONGVARCHAR : SQL_WVARCHAR;
+}
+
+// A statement prepared once. Rows of values go to the driver as parameter
 // arrays, one column-wise array per "?", each sized to the longest value of
-// its column in the batch, so no value is cut.
+// its column in the array, so no value is cut. A single row goes through a
+// statement of its own, bound at its values' own lengths: psqlODBC, given
+// an array of one row, prepares on the server and from then on sends every
+// row of every later array as an exchange of its own.
 class OdbcPrepared final : public PreparedEngine {
 public:
     OdbcPrepared(const std::shared_ptr<Handle>& connection, const QString& sql, int commandTimeout)
-        : m_statement(newStatement(connection, commandTimeout)) {
-        // Some drivers send the statement to the server to prepare it.
-        check(callServer(
-                  *m_statement,
-                  [&] { return SQLPrepareW(stmt(), const_cast<SQLWCHAR*>(wide(sql)), SQL_NTS); }),
-              *m_statement, "SQLPrepare");
+        : m_connection(connection),
+          m_sql(sql),
+          m_commandTimeout(commandTimeout),
+          m_statement(prepared(connection, sql, commandTimeout)) {
         SQLSMALLINT count = 0;
-        check(SQLNumParams(stmt(), &count), *m_statement, "SQLNumParams");
+        check(SQLNumParams(m_statement->get(), &count), *m_statement, "SQLNumParams");
         m_parameterCount = count;
     }
 
     int parameterCount() const override { return m_parameterCount; }
 
+    // Arrays are cut where their buffers would pass the bound; a row that
+    // passes it alone goes by itself.
     void execute(std::span<const Row> rows) override {
+        for (size_t start = 0; start < rows.size();) {
+            const size_t end = arrayEnd(rows, start);
+            if (end - start == 1)
+                executeSingle(rows[start]);
+            else
+                executeArray(rows.subspan(start, end - start));
+            start = end;
+        }
+    }
+
+private:
+    static std::shared_ptr<Handle> prepared(const std::shared_ptr<Handle>& connection,
+                                            const QString& sql, int commandTimeout) {
+        auto statement = newStatement(connection, commandTimeout);
+        // Some drivers send the statement to the server to prepare it.
+        check(callServer(*statement,
+                         [&] {
+                             return SQLPrepareW(statement->get(), const_cast<SQLWCHAR*>(wide(sql)),
+                                                SQL_NTS);
+                         }),
+              *statement, "SQLPrepare");
+        return statement;
+    }
+
+    // The end of the array that starts at start: as many rows as fit the
+    // bound, one at least.
+    size_t arrayEnd(std::span<const Row> rows, size_t start) const {
+        std::vector<qsizetype> longest(size_t(m_parameterCount), 0);
+        for (size_t end = start; end < rows.size(); ++end) {
+            qsizetype rowBytes = 0;
+            for (size_t p = 0; p < longest.size(); ++p) {
+                if (const Value& value = rows[end][p])
+                    longest[p] = std::max(longest[p], value->size());
+                rowBytes +=
+                    (longest[p] + 1) * qsizetype(sizeof(SQLWCHAR)) + qsizetype(sizeof(SQLLEN));
+            }
+            if (end > start && rowBytes * qsizetype(end - start + 1) > MaxArrayBytes) return end;
+        }
+        return rows.size();
+    }
+
+    // One row on the statement for single rows, its values bound where they
+    // lie, at their own lengths: nothing is copied, however long they are.
+    void executeSingle(const Row& row) {
+        if (!m_single) m_single = prepared(m_connection, m_sql, m_commandTimeout);
+        const Handle& statement = *m_single;
+        std::vector<SQLLEN> lengths(row.size());
+        static SQLWCHAR none = 0;
+        const auto unbind = qScopeGuard([&] { reset(statement); });
+        for (size_t p = 0; p < row.size(); ++p) {
+            const Value& value = row[p];
+            lengths[p] = value ? SQLLEN(value->size()) * SQLLEN(sizeof(SQLWCHAR)) : SQL_NULL_DATA;
+            const qsizetype size = value ? value->size() : 0;
+            SQLPOINTER data = value ? const_cast<SQLWCHAR*>(wide(*value)) : &none;
+            check(
+                SQLBindParameter(statement.get(), SQLUSMALLINT(p + 1), SQL_PARAM_INPUT, SQL_C_WCHAR,
+                                 parameterType(size), SQLULEN(std::max<qsizetype>(size, 1)), 0,
+                                 data, std::max<SQLLEN>(lengths[p], 0), &lengths[p]),
+                statement, "SQLBindParameter");
+        }
+        run(statement);
+    }
+
+    void executeArray(std::span<const Row> rows) {
         const size_t count = rows.size();
+        const Handle& statement = *m_statement;
         std::vector<std::vector<SQLWCHAR>> values(static_cast<size_t>(m_parameterCount));
         std::vector<std::vector<SQLLEN>> lengths(static_cast<size_t>(m_parameterCount));
         std::vector<SQLUSMALLINT> status(count, SQL_PARAM_UNUSED);
         SQLULEN processed = 0;
 
         // The bindings point into the vectors above: undone before they go.
-        const auto unbind = qScopeGuard([this] {
-            // A cursor left open would refuse the next execution. Closing
-            // more than that makes some drivers prepare the statement anew.
-            SQLSMALLINT columns = 0;
-            if (succeeded(SQLNumResultCols(stmt(), &columns)) && columns > 0)
-                callServer(*m_statement, [this] { return SQLFreeStmt(stmt(), SQL_CLOSE); });
-            SQLFreeStmt(stmt(), SQL_RESET_PARAMS);
-            SQLSetStmtAttrW(stmt(), SQL_ATTR_PARAMSET_SIZE, integerAttribute(1), 0);
-            SQLSetStmtAttrW(stmt(), SQL_ATTR_PARAM_STATUS_PTR, nullptr, 0);
-            SQLSetStmtAttrW(stmt(), SQL_ATTR_PARAMS_PROCESSED_PTR, nullptr, 0);
+        const auto unbind = qScopeGuard([&] {
+            reset(statement);
+            SQLSetStmtAttrW(statement.get(), SQL_ATTR_PARAMSET_SIZE, integerAttribute(1), 0);
+            SQLSetStmtAttrW(statement.get(), SQL_ATTR_PARAM_STATUS_PTR, nullptr, 0);
+            SQLSetStmtAttrW(statement.get(), SQL_ATTR_PARAMS_PROCESSED_PTR, nullptr, 0);
         });
-        check(SQLSetStmtAttrW(stmt(), SQL_ATTR_PARAM_BIND_TYPE,
-                              integerAttribute(SQL_PARAM_BIND_BY_COLUMN), 0),
-              *m_statement, "SQLSetStmtAttr(PARAM_BIND_TYPE)");
-        check(SQLSetStmtAttrW(stmt(), SQL_ATTR_PARAMSET_SIZE, integerAttribute(count), 0),
-              *m_statement, "SQLSetStmtAttr(PARAMSET_SIZE)");
-        check(SQLSetStmtAttrW(stmt(), SQL_ATTR_PARAM_STATUS_PTR, status.data(), 0), *m_statement,
-              "SQLSetStmtAttr(PARAM_STATUS_PTR)");
-        check(SQLSetStmtAttrW(stmt(), SQL_ATTR_PARAMS_PROCESSED_PTR, &processed, 0), *m_statement,
-              "SQLSetStmtAttr(PARAMS_PROCESSED_PTR)");
+        setArrayAttributes(count, status.data(), &processed);
+        for (int p = 0; p < m_parameterCount; ++p)
+            bindColumn(rows, p, values[size_t(p)], lengths[size_t(p)]);
 
-        for (int p = 0; p < m_parameterCount; ++p) {
-            qsizetype longest = 0;
-            for (const Row& row : rows)
-                if (const Value& value = row[size_t(p)]) longest = std::max(longest, value->size());
-            const qsizetype width = longest + 1;  // the terminating NUL
-            std::vector<SQLWCHAR>& buffer = values[size_t(p)];
-            std::vector<SQLLEN>& length = lengths[size_t(p)];
-            buffer.assign(size_t(width) * count, 0);
-            length.resize(count);
-            for (size_t r = 0; r < count; ++r) {
-                const Value& value = rows[r][size_t(p)];
-                if (!value) {
-                    length[r] = SQL_NULL_DATA;
-                    continue;
-                }
-                std::copy_n(wide(*value), value->size(), buffer.data() + qsizetype(r) * width);
-                length[r] = SQLLEN(value->size()) * SQLLEN(sizeof(SQLWCHAR));
-            }
-            const SQLSMALLINT type =
-                longest > MaxVarcharParameter ? SQL_WLONGVARCHAR : SQL_WVARCHAR;
-            check(SQLBindParameter(stmt(), SQLUSMALLINT(p + 1), SQL_PARAM_INPUT, SQL_C_WCHAR, type,
-                                   SQLULEN(std::max<qsizetype>(longest, 1)), 0, buffer.data(),
-                                   SQLLEN(width) * SQLLEN(sizeof(SQLWCHAR)), length.data()),
-                  *m_statement, "SQLBindParameter");
-        }
-
-        const SQLRETURN rc = callServer(*m_statement, [this] { return SQLExecute(stmt()); });
-        // A statement that touches no row answers SQL_NO_DATA: that is success.
-        if (rc == SQL_NO_DATA) return;
-        check(rc, *m_statement, "SQLExecute");
+        if (!run(statement)) return;
         // With some rows done, a failed row leaves only its status behind.
         for (const SQLUSMALLINT rowStatus : status)
             if (rowStatus == SQL_PARAM_ERROR || rowStatus == SQL_PARAM_DIAG_UNAVAILABLE)
-                throwDiagnostics(*m_statement, "SQLExecute: a row of the batch failed");
+                throwDiagnostics(statement, "SQLExecute: a row of the batch failed");
     }
 
-private:
-    SQLHSTMT stmt() const { return m_statement->get(); }
+    void setArrayAttributes(size_t count, SQLUSMALLINT* status, SQLULEN* processed) {
+        const Handle& statement = *m_statement;
+        check(SQLSetStmtAttrW(statement.get(), SQL_ATTR_PARAM_BIND_TYPE,
+                              integerAttribute(SQL_PARAM_BIND_BY_COLUMN), 0),
+              statement, "SQLSetStmtAttr(PARAM_BIND_TYPE)");
+        check(SQLSetStmtAttrW(statement.get(), SQL_ATTR_PARAMSET_SIZE, integerAttribute(count), 0),
+              statement, "SQLSetStmtAttr(PARAMSET_SIZE)");
+        check(SQLSetStmtAttrW(statement.get(), SQL_ATTR_PARAM_STATUS_PTR, status, 0), statement,
+              "SQLSetStmtAttr(PARAM_STATUS_PTR)");
+        check(SQLSetStmtAttrW(statement.get(), SQL_ATTR_PARAMS_PROCESSED_PTR, processed, 0),
+              statement, "SQLSetStmtAttr(PARAMS_PROCESSED_PTR)");
+    }
 
-    std::shared_ptr<Handle> m_statement;
+    // Parameter p of every row, into one buffer of equal slots.
+    void bindColumn(std::span<const Row> rows, int p, std::vector<SQLWCHAR>& buffer,
+                    std::vector<SQLLEN>& length) {
+        const size_t count = rows.size();
+        qsizetype longest = 0;
+        for (const Row& row : rows)
+            if (const Value& value = row[size_t(p)]) longest = std::max(longest, value->size());
+        const qsizetype width = longest + 1;  // the terminating NUL
+        buffer.assign(size_t(width) * count, 0);
+        length.resize(count);
+        for (size_t r = 0; r < count; ++r) {
+            const Value& value = rows[r][size_t(p)];
+            if (!value) {
+                length[r] = SQL_NULL_DATA;
+                continue;
+            }
+            std::copy_n(wide(*value), value->size(), buffer.data() + qsizetype(r) * width);
+            length[r] = SQLLEN(value->size()) * SQLLEN(sizeof(SQLWCHAR));
+        }
+        check(SQLBindParameter(m_statement->get(), SQLUSMALLINT(p + 1), SQL_PARAM_INPUT,
+                               SQL_C_WCHAR, parameterType(longest),
+                               SQLULEN(std::max<qsizetype>(longest, 1)), 0, buffer.data(),
+                               SQLLEN(width) * SQLLEN(sizeof(SQLWCHAR)), length.data()),
+              *m_statement, "SQLBindParameter");
+    }
+
+    // False when the statement touched no row (SQL_NO_DATA): that is success.
+    static bool run(const Handle& statement) {
+        const SQLRETURN rc = callServer(statement, [&] { return SQLExecute(statement.get()); });
+        if (rc == SQL_NO_DATA) return false;
+        check(rc, statement, "SQLExecute");
+        return true;
+    }
+
+    static void reset(const Handle& statement) {
+        // A cursor left open would refuse the next execution. Closing more
+        // than that makes some drivers prepare the statement anew.
+        SQLSMALLINT columns = 0;
+        if (succeeded(SQLNumResultCols(statement.get(), &columns)) && columns > 0)
+            callServer(statement, [&] { return SQLFreeStmt(statement.get(), SQL_CLOSE); });
+        SQLFreeStmt(statement.get(), SQL_RESET_PARAMS);
+    }
+
+    std::shared_ptr<Handle> m_connection;
+    QString m_sql;
+    int m_commandTimeout;
+    std::shared_ptr<Handle> m_statement;  // for arrays of two rows or more
+    std::shared_ptr<Handle> m_single;     // for single rows, made when first needed
     int m_parameterCount = 0;
 };
 

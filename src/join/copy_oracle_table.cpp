@@ -1,7 +1,9 @@
 #include "join/copy_oracle_table.h"
 
 #include <QElapsedTimer>
+#include <limits>
 
+#include "base/doubling_batch.h"
 #include "base/run_context.h"
 #include "db/connection.h"
 #include "db/create_table_statement.h"
@@ -12,17 +14,58 @@
 #include "oracle/oracle_connection_string.h"
 
 namespace {
-// Rows per commit of the copy: growing from the first to the longest stretch,
-// or fewer when a stretch takes longer than CommitMs. A commit folds its part
-// of the staging file's log into the file without serving the window, so no
-// commit is large.
-constexpr qint64 FirstStretchRows = 16;
-constexpr qint64 LongestStretchRows = 8192;
+// Rows per commit of the copy: growing from the first to the longest stretch
+// while stretches are quick, and cut short when one takes CommitMs. A commit
+// folds its part of the staging file's log into the file without serving the
+// window, so no commit is large.
 constexpr qint64 CommitMs = 100;
+constexpr DoublingBatch::Bounds CopyStretches{1, 16, 8192, CommitMs,
+                                              std::numeric_limits<qint64>::max()};
 // The copy's query of a large table takes long; the driver's default would
 // end it. Connecting keeps the default wait, as the login check does: a
 // server that does not answer is reported in seconds, not after hours.
 constexpr int OracleCommandTimeoutSeconds = 5000;
+
+// One prepared INSERT, its rows committed a stretch at a time: the first
+// stretches are short, so a failure part-way keeps what was copied, and they
+// double while their commits stay quick.
+qint64 copyRows(db::ResultSet& source, db::Connection& staging, const QString& stagingTable,
+                int columnCount, RunContext& context) {
+    db::PreparedStatement insert =
+        staging.prepare(InsertStatement(NameQuoting::Staging, stagingTable, columnCount));
+    DoublingBatch stretch(CopyStretches);
+    qint64 inStretch = 0;
+    qint64 copied = 0;
+    QElapsedTimer sinceCommit;
+    staging.beginTransaction();
+    sinceCommit.start();
+    try {
+        // A failed fetch throws, so a broken stream ends the loop as a failure.
+        for (;;) {
+            context.yield();
+            if (!source.next()) break;
+            insert.execute(InsertValues(source.row(), EmptyText::AsNull));
+            ++copied;
+            if (++inStretch < stretch.rows() && sinceCommit.elapsed() < CommitMs) continue;
+            staging.commit();
+            stretch.took(sinceCommit.elapsed());
+            inStretch = 0;
+            staging.beginTransaction();
+            sinceCommit.restart();
+        }
+        staging.commit();
+        return copied;
+    } catch (...) {
+        // What was copied before the failure stays; a stretch that the
+        // staging file itself refused may be gone with its transaction.
+        try {
+            staging.commit();
+        } catch (...) {
+        }
+        throw;
+    }
+}
+
 }  // namespace
 
 qint64 CopyOracleTable(const OracleLogin& login, const QString& oracleTable,
@@ -52,41 +95,8 @@ qint64 CopyOracleTable(const OracleLogin& login, const QString& oracleTable,
     staging.execute(
         CreateTableStatement(NameQuoting::Staging, stagingTable, columns, QStringLiteral("TEXT")));
 
-    // One prepared INSERT, its rows committed a stretch at a time: the first
-    // stretches are short, so a failure part-way keeps what was copied, and
-    // they double while their commits stay quick.
-    db::PreparedStatement insert =
-        staging.prepare(InsertStatement(NameQuoting::Staging, stagingTable, int(columns.size())));
-    qint64 stretch = FirstStretchRows;
-    qint64 inStretch = 0;
-    qint64 copied = 0;
-    QElapsedTimer sinceCommit;
-    staging.beginTransaction();
-    sinceCommit.start();
-    try {
-        // A failed fetch throws, so a broken stream ends the loop as a failure.
-        for (;;) {
-            context.yield();
-            if (!source.next()) break;
-            insert.execute(InsertValues(source.row(), EmptyText::AsNull));
-            ++copied;
-            if (++inStretch < stretch && sinceCommit.elapsed() < CommitMs) continue;
-            staging.commit();
-            if (stretch < LongestStretchRows) stretch *= 2;
-            inStretch = 0;
-            staging.beginTransaction();
-            sinceCommit.restart();
-        }
-        staging.commit();
-    } catch (...) {
-        // What was copied before the failure stays; a stretch that the
-        // staging file itself refused may be gone with its transaction.
-        try {
-            staging.commit();
-        } catch (...) {
-        }
-        throw;
-    }
+    const qint64 copied =
+        copyRows(source, staging, stagingTable, int(columns.size()), context);
     source.close();
     return copied;
 }

@@ -2,7 +2,9 @@
 
 #include <QElapsedTimer>
 #include <QStringList>
+#include <limits>
 
+#include "base/doubling_batch.h"
 #include "base/run_context.h"
 #include "db/quoted_names.h"
 #include "join/array_contains.h"
@@ -14,9 +16,8 @@ namespace {
 // statements are quick, up to a size at which a statement's own cost does not
 // count. Its commit folds the statement's log into the file without serving
 // the window, so that stays small.
-constexpr qint64 FirstStretchRows = 16;
-constexpr qint64 LongestStretchRows = 16384;
-constexpr qint64 QuickStatementMs = 100;
+constexpr DoublingBatch::Bounds StagingPieces{1, 16, 16384, 100,
+                                              std::numeric_limits<qint64>::max()};
 
 // A name that reaches the row id of the table: a column may take any of them.
 QString rowIdName(db::Connection& staging, const QString& table) {
@@ -51,16 +52,16 @@ void stageHalf(db::Connection& staging, const QString& insertStart, JoinHalf hal
                                                             QString(), 0, 0));
         return;
     }
-    qint64 stretch = FirstStretchRows;
+    DoublingBatch stretch(StagingPieces);
     for (qint64 from = first; from <= last;) {
         context.yield();
         QElapsedTimer took;
         took.start();
-        const qint64 to = from + stretch - 1;
+        const qint64 to = from + stretch.rows() - 1;
         staging.execute(insertStart + FullOuterJoinPieceSql(half, table1, field1, table2, field2,
                                                             rowId, from, to));
         from = to + 1;
-        if (took.elapsed() < QuickStatementMs && stretch < LongestStretchRows) stretch *= 2;
+        stretch.took(took.elapsed());
     }
 }
 

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "base/dialogs.h"
+#include "base/doubling_batch.h"
 #include "base/failure.h"
 #include "base/pointer_state.h"
 #include "base/run_context.h"
@@ -26,27 +27,15 @@ namespace {
 enum class Answer { None, Yes, No };
 
 // Rows go to the server in batches, each one exchange and one commit. The
-// first batches are small, so a table of a few rows goes much as row by row;
-// they double while the server takes them quickly, up to a size that keeps
-// the driver's buffers small.
-class RowBatches final {
-public:
-    bool takes(std::size_t rows, qint64 characters) const {
-        return qint64(rows) < m_rows && characters < MaxCharacters;
-    }
-    void sent(qint64 milliseconds) {
-        if (milliseconds < QuickMs && m_rows < MaxRows) m_rows *= 2;
-        if (milliseconds > SlowMs && m_rows > 1) m_rows /= 2;
-    }
-    void failed() { m_rows = std::max<qint64>(1, m_rows / 2); }
-
-private:
-    static constexpr qint64 MaxRows = 1024;
-    static constexpr qint64 MaxCharacters = 4 * 1024 * 1024;
-    static constexpr qint64 QuickMs = 100;
-    static constexpr qint64 SlowMs = 400;
-    qint64 m_rows = 1;
-};
+// first row goes alone, so a table of a few rows goes much as row by row;
+// batches then double while the server takes them quickly, toward arrays
+// large enough for the driver's own batching, and halve when one is slow,
+// so that no call keeps the window waiting 100 ms. A batch of one row is
+// sent by a statement of its own (see the data layer), so it costs the
+// others nothing.
+constexpr DoublingBatch::Bounds WriteBatches{2, 1, 1024, 40, 80};
+// The text a batch holds in memory, besides its last row.
+constexpr qint64 MaxBatchCharacters = 4 * 1024 * 1024;
 
 // After a failure the transaction is undone; on a lost connection there is
 // nothing left to undo, and the failure that says so is already reported.
@@ -62,168 +51,244 @@ void removeEntries(JoinWindow& window, JoinWindow::TableList list, const QString
     for (int index : RemoveListEntry(entries, name)) window.removeTableListEntry(list, index);
 }
 
-}  // namespace
+// One write of a result table; its phases are the routines below, in the
+// order of their lines.
+class ResultTableWriter final {
+public:
+    ResultTableWriter(TrappedHandler& handler, JoinWindow& window, Dialogs& dialogs,
+                      RunContext& context, const JoinChoice& choice, const QString& newTable,
+                      const QString& stagingPath)
+        : m_handler(handler),
+          m_window(window),
+          m_dialogs(dialogs),
+          m_context(context),
+          m_choice(choice),
+          m_newTable(newTable),
+          m_stagingPath(stagingPath) {}
 
-WrittenRows WriteResultTable(TrappedHandler& handler, JoinWindow& window, Dialogs& dialogs,
-                             RunContext& context, const JoinChoice& choice, const QString& newTable,
-                             const QString& stagingPath) {
-    std::optional<db::Connection> oracle;
-    std::optional<db::Connection> staging;  // staging connection B
-    std::optional<db::ResultSet> reader;
-    WrittenRows rows;
+    WrittenRows run() {
+        writeTable();
+        m_handler.step(368, [&] { m_window.pointer().setPointerState(PointerState::Default); });
+        m_handler.step(370, [&] { m_staging.reset(); });
+        m_handler.step(372, [&] { m_oracle.reset(); });
+        return m_rows;
+    }
 
+private:
     // Lines 258 to 360; a return goes on at line 368.
-    const auto writeTable = [&] {
-        // Line 258 asks for client-side cursors; rows are streamed whatever
-        // the location, so there is nothing to set. Without either connection
-        // nothing below could work: no question, no drop.
-        if (!StepSucceeded(handler, 260, [&] {
-                oracle.emplace();
-                oracle->setRunContext(&context);
-                oracle->open(OracleConnectionString(choice.login));
-            }))
-            return;
-        if (!StepSucceeded(handler, 266, [&] {
-                // Line 262 asks for server-side cursors, which every staging read is.
-                staging.emplace(OpenStagingDatabase(stagingPath, &context));
-            }))
-            return;
-        QString name;
-        handler.step(268, [&] { name = newTable; });
+    void writeTable() {
+        if (!openConnections() || !settleOverwrite() || !createTable()) return;
+        countStagedRows();
+        qint64 tried = 0;
+        m_handler.step(316, [&] { tried = sendRows(); });
+        // Rows never tried (a lost connection, a failed read) are missing too.
+        m_rows.staged = std::max(m_rowCount, tried);
+        m_handler.step(354, [&] { m_context.setProgress(0); });
+        m_handler.step(356, [&] { m_reader.reset(); });
+        m_handler.step(358, [&] { m_window.addTableListEntry(First, m_name); });
+        m_handler.step(360, [&] { m_window.addTableListEntry(Second, m_name); });
+    }
 
+    // Line 258 asks for client-side cursors; rows are streamed whatever the
+    // location, so there is nothing to set. Without either connection nothing
+    // below could work: no question, no drop.
+    bool openConnections() {
+        return StepSucceeded(m_handler, 260,
+                             [&] {
+                                 m_oracle.emplace();
+                                 m_oracle->setRunContext(&m_context);
+                                 m_oracle->open(OracleConnectionString(m_choice.login));
+                             }) &&
+               // Line 262 asks for server-side cursors, which every staging read is.
+               StepSucceeded(m_handler, 266, [&] {
+                   m_staging.emplace(OpenStagingDatabase(m_stagingPath, &m_context));
+               });
+    }
+
+    // Lines 268 to 284; false when the user keeps the listed table.
+    bool settleOverwrite() {
+        m_handler.step(268, [&] { m_name = m_newTable; });
         Answer answer = Answer::None;
-        if (handler.test(270, [&] {
-                return ListContains(window.tableListEntries(JoinWindow::TableList::First), name);
-            }))
-            handler.step(272, [&] {
-                answer = dialogs.askYesNo(QStringLiteral("Would you like to overwrite ") + name +
-                                              QLatin1Char('?'),
-                                          QStringLiteral("Overwrite?"))
+        if (m_handler.test(270,
+                           [&] { return ListContains(m_window.tableListEntries(First), m_name); }))
+            m_handler.step(272, [&] {
+                answer = m_dialogs.askYesNo(QStringLiteral("Would you like to overwrite ") +
+                                                m_name + QLatin1Char('?'),
+                                            QStringLiteral("Overwrite?"))
                              ? Answer::Yes
                              : Answer::No;
             });
-        if (handler.test(276, [&] { return answer == Answer::No; })) return;
-        if (handler.test(278, [&] { return answer == Answer::Yes; })) {
+        if (m_handler.test(276, [&] { return answer == Answer::No; })) return false;
+        if (m_handler.test(278, [&] { return answer == Answer::Yes; })) {
             // The lists keep a table that is still there.
-            if (StepSucceeded(handler, 280, [&] {
-                    oracle->execute(QStringLiteral("DROP TABLE ") + OracleName(name));
+            if (StepSucceeded(m_handler, 280, [&] {
+                    m_oracle->execute(QStringLiteral("DROP TABLE ") + OracleName(m_name));
                 })) {
-                handler.step(282,
-                             [&] { removeEntries(window, JoinWindow::TableList::First, name); });
-                handler.step(284,
-                             [&] { removeEntries(window, JoinWindow::TableList::Second, name); });
+                m_handler.step(282, [&] { removeEntries(m_window, First, m_name); });
+                m_handler.step(284, [&] { removeEntries(m_window, Second, m_name); });
             }
         }
-        if (!StepSucceeded(handler, 286, [&] {
-                reader.emplace(
-                    staging->query(QStringLiteral("SELECT * FROM ") + StagingName(name)));
+        return true;
+    }
+
+    // Lines 286 to 306; false when the table could not be made.
+    bool createTable() {
+        if (!StepSucceeded(m_handler, 286, [&] {
+                m_reader.emplace(
+                    m_staging->query(QStringLiteral("SELECT * FROM ") + StagingName(m_name)));
             }))
-            return;
+            return false;
         QString create;
-        handler.step(288, [&] {
+        m_handler.step(288, [&] {
             QStringList columns;
-            for (int i = 0; i < reader->fieldCount(); ++i) {
-                context.yield();
-                columns << reader->fieldName(i);
+            for (int i = 0; i < m_reader->fieldCount(); ++i) {
+                m_context.yield();
+                columns << m_reader->fieldName(i);
             }
-            create = CreateTableStatement(NameQuoting::Oracle, name, columns,
+            create = CreateTableStatement(NameQuoting::Oracle, m_name, columns,
                                           QStringLiteral("VARCHAR(2000)"));
         });
         // A table that could not be made is not ours: a table or view of that
         // name that the user did not choose to replace gets no row and is not
         // listed.
-        if (!StepSucceeded(handler, 306, [&] { oracle->execute(create); })) return;
+        return StepSucceeded(m_handler, 306, [&] { m_oracle->execute(create); });
+    }
 
-        // The bar needs the number of rows before they are streamed.
-        qint64 rowCount = 0;
-        handler.step(314, [&] {
+    // Line 314: the bar needs the number of rows before they are streamed.
+    // A bare count(*) is one step of SQLite's machine that serves no window
+    // however many rows it counts; with a WHERE it is a loop that does.
+    void countStagedRows() {
+        m_handler.step(314, [&] {
             db::ResultSet count =
-                staging->query(QStringLiteral("SELECT COUNT(*) FROM ") + StagingName(name));
-            if (count.next()) rowCount = count.value(0).value_or(QStringLiteral("0")).toLongLong();
+                m_staging->query(QStringLiteral("SELECT COUNT(*) FROM ") + StagingName(m_name) +
+                                 QStringLiteral(" WHERE 1"));
+            if (count.next())
+                m_rowCount = count.value(0).value_or(QStringLiteral("0")).toLongLong();
         });
+    }
+
+    // Lines 316 to 352; the number of rows tried.
+    qint64 sendRows() {
+        LoopFailures reads(m_handler, 350, LoopFailures::Ends::OnAnyFailure);
+        LoopFailures writes(m_handler, 348, LoopFailures::Ends::OnBrokenConnection);
+        // One prepared INSERT; an empty value and a Null both go to Oracle as NULL.
+        db::PreparedStatement insert =
+            m_oracle->prepare(InsertStatement(NameQuoting::Oracle, m_name, m_reader->fieldCount()));
+        DoublingBatch batches(WriteBatches);
+        std::vector<db::Row> batch;
         qint64 tried = 0;
-        handler.step(316, [&] {
-            LoopFailures reads(handler, 350, LoopFailures::Ends::OnAnyFailure);
-            LoopFailures writes(handler, 348, LoopFailures::Ends::OnBrokenConnection);
-            // One prepared INSERT; an empty value and a Null both go to
-            // Oracle as NULL.
-            db::PreparedStatement insert =
-                oracle->prepare(InsertStatement(NameQuoting::Oracle, name, reader->fieldCount()));
-            // The bar shows (j + 1) / N of the way once row j is on its way.
-            const auto showRow = [&](qint64 j) {
-                handler.setLine(320);
-                if (rowCount > 0)
-                    context.setProgress(
-                        int(std::min(100.0, double(j + 1) / double(rowCount) * 100.0) + 0.5));
-            };
-            RowBatches batches;
-            std::vector<db::Row> batch;
-            bool more = true;
-            while (more) {
-                // The next rows from the staged table, as many as a batch takes.
-                batch.clear();
-                qint64 characters = 0;
-                while (batches.takes(batch.size(), characters)) {
-                    context.yield();
-                    if (!reads.run([&] { more = reader->next(); })) more = false;
-                    if (!more) break;
-                    batch.push_back(InsertValues(reader->row(), EmptyText::AsNull));
-                    for (const db::Value& value : batch.back())
-                        if (value) characters += value->size();
-                }
-                if (batch.empty()) break;
-                const qint64 first = tried;
-                tried += qint64(batch.size());
-                // The whole batch in one exchange with the server, committed.
-                QElapsedTimer took;
-                took.start();
+        for (bool more = true; more;) {
+            more = readBatch(batch, qint64(batches.rows()), reads);
+            if (batch.empty()) break;
+            const qint64 first = tried;
+            tried += qint64(batch.size());
+            if (sendBatch(insert, batch, first, batches)) continue;
+            batches.failed();
+            const qint64 sent = sendSingly(insert, batch, first, writes);
+            // Rows after a lost connection were never tried.
+            if (sent < qint64(batch.size())) return first + sent + 1;
+        }
+        return tried;
+    }
+
+    // The next rows from the staged table, as many as the batch takes; false
+    // once the rows are at an end (or could not be read).
+    bool readBatch(std::vector<db::Row>& batch, qint64 rows, LoopFailures& reads) {
+        batch.clear();
+        qint64 characters = 0;
+        while (qint64(batch.size()) < rows && characters < MaxBatchCharacters) {
+            m_context.yield();
+            bool more = false;
+            if (!reads.run([&] { more = m_reader->next(); }) || !more) return false;
+            batch.push_back(InsertValues(m_reader->row(), EmptyText::AsNull));
+            for (const db::Value& value : batch.back())
+                if (value) characters += value->size();
+        }
+        return true;
+    }
+
+    // The whole batch in one exchange with the server, committed; false when
+    // some row of it failed, or the connection did: then no row of it counts
+    // as written, and it is undone.
+    // The next batch is sized by the longer of its two calls, the window
+    // being served between them.
+    bool sendBatch(db::PreparedStatement& insert, const std::vector<db::Row>& batch, qint64 first,
+                   DoublingBatch& batches) {
+        try {
+            QElapsedTimer took;
+            took.start();
+            m_oracle->beginTransaction();
+            insert.executeBatch(batch);
+            const qint64 executeMs = took.restart();
+            m_context.yield();
+            took.restart();
+            m_oracle->commit();
+            batches.took(std::max(executeMs, took.elapsed()));
+        } catch (const Failure&) {
+            rollbackQuietly(*m_oracle);
+            return false;
+        }
+        m_rows.written += qint64(batch.size());
+        for (qint64 j = first; j < first + qint64(batch.size()); ++j) showRow(j);
+        return true;
+    }
+
+    // Each row of a failed batch gets an attempt of its own, so a failing
+    // row costs only itself; the rows tried, fewer than all when the
+    // connection was lost.
+    qint64 sendSingly(db::PreparedStatement& insert, const std::vector<db::Row>& batch,
+                      qint64 first, LoopFailures& writes) {
+        for (std::size_t i = 0; i < batch.size(); ++i) {
+            m_context.yield();
+            showRow(first + qint64(i));
+            const bool goOn = writes.run([&] {
                 try {
-                    oracle->beginTransaction();
-                    insert.executeBatch(batch);
-                    oracle->commit();
-                    rows.written += qint64(batch.size());
-                    for (qint64 j = first; j < tried; ++j) showRow(j);
-                    batches.sent(took.elapsed());
-                    continue;
-                } catch (const Failure&) {
-                    // Some row of the batch failed, or the connection did: no
-                    // row of it may count as written, so it is undone and each
-                    // row gets an attempt of its own.
-                    rollbackQuietly(*oracle);
-                    batches.failed();
+                    m_oracle->beginTransaction();
+                    insert.execute(batch[i]);
+                    m_oracle->commit();
+                } catch (...) {
+                    rollbackQuietly(*m_oracle);
+                    throw;
                 }
-                for (std::size_t i = 0; i < batch.size(); ++i) {
-                    context.yield();
-                    showRow(first + qint64(i));
-                    const bool goOn = writes.run([&] {
-                        try {
-                            oracle->beginTransaction();
-                            insert.execute(batch[i]);
-                            oracle->commit();
-                        } catch (...) {
-                            rollbackQuietly(*oracle);
-                            throw;
-                        }
-                        ++rows.written;
-                    });
-                    if (!goOn) {
-                        // Rows after a lost connection were never tried.
-                        tried = first + qint64(i) + 1;
-                        return;
-                    }
-                }
-            }
-        });
-        // Rows never tried (a lost connection, a failed read) are missing too.
-        rows.staged = std::max(rowCount, tried);
-        handler.step(354, [&] { context.setProgress(0); });
-        handler.step(356, [&] { reader.reset(); });
-        handler.step(358, [&] { window.addTableListEntry(JoinWindow::TableList::First, name); });
-        handler.step(360, [&] { window.addTableListEntry(JoinWindow::TableList::Second, name); });
-    };
-    writeTable();
-    handler.step(368, [&] { window.pointer().setPointerState(PointerState::Default); });
-    handler.step(370, [&] { staging.reset(); });
-    handler.step(372, [&] { oracle.reset(); });
-    return rows;
+                ++m_rows.written;
+            });
+            if (!goOn) return qint64(i);
+        }
+        return qint64(batch.size());
+    }
+
+    // The bar shows (j + 1) / N of the way once row j is on its way.
+    void showRow(qint64 j) {
+        m_handler.setLine(320);
+        if (m_rowCount > 0)
+            m_context.setProgress(
+                int(std::min(100.0, double(j + 1) / double(m_rowCount) * 100.0) + 0.5));
+    }
+
+    static constexpr auto First = JoinWindow::TableList::First;
+    static constexpr auto Second = JoinWindow::TableList::Second;
+
+    TrappedHandler& m_handler;
+    JoinWindow& m_window;
+    Dialogs& m_dialogs;
+    RunContext& m_context;
+    const JoinChoice& m_choice;
+    const QString& m_newTable;
+    const QString& m_stagingPath;
+
+    std::optional<db::Connection> m_oracle;
+    std::optional<db::Connection> m_staging;  // staging connection B
+    std::optional<db::ResultSet> m_reader;
+    QString m_name;
+    qint64 m_rowCount = 0;
+    WrittenRows m_rows;
+};
+
+}  // namespace
+
+WrittenRows WriteResultTable(TrappedHandler& handler, JoinWindow& window, Dialogs& dialogs,
+                             RunContext& context, const JoinChoice& choice, const QString& newTable,
+                             const QString& stagingPath) {
+    return ResultTableWriter(handler, window, dialogs, context, choice, newTable, stagingPath)
+        .run();
 }

@@ -19,10 +19,14 @@ public:
         m_value = value;
     }
     bool abandoned() const override { return m_abandoned; }
+    void stepStarted(int line) override {
+        if (onStep) onStep(line);
+    }
     void abandon() { m_abandoned = true; }
 
     QList<int> progress;
     std::function<void()> onYield;
+    std::function<void(int)> onStep;
 
 private:
     int m_value = 0;

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+namespace bench {
+
+// A floor that goes through the ODBC driver, to be run in a process of its
+// own as the program's run is, so neither finds the other's memory or
+// connections warm.
+struct FloorJob {
+    enum class Kind { Copy, Write };
+    Kind kind = Kind::Copy;
+    QString connectionString;
+    QString serverTable;   // the copy's source, or the table the write makes
+    QString stagingPath;   // the file the copy makes, or the one the write reads
+    QString stagingTable;  // the table in that file
+};
+
+// Runs `job` in a child process (`qm_bench --floor FOLDER`); returns its
+// seconds. `folder` receives the files passed between the two; it must exist.
+double MeasureFloor(const FloorJob& job, const QString& folder);
+
+// The child's side: runs the job left in FOLDER and leaves its seconds there.
+// Returns the process's exit code.
+int RunFloorChild(const QString& folder);
+
+}  // namespace bench
