@@ -8,6 +8,8 @@ namespace {
 // worker thread is still safe.
 std::atomic<const char*> g_where{"start"};
 std::atomic<int> g_line{0};
+// The driver function of the call under way; none for one not wrapped.
+std::atomic<const char*> g_function{nullptr};
 
 // The monitor that hears of driver calls; there is one per run.
 bench::EventLoopMonitor* g_monitor = nullptr;
@@ -34,6 +36,8 @@ void BenchServerCallStarted(bool connecting) {
 void BenchServerCallEnded() {
     if (g_monitor) g_monitor->serverCallEnded();
 }
+
+void BenchDriverFunction(const char* name) { g_function.store(name, std::memory_order_relaxed); }
 
 namespace bench {
 
@@ -65,6 +69,7 @@ void EventLoopMonitor::serverCallStarted(bool connecting) {
     m_lineAtCallStart = g_line.load(std::memory_order_relaxed);
     m_callConnects = connecting;
     if (connecting) m_gapConnects = true;
+    g_function.store(nullptr, std::memory_order_relaxed);
 }
 
 void EventLoopMonitor::serverCallEnded() {
@@ -76,7 +81,9 @@ void EventLoopMonitor::serverCallEnded() {
     const double callMs = double(now - m_callStartNs) / 1e6;
     if (callMs > m_gapCallMs) {
         m_gapCallMs = callMs;
-        m_gapCall = QStringLiteral("at line %1 (%2), %3 ms")
+        const char* function = g_function.load(std::memory_order_relaxed);
+        m_gapCall = QStringLiteral("%1 at line %2 (%3), %4 ms")
+                        .arg(function ? QString::fromLatin1(function) : QStringLiteral("a call"))
                         .arg(m_lineAtCallStart)
                         .arg(whereText(m_whereAtCallStart))
                         .arg(callMs, 0, 'f', 1);

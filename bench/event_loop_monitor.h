@@ -17,6 +17,8 @@ void BenchWhere(const char* where, int line = 0);
 // `connecting` marks the call that opens a connection.
 void BenchServerCallStarted(bool connecting);
 void BenchServerCallEnded();
+// The driver function being called (driver_call_names.cpp): a string literal.
+void BenchDriverFunction(const char* name);
 
 namespace bench {
 
