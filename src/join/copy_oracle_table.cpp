@@ -95,8 +95,7 @@ qint64 CopyOracleTable(const OracleLogin& login, const QString& oracleTable,
     staging.execute(
         CreateTableStatement(NameQuoting::Staging, stagingTable, columns, QStringLiteral("TEXT")));
 
-    const qint64 copied =
-        copyRows(source, staging, stagingTable, int(columns.size()), context);
+    const qint64 copied = copyRows(source, staging, stagingTable, int(columns.size()), context);
     source.close();
     return copied;
 }
