@@ -710,6 +710,40 @@ private slots:
         QCOMPARE(rig.form().pointer().pointerState(), PointerState::Default);
     }
 
+    // The server ends the session between two batches, after a few have
+    // gone: the failure that follows means a lost connection whatever the
+    // driver answers when asked whether it is dead. No row after the one
+    // that met it is tried, so the bar stops there.
+    void connectionLostBetweenBatches() {
+        JoinRig rig;
+        rig.owner.exec(R"(CREATE TABLE "A" ("ID" varchar(10)))");
+        rig.owner.exec(R"(INSERT INTO "A" SELECT g::text FROM generate_series(1, 3000) g)");
+        rig.openChoosing("A", "ID", "A", "ID");
+        bool ended = false;
+        rig.context.onYield = [&] {
+            if (ended || rig.context.progress.size() < 3) return;
+            ended = true;
+            standin::admin().execute(
+                QStringLiteral("SELECT pg_terminate_backend(pid, 10000) FROM pg_stat_activity "
+                               "WHERE usename = '%1'")
+                    .arg(rig.owner.name()));
+        };
+        rig.dialogs.promptAnswers << QStringLiteral("R");
+        rig.startJoining();
+        rig.context.onYield = nullptr;
+
+        QVERIFY(ended);
+        const int written = rig.owner.rows(R"(SELECT count(*) FROM "R")").front().front().toInt();
+        QVERIFY2(written > 0 && written < 3000, qPrintable(QString::number(written)));
+        QCOMPARE(reportedLines(rig.dialogs), QList<int>{348});
+        QCOMPARE(rig.dialogs.shown.back().text,
+                 QStringLiteral("%1 of 3000 rows could not be written to R.").arg(3000 - written));
+        // The last row shown on the bar is the one after the written ones.
+        const QList<int>& progress = rig.context.progress;
+        QCOMPARE(progress.back(), 0);
+        QCOMPARE(progress.at(progress.size() - 2), int((written + 1) / 30.0 + 0.5));
+    }
+
     // A second program on the same program folder, started while the first
     // waits for its name, is turned away; the first finishes as if alone,
     // and frees the folder for the next.
