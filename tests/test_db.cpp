@@ -5,6 +5,7 @@
 #include "db/connection.h"
 #include "db/connection_string_attributes.h"
 #include "db/db_error.h"
+#include "db/odbc_result.h"
 #include "support/recording_run_context.h"
 #include "support/standin.h"
 
@@ -386,6 +387,32 @@ private slots:
             ++count;
         }
         QCOMPARE(count, Rows);
+    }
+
+    // A piece read by SQLGetData into a buffer of 8 code units (7 and the
+    // NUL): only a truncation says more follows; after any other warning
+    // the indicator tells how much was written.
+    void pieceOfValue_data() {
+        QTest::addColumn<bool>("truncated");
+        QTest::addColumn<qint64>("indicator");
+        QTest::addColumn<qint64>("units");
+        QTest::addColumn<bool>("more");
+        QTest::newRow("truncated, length known") << true << qint64(40) << qint64(7) << true;
+        QTest::newRow("truncated, no total") << true << qint64(SQL_NO_TOTAL) << qint64(7) << true;
+        QTest::newRow("other warning, short value") << false << qint64(6) << qint64(3) << false;
+        QTest::newRow("other warning, empty value") << false << qint64(0) << qint64(0) << false;
+        QTest::newRow("complete, fills the buffer") << false << qint64(14) << qint64(7) << false;
+        QTest::newRow("complete, no total") << false << qint64(SQL_NO_TOTAL) << qint64(7) << false;
+        QTest::newRow("never past the buffer") << false << qint64(400) << qint64(7) << false;
+    }
+    void pieceOfValue() {
+        QFETCH(bool, truncated);
+        QFETCH(qint64, indicator);
+        QFETCH(qint64, units);
+        QFETCH(bool, more);
+        const db::odbc::Piece piece = db::odbc::PieceOfValue(truncated, SQLLEN(indicator), 8);
+        QCOMPARE(qint64(piece.units), units);
+        QCOMPARE(piece.more, more);
     }
 
     // A read that fails half-way delivers the rows before the failure, then
