@@ -538,6 +538,59 @@ private slots:
         QVERIFY(AllRows(staging, QStringLiteral("SELECT v FROM t")).contains(QStringList{"kept"}));
     }
 
+    // The staging file runs one statement per call, whichever the call:
+    // text after it is refused and takes no effect, unless it is only
+    // blanks, comments and semicolons.
+    void stagingRunsOneStatementPerCall_data() {
+        QTest::addColumn<QString>("call");
+        QTest::addColumn<QString>("tail");
+        QTest::addColumn<bool>("refused");
+        struct Tail {
+            const char* name;
+            QString text;
+            bool refused;
+        };
+        const QList<Tail> tails = {
+            {"second statement", QStringLiteral("; DELETE FROM t"), true},
+            {"second statement without semicolon", QStringLiteral(" DELETE FROM t"), true},
+            {"tail that would not prepare", QStringLiteral("; DELETE FROM nowhere"), true},
+            {"line comment", QStringLiteral("; -- DELETE FROM t"), false},
+            {"block comment", QStringLiteral(";/* DELETE FROM t */ ;\n "), false},
+            {"semicolons and blanks", QStringLiteral(" ; ;\t\n"), false},
+        };
+        for (const char* call : {"execute", "query", "prepare"})
+            for (const Tail& tail : tails)
+                QTest::addRow("%s, %s", call, tail.name) << call << tail.text << tail.refused;
+    }
+    void stagingRunsOneStatementPerCall() {
+        QFETCH(QString, call);
+        QFETCH(QString, tail);
+        QFETCH(bool, refused);
+        StagingFile file;
+        db::Connection staging = file.connect();
+        staging.execute(QStringLiteral("CREATE TABLE t (v TEXT)"));
+        staging.execute(QStringLiteral("INSERT INTO t VALUES ('kept')"));
+        try {
+            if (call == QStringLiteral("execute"))
+                staging.execute(QStringLiteral("INSERT INTO t VALUES ('new')") + tail);
+            if (call == QStringLiteral("query")) {
+                db::ResultSet result = staging.query(QStringLiteral("SELECT v FROM t") + tail);
+                while (result.next()) {
+                }
+                staging.execute(QStringLiteral("INSERT INTO t VALUES ('new')"));
+            }
+            if (call == QStringLiteral("prepare"))
+                staging.prepare(QStringLiteral("INSERT INTO t VALUES (?)") + tail)
+                    .execute({QStringLiteral("new")});
+            QVERIFY(!refused);
+        } catch (const DbError& error) {
+            QVERIFY2(refused, qPrintable(error.description()));
+        }
+        QList<QStringList> expected{{"kept"}};
+        if (!refused) expected << QStringList{"new"};
+        QCOMPARE(AllRows(staging, QStringLiteral("SELECT v FROM t ORDER BY rowid")), expected);
+    }
+
     // A long statement on the staging file lets the window work meanwhile,
     // and stops when the run is abandoned.
     void longStagingStatementYields_data() {

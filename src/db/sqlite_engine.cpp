@@ -124,13 +124,11 @@ private:
     std::exception_ptr m_pending;
 };
 
-// Whether text after the first statement is refused or left unread.
-enum class Tail { Ignore, Reject };
-
+// One statement of SQL text. Text after it is refused rather than left
+// unread, in every use: blanks, comments and semicolons may follow it.
 class Statement final {
 public:
-    Statement(std::shared_ptr<Database> db, const QString& sql, Tail tail = Tail::Ignore)
-        : m_db(std::move(db)) {
+    Statement(std::shared_ptr<Database> db, const QString& sql) : m_db(std::move(db)) {
         const QByteArray text = sql.toUtf8();
         const char* rest = nullptr;
         const int rc =
@@ -138,7 +136,7 @@ public:
         m_db->rethrowPending();
         if (rc != SQLITE_OK) m_db->fail();
         if (!m_stmt) throw DbError(QStringLiteral("The statement is empty."));
-        if (tail == Tail::Reject && holdsAStatement(rest))
+        if (holdsAStatement(rest))
             throw DbError(QStringLiteral("The text holds more than one statement."));
     }
     ~Statement() { sqlite3_finalize(m_stmt); }
@@ -226,7 +224,7 @@ private:
 class SqlitePrepared final : public PreparedEngine {
 public:
     SqlitePrepared(std::shared_ptr<Database> db, const QString& sql)
-        : m_statement(std::move(db), sql, Tail::Reject) {}
+        : m_statement(std::move(db), sql) {}
 
     int parameterCount() const override { return sqlite3_bind_parameter_count(m_statement.get()); }
 
