@@ -1,6 +1,7 @@
 // The join run: its small routines, the join query, and whole runs against
 // the stand-in server, driven headless through a test JoinWindow.
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -742,6 +743,28 @@ private slots:
         const QList<int>& progress = rig.context.progress;
         QCOMPARE(progress.back(), 0);
         QCOMPARE(progress.at(progress.size() - 2), int((written + 1) / 30.0 + 0.5));
+    }
+
+    // The run's lock file beside the staging file is its owner's alone, made
+    // under the usual umask.
+    void lockFileIsOwnerOnly() {
+        const mode_t savedUmask = ::umask(022);
+        const auto restoreUmask = qScopeGuard([&] { ::umask(savedUmask); });
+        JoinRig rig;
+        rig.owner.exec(R"(CREATE TABLE "A" ("ID" varchar(10)))");
+        rig.openChoosing("A", "ID", "A", "ID");
+        const QString lock =
+            StagingDatabasePath(rig.programFolder.path()) + QStringLiteral(".lock");
+        int mode = -1;
+        rig.dialogs.onShown = [&](const RecordingDialogs::Shown& shown) {
+            struct stat info {};
+            if (shown.kind == "prompt" && ::stat(QFile::encodeName(lock).constData(), &info) == 0)
+                mode = int(info.st_mode & 07777);
+        };
+        rig.dialogs.promptAnswers << QStringLiteral("R");
+        rig.startJoining();
+        QCOMPARE(mode, 0600);
+        QCOMPARE(rig.dialogs.errorBoxes().size(), 0);
     }
 
     // A second program on the same program folder, started while the first

@@ -22,6 +22,7 @@
 #include "join/loop_failures.h"
 #include "join/make_column_varchar.h"
 #include "join/open_staging_database.h"
+#include "join/restrict_staging_file.h"
 #include "join/stage_full_outer_join.h"
 #include "join/staging_database_path.h"
 #include "join/staging_table_exists.h"
@@ -99,11 +100,15 @@ void PushButton2_Click(JoinWindow& window, Dialogs& dialogs, RunContext& context
     // once the program that took it is gone. A lock that cannot be made for
     // any other reason leaves the staging file's own failure to be reported.
     stagingLock.setStaleLockTime(0);
-    if (!stagingLock.tryLock() && stagingLock.error() == QLockFile::LockFailedError) {
+    const bool locked = stagingLock.tryLock();
+    if (!locked && stagingLock.error() == QLockFile::LockFailedError) {
         dialogs.message(QStringLiteral("Another join is using ") + path +
                         QStringLiteral(". Please try again when it has finished."));
         return;
     }
+    // QLockFile takes no mode; the lock sits beside the staging file and is
+    // its owner's alone, as that file is.
+    if (locked) NarrowToOwner(path + QStringLiteral(".lock"));
     const auto endRun = [&] {
         handler.step(374, [&] { window.pointer().setPointerState(PointerState::Default); });
     };
