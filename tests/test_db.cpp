@@ -591,6 +591,72 @@ private slots:
         QCOMPARE(AllRows(staging, QStringLiteral("SELECT v FROM t ORDER BY rowid")), expected);
     }
 
+    // A failure of the staging file names the file beside SQLite's own
+    // words, so the error box tells which file to look at.
+    void stagingFailuresNameTheFile_data() {
+        QTest::addColumn<QString>("cause");
+        QTest::addColumn<QString>("words");
+        QTest::newRow("folder missing") << "missing folder"
+                                        << "unable to open database file";
+        QTest::newRow("locked") << "locked"
+                                << "database is locked";
+        QTest::newRow("not a database") << "garbage"
+                                        << "file is not a database";
+        QTest::newRow("malformed") << "malformed"
+                                   << "database disk image is malformed";
+    }
+    void stagingFailuresNameTheFile() {
+        QFETCH(QString, cause);
+        QFETCH(QString, words);
+        QTemporaryDir dir;
+        QString path = dir.filePath(QStringLiteral("temp.mdb"));
+        const auto open = [&] {
+            db::Connection connection;
+            connection.setConnectionTimeout(1);
+            connection.open(QStringLiteral("PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=") +
+                            attributeValueText(path) + QLatin1Char(';'));
+            return connection;
+        };
+        std::optional<db::Connection> holder;
+        if (cause == QStringLiteral("missing folder"))
+            path = dir.filePath(QStringLiteral("gone/temp.mdb"));
+        if (cause == QStringLiteral("locked")) {
+            holder = open();
+            holder->execute(QStringLiteral("CREATE TABLE t (v TEXT)"));
+            holder->execute(QStringLiteral("BEGIN IMMEDIATE"));
+        }
+        if (cause == QStringLiteral("garbage")) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(QByteArray(8192, '\x5a'));
+        }
+        if (cause == QStringLiteral("malformed")) {
+            {
+                db::Connection made = open();
+                made.execute(QStringLiteral("PRAGMA journal_mode=DELETE"));
+                made.execute(QStringLiteral("CREATE TABLE t (v TEXT)"));
+                made.execute(QStringLiteral(
+                    "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < "
+                    "2000) INSERT INTO t SELECT printf('%0100d', x) FROM c"));
+            }
+            // The table's pages past the first, overwritten.
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.seek(3 * 4096));
+            file.write(QByteArray(8 * 4096, '\x5a'));
+        }
+        try {
+            db::Connection connection = open();
+            connection.execute(QStringLiteral("INSERT INTO t VALUES ('new')"));
+            AllRows(connection, QStringLiteral("SELECT count(*), max(v) FROM t"));
+            QFAIL("no failure");
+        } catch (const DbError& error) {
+            QVERIFY2(error.description().contains(words), qPrintable(error.description()));
+            QVERIFY2(error.description().contains(QDir::toNativeSeparators(path)),
+                     qPrintable(error.description()));
+        }
+    }
+
     // A long statement on the staging file lets the window work meanwhile,
     // and stops when the run is abandoned.
     void longStagingStatementYields_data() {

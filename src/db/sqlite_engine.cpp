@@ -2,6 +2,7 @@
 // connection string's Data Source.
 #include <sqlite3.h>
 
+#include <QDir>
 #include <QScopeGuard>
 #include <QStringDecoder>
 #include <chrono>
@@ -34,7 +35,9 @@ QString fromSqlite(const char* text, qsizetype bytes = -1) {
 class Database final {
 public:
     Database(const QString& path, RunContext* context, int timeoutSeconds)
-        : m_context(context), m_busyTimeout(std::chrono::seconds(std::max(timeoutSeconds, 1))) {
+        : m_path(path),
+          m_context(context),
+          m_busyTimeout(std::chrono::seconds(std::max(timeoutSeconds, 1))) {
         const QByteArray file = path.toUtf8();
         const int rc = sqlite3_open_v2(file.constData(), &m_db,
                                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
@@ -43,7 +46,7 @@ public:
                 m_db ? fromSqlite(sqlite3_errmsg(m_db)) : QString::fromUtf8(sqlite3_errstr(rc));
             sqlite3_close_v2(m_db);
             m_db = nullptr;
-            throw DbError(message, QString(), rc, false);
+            throw DbError(namingTheFile(message), QString(), rc, false);
         }
         sqlite3_extended_result_codes(m_db, 1);
         sqlite3_busy_handler(m_db, &Database::onBusy, this);
@@ -75,11 +78,18 @@ public:
     [[noreturn]] void fail() {
         rethrowPending();
         // A file has no link that could break.
-        throw DbError(fromSqlite(sqlite3_errmsg(m_db)), QString(), sqlite3_extended_errcode(m_db),
-                      false);
+        throw DbError(namingTheFile(fromSqlite(sqlite3_errmsg(m_db))), QString(),
+                      sqlite3_extended_errcode(m_db), false);
     }
 
 private:
+    // SQLite's words name no file ("disk I/O error", "database is locked"):
+    // the user learns which file to look at.
+    QString namingTheFile(const QString& words) const {
+        return words + QStringLiteral(" (staging file ") + QDir::toNativeSeparators(m_path) +
+               QLatin1Char(')');
+    }
+
     static constexpr int ProgressSteps = 1000;
 
     static int onProgress(void* self) noexcept {
@@ -117,6 +127,7 @@ private:
         return true;
     }
 
+    QString m_path;
     sqlite3* m_db = nullptr;
     RunContext* m_context;
     std::chrono::steady_clock::duration m_busyTimeout;
