@@ -46,7 +46,7 @@ public:
                 m_db ? fromSqlite(sqlite3_errmsg(m_db)) : QString::fromUtf8(sqlite3_errstr(rc));
             sqlite3_close_v2(m_db);
             m_db = nullptr;
-            throw DbError(namingTheFile(message), QString(), rc, false);
+            throw DbError(namingTheFile(message, rc), QString(), rc, false);
         }
         sqlite3_extended_result_codes(m_db, 1);
         sqlite3_busy_handler(m_db, &Database::onBusy, this);
@@ -78,16 +78,32 @@ public:
     [[noreturn]] void fail() {
         rethrowPending();
         // A file has no link that could break.
-        throw DbError(namingTheFile(fromSqlite(sqlite3_errmsg(m_db))), QString(),
-                      sqlite3_extended_errcode(m_db), false);
+        const int code = sqlite3_extended_errcode(m_db);
+        throw DbError(namingTheFile(fromSqlite(sqlite3_errmsg(m_db)), code), QString(), code,
+                      false);
     }
 
 private:
-    // SQLite's words name no file ("disk I/O error", "database is locked"):
-    // the user learns which file to look at.
-    QString namingTheFile(const QString& words) const {
-        return words + QStringLiteral(" (staging file ") + QDir::toNativeSeparators(m_path) +
-               QLatin1Char(')');
+    // A failure of the file itself comes in SQLite's words that name no file
+    // ("disk I/O error", "database is locked"): the user learns which file to
+    // look at. A statement's own failure ("no such column") stays as it is.
+    QString namingTheFile(const QString& words, int code) const {
+        switch (code & 0xff) {
+            case SQLITE_IOERR:
+            case SQLITE_BUSY:
+            case SQLITE_LOCKED:
+            case SQLITE_CANTOPEN:
+            case SQLITE_CORRUPT:
+            case SQLITE_NOTADB:
+            case SQLITE_FULL:
+            case SQLITE_READONLY:
+            case SQLITE_PERM:
+            case SQLITE_PROTOCOL:
+                return words + QStringLiteral(" (staging file ") +
+                       QDir::toNativeSeparators(m_path) + QLatin1Char(')');
+            default:
+                return words;
+        }
     }
 
     static constexpr int ProgressSteps = 1000;
