@@ -745,6 +745,49 @@ private slots:
         QCOMPARE(progress.at(progress.size() - 2), int((written + 1) / 30.0 + 0.5));
     }
 
+    // A new name that is not valid text (a lone surrogate) is refused with a
+    // message of its own: nothing is made, nothing listed. A whole surrogate
+    // pair is a character like any other and lands as listed.
+    void newTableNameThatIsNotValidText_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("lone high surrogate") << QStringLiteral("R") + QChar(0xD83D) << true;
+        QTest::newRow("lone low surrogate") << QChar(0xDE00) + QStringLiteral("R") << true;
+        QTest::newRow("pair reversed")
+            << QStringLiteral("R") + QChar(0xDE00) + QChar(0xD83D) << true;
+        QTest::newRow("whole pair") << QStringLiteral("R😀") << false;
+    }
+    void newTableNameThatIsNotValidText() {
+        QFETCH(QString, name);
+        QFETCH(bool, refused);
+        JoinRig rig;
+        rig.owner.exec(R"(CREATE TABLE "A" ("ID" varchar(10)))");
+        rig.owner.exec(R"(INSERT INTO "A" VALUES ('1'))");
+        rig.openChoosing("A", "ID", "A", "ID");
+        rig.dialogs.promptAnswers << name;
+        rig.startJoining();
+
+        QCOMPARE(rig.dialogs.errorBoxes().size(), 0);
+        QCOMPARE(rig.form().pointer().pointerState(), PointerState::Default);
+        QStringList tables;
+        for (const QStringList& row : rig.owner.rows("SELECT table_name FROM user_tables"))
+            tables << row.front();
+        tables.sort();
+        if (refused) {
+            QCOMPARE(rig.dialogs.texts().back(),
+                     QStringLiteral("The table name is not valid text."));
+            QCOMPARE(rig.dialogs.shown.back().caption, QString());
+            QCOMPARE(rig.dialogs.shown.back().icon, Dialogs::Icon::None);
+            QCOMPARE(tables, QStringList{"A"});
+            QCOMPARE(rig.form().list1, QStringList{"A"});
+        } else {
+            QCOMPARE(tables, (QStringList{"A", name}));
+            QCOMPARE(rig.form().list1, (QStringList{"A", name}));
+            QCOMPARE(rig.owner.rows(QStringLiteral("SELECT * FROM \"%1\"").arg(name)),
+                     (QList<QStringList>{{"1", "1"}}));
+        }
+    }
+
     // The run's lock file beside the staging file is its owner's alone, made
     // under the usual umask.
     void lockFileIsOwnerOnly() {

@@ -154,6 +154,12 @@ void PushButton2_Click(JoinWindow& window, Dialogs& dialogs, RunContext& context
     });
     // An empty answer, or a cancelled prompt, ends the run.
     if (handler.test(142, [&] { return newTable.isEmpty(); })) return endRun();
+    // A lone surrogate cannot go into the staging file or to the server as
+    // it is: the table would land under another name than the lists show.
+    if (!newTable.isValidUtf16()) {
+        dialogs.message(QStringLiteral("The table name is not valid text."));
+        return endRun();
+    }
     // A new table named like a copy would replace the copy the join reads:
     // the result is staged under a name of its own and takes the copy's
     // place once it is whole.
