@@ -160,6 +160,54 @@ private slots:
         }
     }
 
+    // A saved value too long to be a login is not put into its field: the
+    // program starts at the login window with that field empty, and the
+    // settings file stays as it was.
+    void overlongSavedValue_data() {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<int>("length");
+        QTest::addColumn<bool>("shown");
+        for (const QString& key : {SettingsStore::OracleSID(), SettingsStore::OracleUser(),
+                                   SettingsStore::OraclePassword()}) {
+            QTest::addRow("%s 40000", qPrintable(key)) << key << 40000 << true;
+            QTest::addRow("%s 65536", qPrintable(key)) << key << 65536 << true;
+            QTest::addRow("%s 65537", qPrintable(key)) << key << 65537 << false;
+        }
+        QTest::newRow("password of 3,000,000")
+            << SettingsStore::OraclePassword() << 3000000 << false;
+    }
+    void overlongSavedValue() {
+        QFETCH(QString, key);
+        QFETCH(int, length);
+        QFETCH(bool, shown);
+        standin::Login owner;
+        SettingsStore::write(SettingsStore::OracleSID(), owner.login().sid);
+        SettingsStore::write(SettingsStore::OracleUser(), owner.name());
+        SettingsStore::write(SettingsStore::OraclePassword(), owner.password());
+        const QString value(length, QLatin1Char('v'));
+        SettingsStore::write(key, value);
+        QFile file(SettingsStore::fileName());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray before = file.readAll();
+        file.close();
+
+        QTemporaryDir programFolder;
+        RecordingDialogs dialogs;
+        WindowFlow flow(programFolder.path(), dialogs);
+        flow.start();
+        Form1& form = flow.loginWindow();
+        QCOMPARE(dialogs.shown.size(), 0);
+        QVERIFY(form.isVisible());
+        QVERIFY(!flow.setupWindow());
+        QLineEdit* field = key == SettingsStore::OracleSID()    ? form.sidField()
+                           : key == SettingsStore::OracleUser() ? form.userField()
+                                                                : form.passwordField();
+        QCOMPARE(field->text(), shown ? value : QString());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll() == before);
+        QCOMPARE(SettingsStore::read(key), value);
+    }
+
     // A broken pointer file is reported at its line and the load goes on.
     void startUpReportsABrokenPointerFile() {
         SettingsStore::write(SettingsStore::OracleUser(), QStringLiteral("kept"));

@@ -5,6 +5,7 @@
 #include "db/connection.h"
 #include "db/connection_string_attributes.h"
 #include "db/db_error.h"
+#include "db/odbc_result.h"
 #include "support/recording_run_context.h"
 #include "support/standin.h"
 
@@ -401,6 +402,32 @@ private slots:
         QCOMPARE(k, 1003);
     }
 
+    // A piece read by SQLGetData into a buffer of 8 code units (7 and the
+    // NUL): only a truncation says more follows; after any other warning
+    // the indicator tells how much was written.
+    void pieceOfValue_data() {
+        QTest::addColumn<bool>("truncated");
+        QTest::addColumn<qint64>("indicator");
+        QTest::addColumn<qint64>("units");
+        QTest::addColumn<bool>("more");
+        QTest::newRow("truncated, length known") << true << qint64(40) << qint64(7) << true;
+        QTest::newRow("truncated, no total") << true << qint64(SQL_NO_TOTAL) << qint64(7) << true;
+        QTest::newRow("other warning, short value") << false << qint64(6) << qint64(3) << false;
+        QTest::newRow("other warning, empty value") << false << qint64(0) << qint64(0) << false;
+        QTest::newRow("complete, fills the buffer") << false << qint64(14) << qint64(7) << false;
+        QTest::newRow("complete, no total") << false << qint64(SQL_NO_TOTAL) << qint64(7) << false;
+        QTest::newRow("never past the buffer") << false << qint64(400) << qint64(7) << false;
+    }
+    void pieceOfValue() {
+        QFETCH(bool, truncated);
+        QFETCH(qint64, indicator);
+        QFETCH(qint64, units);
+        QFETCH(bool, more);
+        const db::odbc::Piece piece = db::odbc::PieceOfValue(truncated, SQLLEN(indicator), 8);
+        QCOMPARE(qint64(piece.units), units);
+        QCOMPARE(piece.more, more);
+    }
+
     // A read that fails half-way delivers the rows before the failure, then
     // the server's failure, then no more rows.
     void failedFetchComesAfterTheRowsBeforeIt() {
@@ -525,6 +552,131 @@ private slots:
             QVERIFY2(refused, qPrintable(error.description()));
         }
         QVERIFY(AllRows(staging, QStringLiteral("SELECT v FROM t")).contains(QStringList{"kept"}));
+    }
+
+    // The staging file runs one statement per call, whichever the call:
+    // text after it is refused and takes no effect, unless it is only
+    // blanks, comments and semicolons.
+    void stagingRunsOneStatementPerCall_data() {
+        QTest::addColumn<QString>("call");
+        QTest::addColumn<QString>("tail");
+        QTest::addColumn<bool>("refused");
+        struct Tail {
+            const char* name;
+            QString text;
+            bool refused;
+        };
+        const QList<Tail> tails = {
+            {"second statement", QStringLiteral("; DELETE FROM t"), true},
+            {"second statement without semicolon", QStringLiteral(" DELETE FROM t"), true},
+            {"tail that would not prepare", QStringLiteral("; DELETE FROM nowhere"), true},
+            {"line comment", QStringLiteral("; -- DELETE FROM t"), false},
+            {"block comment", QStringLiteral(";/* DELETE FROM t */ ;\n "), false},
+            {"semicolons and blanks", QStringLiteral(" ; ;\t\n"), false},
+        };
+        for (const char* call : {"execute", "query", "prepare"})
+            for (const Tail& tail : tails)
+                QTest::addRow("%s, %s", call, tail.name) << call << tail.text << tail.refused;
+    }
+    void stagingRunsOneStatementPerCall() {
+        QFETCH(QString, call);
+        QFETCH(QString, tail);
+        QFETCH(bool, refused);
+        StagingFile file;
+        db::Connection staging = file.connect();
+        staging.execute(QStringLiteral("CREATE TABLE t (v TEXT)"));
+        staging.execute(QStringLiteral("INSERT INTO t VALUES ('kept')"));
+        try {
+            if (call == QStringLiteral("execute"))
+                staging.execute(QStringLiteral("INSERT INTO t VALUES ('new')") + tail);
+            if (call == QStringLiteral("query")) {
+                db::ResultSet result = staging.query(QStringLiteral("SELECT v FROM t") + tail);
+                while (result.next()) {
+                }
+                staging.execute(QStringLiteral("INSERT INTO t VALUES ('new')"));
+            }
+            if (call == QStringLiteral("prepare"))
+                staging.prepare(QStringLiteral("INSERT INTO t VALUES (?)") + tail)
+                    .execute({QStringLiteral("new")});
+            QVERIFY(!refused);
+        } catch (const DbError& error) {
+            QVERIFY2(refused, qPrintable(error.description()));
+        }
+        QList<QStringList> expected{{"kept"}};
+        if (!refused) expected << QStringList{"new"};
+        QCOMPARE(AllRows(staging, QStringLiteral("SELECT v FROM t ORDER BY rowid")), expected);
+    }
+
+    // A failure of the staging file itself names the file beside SQLite's
+    // own words, so the error box tells which file to look at; a failure of
+    // the statement alone keeps its words as they are.
+    void stagingFailuresNameTheFile_data() {
+        QTest::addColumn<QString>("cause");
+        QTest::addColumn<QString>("words");
+        QTest::newRow("folder missing") << "missing folder"
+                                        << "unable to open database file";
+        QTest::newRow("locked") << "locked"
+                                << "database is locked";
+        QTest::newRow("not a database") << "garbage"
+                                        << "file is not a database";
+        QTest::newRow("malformed") << "malformed"
+                                   << "database disk image is malformed";
+        QTest::newRow("statement failure") << "no table"
+                                           << "no such table: t";
+    }
+    void stagingFailuresNameTheFile() {
+        QFETCH(QString, cause);
+        QFETCH(QString, words);
+        QTemporaryDir dir;
+        QString path = dir.filePath(QStringLiteral("temp.mdb"));
+        const auto open = [&] {
+            db::Connection connection;
+            connection.setConnectionTimeout(1);
+            connection.open(QStringLiteral("PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=") +
+                            attributeValueText(path) + QLatin1Char(';'));
+            return connection;
+        };
+        std::optional<db::Connection> holder;
+        if (cause == QStringLiteral("missing folder"))
+            path = dir.filePath(QStringLiteral("gone/temp.mdb"));
+        if (cause == QStringLiteral("locked")) {
+            holder = open();
+            holder->execute(QStringLiteral("CREATE TABLE t (v TEXT)"));
+            holder->execute(QStringLiteral("BEGIN IMMEDIATE"));
+        }
+        if (cause == QStringLiteral("garbage")) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(QByteArray(8192, '\x5a'));
+        }
+        if (cause == QStringLiteral("malformed")) {
+            {
+                db::Connection made = open();
+                made.execute(QStringLiteral("PRAGMA journal_mode=DELETE"));
+                made.execute(QStringLiteral("CREATE TABLE t (v TEXT)"));
+                made.execute(QStringLiteral(
+                    "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < "
+                    "2000) INSERT INTO t SELECT printf('%0100d', x) FROM c"));
+            }
+            // The table's pages past the first, overwritten.
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.seek(3 * 4096));
+            file.write(QByteArray(8 * 4096, '\x5a'));
+        }
+        try {
+            db::Connection connection = open();
+            connection.execute(QStringLiteral("INSERT INTO t VALUES ('new')"));
+            AllRows(connection, QStringLiteral("SELECT count(*), max(v) FROM t"));
+            QFAIL("no failure");
+        } catch (const DbError& error) {
+            QVERIFY2(error.description().contains(words), qPrintable(error.description()));
+            if (cause == QStringLiteral("no table"))
+                QCOMPARE(error.description(), words);
+            else
+                QVERIFY2(error.description().contains(QDir::toNativeSeparators(path)),
+                         qPrintable(error.description()));
+        }
     }
 
     // A long statement on the staging file lets the window work meanwhile,

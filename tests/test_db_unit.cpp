@@ -103,8 +103,8 @@ private slots:
         QVERIFY(!findAttribute(text, "C"));
     }
 
-    // Drivers that cannot say whether their connection died are judged by
-    // their codes; a driver's own answer outranks the codes.
+    // A connection is lost when the driver answers that it is dead, or when
+    // the codes name a lost link, whatever the driver answers.
     void connectionLostFromCodes_data() {
         QTest::addColumn<QString>("description");
         QTest::addColumn<QString>("state");
@@ -124,8 +124,18 @@ private slots:
                                            << "HY000" << 0 << -1 << true;
         QTest::newRow("other Oracle error") << "ORA-00942: table or view does not exist"
                                             << "42S02" << 942 << -1 << false;
-        QTest::newRow("driver says alive") << "Communication link failure"
-                                           << "08S01" << 0 << 0 << false;
+        QTest::newRow("link failure, driver says alive") << "Communication link failure"
+                                                         << "08S01" << 0 << 0 << true;
+        QTest::newRow("session ended, driver says alive") << "terminating connection"
+                                                          << "57P01" << 0 << 0 << true;
+        QTest::newRow("ORA-03113, driver says alive")
+            << "ORA-03113: end-of-file on communication channel"
+            << "HY000" << 0 << 0 << true;
+        QTest::newRow("ORA-03135 by native code, driver says alive")
+            << "connection lost contact"
+            << "HY000" << 3135 << 0 << true;
+        QTest::newRow("statement failure, driver says alive") << "value too long"
+                                                              << "22001" << 0 << 0 << false;
         QTest::newRow("driver says dead") << "General error"
                                           << "HY000" << 0 << 1 << true;
     }

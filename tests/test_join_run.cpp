@@ -1,5 +1,6 @@
 // Whole join runs against the stand-in server, driven headless through a test JoinWindow.
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -773,6 +774,105 @@ private slots:
         QCOMPARE(lines, QList<int>{348});
         QCOMPARE(rig.context.progress, (QList<int>{10, 20, 0}));
         QCOMPARE(rig.form().pointer().pointerState(), PointerState::Default);
+    }
+
+    // The server ends the session between two batches, after a few have
+    // gone: the failure that follows means a lost connection whatever the
+    // driver answers when asked whether it is dead. No row after the one
+    // that met it is tried, so the bar stops there.
+    void connectionLostBetweenBatches() {
+        JoinRig rig;
+        rig.owner.exec(R"(CREATE TABLE "A" ("ID" varchar(10)))");
+        rig.owner.exec(R"(INSERT INTO "A" SELECT g::text FROM generate_series(1, 3000) g)");
+        rig.openChoosing("A", "ID", "A", "ID");
+        bool ended = false;
+        rig.context.onYield = [&] {
+            if (ended || rig.context.progress.size() < 3) return;
+            ended = true;
+            standin::admin().execute(
+                QStringLiteral("SELECT pg_terminate_backend(pid, 10000) FROM pg_stat_activity "
+                               "WHERE usename = '%1'")
+                    .arg(rig.owner.name()));
+        };
+        rig.dialogs.promptAnswers << QStringLiteral("R");
+        rig.startJoining();
+        rig.context.onYield = nullptr;
+
+        QVERIFY(ended);
+        const int written = rig.owner.rows(R"(SELECT count(*) FROM "R")").front().front().toInt();
+        QVERIFY2(written > 0 && written < 3000, qPrintable(QString::number(written)));
+        QCOMPARE(reportedLines(rig.dialogs), QList<int>{348});
+        QCOMPARE(rig.dialogs.shown.back().text,
+                 QStringLiteral("%1 of 3000 rows could not be written to R.").arg(3000 - written));
+        // The last row shown on the bar is the one after the written ones.
+        const QList<int>& progress = rig.context.progress;
+        QCOMPARE(progress.back(), 0);
+        QCOMPARE(progress.at(progress.size() - 2), int((written + 1) / 30.0 + 0.5));
+    }
+
+    // A new name that is not valid text (a lone surrogate) is refused with a
+    // message of its own: nothing is made, nothing listed. A whole surrogate
+    // pair is a character like any other and lands as listed.
+    void newTableNameThatIsNotValidText_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("lone high surrogate") << QStringLiteral("R") + QChar(0xD83D) << true;
+        QTest::newRow("lone low surrogate") << QChar(0xDE00) + QStringLiteral("R") << true;
+        QTest::newRow("pair reversed")
+            << QStringLiteral("R") + QChar(0xDE00) + QChar(0xD83D) << true;
+        QTest::newRow("whole pair") << QStringLiteral("R😀") << false;
+    }
+    void newTableNameThatIsNotValidText() {
+        QFETCH(QString, name);
+        QFETCH(bool, refused);
+        JoinRig rig;
+        rig.owner.exec(R"(CREATE TABLE "A" ("ID" varchar(10)))");
+        rig.owner.exec(R"(INSERT INTO "A" VALUES ('1'))");
+        rig.openChoosing("A", "ID", "A", "ID");
+        rig.dialogs.promptAnswers << name;
+        rig.startJoining();
+
+        QCOMPARE(rig.dialogs.errorBoxes().size(), 0);
+        QCOMPARE(rig.form().pointer().pointerState(), PointerState::Default);
+        QStringList tables;
+        for (const QStringList& row : rig.owner.rows("SELECT table_name FROM user_tables"))
+            tables << row.front();
+        tables.sort();
+        if (refused) {
+            QCOMPARE(rig.dialogs.texts().back(),
+                     QStringLiteral("The table name is not valid text."));
+            QCOMPARE(rig.dialogs.shown.back().caption, QString());
+            QCOMPARE(rig.dialogs.shown.back().icon, Dialogs::Icon::None);
+            QCOMPARE(tables, QStringList{"A"});
+            QCOMPARE(rig.form().list1, QStringList{"A"});
+        } else {
+            QCOMPARE(tables, (QStringList{"A", name}));
+            QCOMPARE(rig.form().list1, (QStringList{"A", name}));
+            QCOMPARE(rig.owner.rows(QStringLiteral("SELECT * FROM \"%1\"").arg(name)),
+                     (QList<QStringList>{{"1", "1"}}));
+        }
+    }
+
+    // The run's lock file beside the staging file is its owner's alone, made
+    // under the usual umask.
+    void lockFileIsOwnerOnly() {
+        const mode_t savedUmask = ::umask(022);
+        const auto restoreUmask = qScopeGuard([&] { ::umask(savedUmask); });
+        JoinRig rig;
+        rig.owner.exec(R"(CREATE TABLE "A" ("ID" varchar(10)))");
+        rig.openChoosing("A", "ID", "A", "ID");
+        const QString lock =
+            StagingDatabasePath(rig.programFolder.path()) + QStringLiteral(".lock");
+        int mode = -1;
+        rig.dialogs.onShown = [&](const RecordingDialogs::Shown& shown) {
+            struct stat info {};
+            if (shown.kind == "prompt" && ::stat(QFile::encodeName(lock).constData(), &info) == 0)
+                mode = int(info.st_mode & 07777);
+        };
+        rig.dialogs.promptAnswers << QStringLiteral("R");
+        rig.startJoining();
+        QCOMPARE(mode, 0600);
+        QCOMPARE(rig.dialogs.errorBoxes().size(), 0);
     }
 
     // A second program on the same program folder, started while the first

@@ -636,6 +636,75 @@ private slots:
         QVERIFY(dialogs.shown.isEmpty());
     }
 
+    // The window's long operations (its load step, a table list's click,
+    // "Start Joining") never run nested: one started while another yields
+    // is ignored. The load yields while its lists fill (here slowly, a row
+    // at a time); a run is marked as the join run marks it.
+    void noLongOperationInsideAnother_data() {
+        QTest::addColumn<QString>("during");
+        QTest::addColumn<QString>("action");
+        // List3 is empty until it fills, after List1; a load overtakes a load.
+        for (const char* action : {"Start Joining", "List1 click"})
+            QTest::addRow("%s during the load", action) << "load" << action;
+        for (const char* action : {"Start Joining", "List1 click", "List3 click", "load"})
+            QTest::addRow("%s during the run", action) << "run" << action;
+    }
+    void noLongOperationInsideAnother() {
+        QFETCH(QString, during);
+        QFETCH(QString, action);
+        standin::Login owner;
+        owner.exec(QStringLiteral("CREATE TABLE \"A\" (\"ID\" integer, \"V\" text)"));
+        owner.exec(QStringLiteral("CREATE TABLE \"B\" (\"ID\" integer)"));
+        // The login's own catalogue, in its own schema, before the shared
+        // one: slow, so the load yields while it waits.
+        owner.exec(QStringLiteral("CREATE SCHEMA \"%1\"").arg(owner.name()));
+        owner.exec(QStringLiteral("CREATE VIEW \"%1\".user_tables AS SELECT u.table_name FROM "
+                                  "public.user_tables u, "
+                                  "LATERAL pg_sleep(0.03 + 0 * length(u.table_name))")
+                       .arg(owner.name()));
+        RecordingDialogs dialogs;
+        auto form = shownForm(dialogs, owner.login());
+        int started = 0;
+        form->setStartJoining([&] { ++started; });
+        owner.exec(QStringLiteral("CREATE TABLE \"C\" (\"ID\" integer)"));
+
+        SortedListBox* list1 = form->tableList(TableList::First);
+        SortedListBox* list3 = form->tableList(TableList::Second);
+        const auto act = [&] {
+            if (action == QStringLiteral("Start Joining")) form->startJoiningButton()->click();
+            if (action == QStringLiteral("List1 click")) clickEntry(list1, QStringLiteral("A"));
+            if (action == QStringLiteral("List3 click")) clickEntry(list3, QStringLiteral("A"));
+            if (action == QStringLiteral("load")) form->load();
+        };
+        bool acted = false;
+        if (during == QStringLiteral("load")) {
+            // Once List1 is filled, while List3 fills.
+            QTimer poll;
+            poll.setInterval(0);
+            connect(&poll, &QTimer::timeout, form.get(), [&] {
+                if (acted || !entry(list1, QStringLiteral("C"))) return;
+                acted = true;
+                act();
+            });
+            poll.start();
+            form->load();
+        } else {
+            form->setJoinRunning(true);
+            act();
+            acted = true;
+            form->setJoinRunning(false);
+        }
+        QVERIFY(acted);
+        QCOMPARE(started, 0);
+        QCOMPARE(form->fieldList(TableList::First)->entries(), QStringList());
+        QCOMPARE(form->fieldList(TableList::Second)->entries(), QStringList());
+        const QStringList tables =
+            during == QStringLiteral("load") ? QStringList{"A", "B", "C"} : QStringList{"A", "B"};
+        QCOMPARE(list1->entries(), tables);
+        QCOMPARE(list3->entries(), tables);
+        QVERIFY(dialogs.shown.isEmpty());
+    }
+
     // Unreachable server: one box for each table list and the window opens.
     void serverGone() {
         RecordingDialogs dialogs;

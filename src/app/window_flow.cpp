@@ -18,6 +18,20 @@
 #include "ui/pointer_image.h"
 #include "ui/program_icon.h"
 
+namespace {
+// Far past the 8,000 characters any working login can have; a longer saved
+// value would only stall or crash the text field that shows it.
+constexpr qsizetype MaxSavedFieldLength = 65536;
+
+// The saved text for a login field, or nothing when it is too long to show.
+// An empty field stays unchanged, so the store keeps what it holds.
+QString savedFieldText(const QString& key) {
+    QString text = SettingsStore::read(key);
+    if (text.size() > MaxSavedFieldLength) return {};
+    return text;
+}
+}  // namespace
+
 WindowFlow::WindowFlow(QString programFolder, Dialogs& dialogs)
     : m_programFolder(std::move(programFolder)),
       m_dialogs(dialogs),
@@ -50,12 +64,12 @@ void WindowFlow::loginWindowLoad() {
     const QString pointerFile = ProgramFilePath(m_programFolder, QStringLiteral("HAND-M.CUR"));
     if (handler.test(124, [&] { return FileExists(pointerFile); }))
         handler.step(126, [&] { form.pointer().setImage(LoadPointerImage(pointerFile)); });
-    handler.step(
-        128, [&] { form.sidField()->setText(SettingsStore::read(SettingsStore::OracleSID())); });
-    handler.step(
-        130, [&] { form.userField()->setText(SettingsStore::read(SettingsStore::OracleUser())); });
+    handler.step(128,
+                 [&] { form.sidField()->setText(savedFieldText(SettingsStore::OracleSID())); });
+    handler.step(130,
+                 [&] { form.userField()->setText(savedFieldText(SettingsStore::OracleUser())); });
     handler.step(132, [&] {
-        form.passwordField()->setText(SettingsStore::read(SettingsStore::OraclePassword()));
+        form.passwordField()->setText(savedFieldText(SettingsStore::OraclePassword()));
     });
     // A field of blanks counts as filled; only a field without any character stops here.
     if (!handler.test(134, [&] {

@@ -114,14 +114,16 @@ public:
     void open(const QString& connectionString);
     bool isOpen() const;
 
+    // On the staging file, text after the first statement is refused rather
+    // than ignored by all three below (blanks, comments and semicolons may
+    // follow it); an ODBC driver judges the text itself.
+
     // Runs one statement at once; it takes effect by itself unless a
     // transaction is open.
     void execute(const QString& statement);
     // Runs a query; its rows are read from the returned result set.
     ResultSet query(const QString& statement);
-    // Prepares one statement with "?" placeholders. On the staging file, text
-    // after the first statement is refused rather than ignored; an ODBC
-    // driver judges the text itself.
+    // Prepares one statement with "?" placeholders.
     PreparedStatement prepare(const QString& statement);
 
     // Until commit() or rollback(), the statements of this connection take

@@ -7,9 +7,8 @@ namespace {
 // carrying one of these ORA numbers.
 constexpr std::array<long, 3> LostLinkOraNumbers = {3113, 3114, 3135};
 
-// For drivers that cannot tell whether their connection is dead: the
-// connection exception class, a server that ended the session (57P01), or
-// one of Oracle's lost-link errors.
+// The connection exception class, a server that ended the session (57P01),
+// or one of Oracle's lost-link errors.
 bool codesSayLost(const QString& description, const QString& state, long nativeCode) {
     if (state.startsWith(QStringLiteral("08")) || state == QStringLiteral("57P01")) return true;
     for (const long number : LostLinkOraNumbers) {
@@ -25,5 +24,7 @@ DbError::DbError(QString description, QString state, long nativeCode, std::optio
     : Failure(std::move(description)),
       m_state(std::move(state)),
       m_nativeCode(nativeCode),
-      m_connectionLost(linkLost ? *linkLost
-                                : codesSayLost(this->description(), m_state, m_nativeCode)) {}
+      // Either says so: a driver may still call its connection alive after
+      // a communication link failure.
+      m_connectionLost((linkLost && *linkLost) ||
+                       codesSayLost(this->description(), m_state, m_nativeCode)) {}

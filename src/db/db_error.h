@@ -10,8 +10,9 @@
 class DbError final : public Failure {
 public:
     // linkLost: what the driver itself answered, right after the failure, when
-    // asked whether its connection is dead; no answer leaves the decision to
-    // the state and native codes.
+    // asked whether its connection is dead, or no answer. The connection
+    // counts as lost when the driver answers dead or the state and native
+    // codes name a lost link.
     DbError(QString description, QString state = {}, long nativeCode = 0,
             std::optional<bool> linkLost = std::nullopt);
 

@@ -1,5 +1,6 @@
 #include "db/odbc_result.h"
 
+#include <algorithm>
 #include <exception>
 #include <vector>
 
@@ -255,16 +256,10 @@ private:
             if (rc == SQL_NO_DATA) break;
             check(rc, *m_statement, "SQLGetData");
             if (indicator == SQL_NULL_DATA) return std::nullopt;
-            const qsizetype capacity = PieceUnits - 1;
-            if (rc == SQL_SUCCESS) {
-                const qsizetype chars = indicator == SQL_NO_TOTAL
-                                            ? capacity
-                                            : qsizetype(indicator) / qsizetype(sizeof(SQLWCHAR));
-                text += fromWide(buffer, std::min(chars, capacity));
-                break;
-            }
-            // SQL_SUCCESS_WITH_INFO: the buffer is full and more follows.
-            text += fromWide(buffer, capacity);
+            const bool truncated = rc == SQL_SUCCESS_WITH_INFO && hasState(*m_statement, "01004");
+            const Piece piece = PieceOfValue(truncated, indicator, PieceUnits);
+            text += fromWide(buffer, piece.units);
+            if (!piece.more) break;
         }
         return text;
     }
@@ -286,6 +281,16 @@ private:
 };
 
 }  // namespace
+
+Piece PieceOfValue(bool truncated, SQLLEN indicator, qsizetype bufferUnits) {
+    const qsizetype capacity = bufferUnits - 1;  // the terminating NUL
+    if (truncated) return {capacity, true};
+    // Any other warning (01S07, say) leaves the value whole: only the units
+    // the indicator counts were written.
+    const qsizetype units =
+        indicator == SQL_NO_TOTAL ? capacity : qsizetype(indicator) / qsizetype(sizeof(SQLWCHAR));
+    return {std::clamp<qsizetype>(units, 0, capacity), false};
+}
 
 std::unique_ptr<ResultEngine> readResult(std::shared_ptr<Handle> statement) {
     return std::make_unique<OdbcResult>(std::move(statement));

@@ -12,5 +12,15 @@ namespace odbc {
 // ever cut.
 std::unique_ptr<ResultEngine> readResult(std::shared_ptr<Handle> statement);
 
+// One piece of a value read by SQLGetData into a buffer of bufferUnits code
+// units: how many of them belong to the value, and whether more follows.
+// Only a truncation (state 01004) means more follows; otherwise the
+// indicator's length is taken, never more than the buffer holds.
+struct Piece {
+    qsizetype units;
+    bool more;
+};
+Piece PieceOfValue(bool truncated, SQLLEN indicator, qsizetype bufferUnits);
+
 }  // namespace odbc
 }  // namespace db

@@ -99,6 +99,20 @@ void throwDiagnostics(const Handle& handle, const char* fallback) {
     throw DbError(description, firstState, firstNative, connectionDead(handle));
 }
 
+bool hasState(const Handle& handle, const char* state) {
+    const QString wanted = QString::fromLatin1(state);
+    for (SQLSMALLINT record = 1;; ++record) {
+        SQLWCHAR found[6] = {};
+        SQLINTEGER native = 0;
+        SQLWCHAR message[2] = {};  // the text is not needed
+        SQLSMALLINT length = 0;
+        if (!succeeded(SQLGetDiagRecW(handle.type(), handle.get(), record, found, &native, message,
+                                      SQLSMALLINT(std::size(message)), &length)))
+            return false;
+        if (fromWide(found, 5) == wanted) return true;
+    }
+}
+
 void check(SQLRETURN rc, const Handle& handle, const char* what) {
     if (succeeded(rc)) return;
     if (rc == SQL_INVALID_HANDLE)

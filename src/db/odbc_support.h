@@ -90,6 +90,9 @@ SQLRETURN callServer(const Handle& handle, Call&& call) {
 // native code beside, and the driver's answer whether the connection died.
 [[noreturn]] void throwDiagnostics(const Handle& handle, const char* fallback);
 
+// Whether any diagnostic record of the handle carries this state.
+bool hasState(const Handle& handle, const char* state);
+
 // Throws the handle's diagnostics unless rc is a success.
 void check(SQLRETURN rc, const Handle& handle, const char* what);
 

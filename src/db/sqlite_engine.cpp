@@ -2,6 +2,7 @@
 // connection string's Data Source.
 #include <sqlite3.h>
 
+#include <QDir>
 #include <QScopeGuard>
 #include <QStringDecoder>
 #include <chrono>
@@ -34,7 +35,9 @@ QString fromSqlite(const char* text, qsizetype bytes = -1) {
 class Database final {
 public:
     Database(const QString& path, RunContext* context, int timeoutSeconds)
-        : m_context(context), m_busyTimeout(std::chrono::seconds(std::max(timeoutSeconds, 1))) {
+        : m_path(path),
+          m_context(context),
+          m_busyTimeout(std::chrono::seconds(std::max(timeoutSeconds, 1))) {
         const QByteArray file = path.toUtf8();
         const int rc = sqlite3_open_v2(file.constData(), &m_db,
                                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
@@ -43,7 +46,7 @@ public:
                 m_db ? fromSqlite(sqlite3_errmsg(m_db)) : QString::fromUtf8(sqlite3_errstr(rc));
             sqlite3_close_v2(m_db);
             m_db = nullptr;
-            throw DbError(message, QString(), rc, false);
+            throw DbError(namingTheFile(message, rc), QString(), rc, false);
         }
         sqlite3_extended_result_codes(m_db, 1);
         sqlite3_busy_handler(m_db, &Database::onBusy, this);
@@ -75,11 +78,34 @@ public:
     [[noreturn]] void fail() {
         rethrowPending();
         // A file has no link that could break.
-        throw DbError(fromSqlite(sqlite3_errmsg(m_db)), QString(), sqlite3_extended_errcode(m_db),
+        const int code = sqlite3_extended_errcode(m_db);
+        throw DbError(namingTheFile(fromSqlite(sqlite3_errmsg(m_db)), code), QString(), code,
                       false);
     }
 
 private:
+    // A failure of the file itself comes in SQLite's words that name no file
+    // ("disk I/O error", "database is locked"): the user learns which file to
+    // look at. A statement's own failure ("no such column") stays as it is.
+    QString namingTheFile(const QString& words, int code) const {
+        switch (code & 0xff) {
+            case SQLITE_IOERR:
+            case SQLITE_BUSY:
+            case SQLITE_LOCKED:
+            case SQLITE_CANTOPEN:
+            case SQLITE_CORRUPT:
+            case SQLITE_NOTADB:
+            case SQLITE_FULL:
+            case SQLITE_READONLY:
+            case SQLITE_PERM:
+            case SQLITE_PROTOCOL:
+                return words + QStringLiteral(" (staging file ") +
+                       QDir::toNativeSeparators(m_path) + QLatin1Char(')');
+            default:
+                return words;
+        }
+    }
+
     static constexpr int ProgressSteps = 1000;
 
     static int onProgress(void* self) noexcept {
@@ -117,6 +143,7 @@ private:
         return true;
     }
 
+    QString m_path;
     sqlite3* m_db = nullptr;
     RunContext* m_context;
     std::chrono::steady_clock::duration m_busyTimeout;
@@ -124,13 +151,11 @@ private:
     std::exception_ptr m_pending;
 };
 
-// Whether text after the first statement is refused or left unread.
-enum class Tail { Ignore, Reject };
-
+// One statement of SQL text. Text after it is refused rather than left
+// unread, in every use: blanks, comments and semicolons may follow it.
 class Statement final {
 public:
-    Statement(std::shared_ptr<Database> db, const QString& sql, Tail tail = Tail::Ignore)
-        : m_db(std::move(db)) {
+    Statement(std::shared_ptr<Database> db, const QString& sql) : m_db(std::move(db)) {
         const QByteArray text = sql.toUtf8();
         const char* rest = nullptr;
         const int rc =
@@ -138,7 +163,7 @@ public:
         m_db->rethrowPending();
         if (rc != SQLITE_OK) m_db->fail();
         if (!m_stmt) throw DbError(QStringLiteral("The statement is empty."));
-        if (tail == Tail::Reject && holdsAStatement(rest))
+        if (holdsAStatement(rest))
             throw DbError(QStringLiteral("The text holds more than one statement."));
     }
     ~Statement() { sqlite3_finalize(m_stmt); }
@@ -226,7 +251,7 @@ private:
 class SqlitePrepared final : public PreparedEngine {
 public:
     SqlitePrepared(std::shared_ptr<Database> db, const QString& sql)
-        : m_statement(std::move(db), sql, Tail::Reject) {}
+        : m_statement(std::move(db), sql) {}
 
     int parameterCount() const override { return sqlite3_bind_parameter_count(m_statement.get()); }
 

@@ -9,6 +9,7 @@
 #include "base/dialogs.h"
 #include "base/error_message.h"
 #include "base/failure.h"
+#include "base/narrow_to_owner.h"
 #include "base/pointer_state.h"
 #include "base/run_context.h"
 #include "base/trapped_handler.h"
@@ -124,11 +125,15 @@ void PushButton2_Click(JoinWindow& window, Dialogs& dialogs, RunContext& context
     // once the program that took it is gone. A lock that cannot be made for
     // any other reason leaves the staging file's own failure to be reported.
     stagingLock.setStaleLockTime(0);
-    if (!stagingLock.tryLock() && stagingLock.error() == QLockFile::LockFailedError) {
+    const bool locked = stagingLock.tryLock();
+    if (!locked && stagingLock.error() == QLockFile::LockFailedError) {
         dialogs.message(QStringLiteral("Another join is using ") + path +
                         QStringLiteral(". Please try again when it has finished."));
         return;
     }
+    // QLockFile takes no mode; the lock sits beside the staging file and is
+    // its owner's alone, as that file is.
+    if (locked) NarrowToOwner(path + QStringLiteral(".lock"));
     RunSummary summary;
     summary.table1 = choice.table1;
     summary.table2 = choice.table2;
@@ -191,6 +196,12 @@ void PushButton2_Click(JoinWindow& window, Dialogs& dialogs, RunContext& context
     summary.startClock();
     // An empty answer, or a cancelled prompt, ends the run.
     if (handler.test(142, [&] { return newTable.isEmpty(); })) return endRun();
+    // A lone surrogate cannot go into the staging file or to the server as
+    // it is: the table would land under another name than the lists show.
+    if (!newTable.isValidUtf16()) {
+        dialogs.message(QStringLiteral("The table name is not valid text."));
+        return endRun();
+    }
     // A new table named like a copy would replace the copy the join reads:
     // the result is staged under a name of its own and takes the copy's
     // place once it is whole.

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopedValueRollback>
 
 #include "base/error_message.h"
 #include "base/event_loop_run_context.h"
@@ -109,6 +110,10 @@ void Form2::buildControls() {
 }
 
 void Form2::load() {
+    // A load started while an older one yields (the user went back and on
+    // again, maybe with another login) overtakes it, below.
+    if (m_listing || m_joinRunning) return;
+    const QScopedValueRollback loading(m_loading, true);
     const quint64 loadNumber = ++m_loadCount;
     TrappedHandler handler(LocationText(QStringLiteral("Form2"), QStringLiteral("Form_Load")),
                            m_dialogs, &m_context);
@@ -137,7 +142,8 @@ void Form2::load() {
 }
 
 void Form2::onTableListClicked(TableList list) {
-    if (m_joinRunning) return;
+    if (longOperationRunning()) return;
+    const QScopedValueRollback listing(m_listing, true);
     const std::optional<QString> table = tableList(list)->selectedEntry();
     if (!table) return;
     const QString handler =
@@ -157,7 +163,7 @@ void Form2::onBack() {
 }
 
 void Form2::onStartJoining() {
-    if (m_joinRunning) return;
+    if (longOperationRunning()) return;
     if (m_startJoining) m_startJoining();
 }
 

@@ -73,7 +73,14 @@ private:
     std::function<OracleLogin()> m_login;
     std::function<void()> m_showLoginWindow;
     std::function<void()> m_startJoining;
+    // True while a long operation is under way, one of which may yield
+    // (letting clicks in). One started meanwhile is ignored, so none runs
+    // nested inside another; only a newer load overtakes a load.
+    bool longOperationRunning() const { return m_loading || m_listing || m_joinRunning; }
+
     WidgetPointer m_pointer{*this};
+    bool m_loading = false;
+    bool m_listing = false;
     bool m_joinRunning = false;
     // Counts load steps, so a load that a newer one overtook while it was
     // yielding stops filling lists that the newer one has filled.
