@@ -27,6 +27,21 @@ std::shared_ptr<Handle> newStatement(const std::shared_ptr<Handle>& connection,
     return handle;
 }
 
+// Whether the driver runs a statement for many rows of parameters at once:
+// one that cannot keeps or changes a larger set size (01S02) or refuses it.
+bool takesParameterArrays(const Handle& statement) {
+    if (statement.switchedOff().parameterArrays) return false;
+    const SQLRETURN rc =
+        SQLSetStmtAttrW(statement.get(), SQL_ATTR_PARAMSET_SIZE, integerAttribute(2), 0);
+    SQLULEN size = 0;
+    const bool taken =
+        rc == SQL_SUCCESS &&
+        succeeded(SQLGetStmtAttrW(statement.get(), SQL_ATTR_PARAMSET_SIZE, &size, 0, nullptr)) &&
+        size == 2;
+    SQLSetStmtAttrW(statement.get(), SQL_ATTR_PARAMSET_SIZE, integerAttribute(1), 0);
+    return taken;
+}
+
 // A statement prepared once; rows of values go to the driver as parameter
 // arrays, one column-wise array per "?", each sized to the longest value of
 // its column in the batch, so no value is cut.
@@ -42,11 +57,17 @@ public:
         SQLSMALLINT count = 0;
         check(SQLNumParams(stmt(), &count), *m_statement, "SQLNumParams");
         m_parameterCount = count;
+        m_parameterArrays = takesParameterArrays(*m_statement);
     }
 
     int parameterCount() const override { return m_parameterCount; }
 
     void execute(std::span<const Row> rows) override {
+        if (rows.size() > 1 && !m_parameterArrays) {
+            // Row by row, for a driver without parameter arrays.
+            for (size_t r = 0; r < rows.size(); ++r) execute(rows.subspan(r, 1));
+            return;
+        }
         const size_t count = rows.size();
         std::vector<std::vector<SQLWCHAR>> values(static_cast<size_t>(m_parameterCount));
         std::vector<std::vector<SQLLEN>> lengths(static_cast<size_t>(m_parameterCount));
@@ -116,6 +137,7 @@ private:
 
     std::shared_ptr<Handle> m_statement;
     int m_parameterCount = 0;
+    bool m_parameterArrays = true;
 };
 
 class OdbcConnection final : public ConnectionEngine {
@@ -128,6 +150,7 @@ public:
               *environment, "SQLSetEnvAttr");
         m_connection = std::make_shared<Handle>(SQL_HANDLE_DBC, environment);
         m_connection->setRunContext(settings.runContext);
+        m_connection->setSwitchedOff(switchedOffIn(connectionString));
         SQLHANDLE dbc = m_connection->get();
         check(SQLSetConnectAttrW(dbc, SQL_ATTR_LOGIN_TIMEOUT,
                                  integerAttribute(SQLULEN(settings.connectionTimeout)), 0),
