@@ -735,6 +735,79 @@ private slots:
         QVERIFY(watch.paired());
     }
 
+    // Each capability of the driver switched off in the connection string
+    // takes its own path through the real driver: reading row by row
+    // fetches once per row, running row by row executes once per row, and
+    // without the driver's answer a lost session is told by its codes. The
+    // values arrive whole either way.
+    void capabilitiesSwitchedOff_data() {
+        QTest::addColumn<QString>("lacks");
+        QTest::addColumn<bool>("rowByRowReads");
+        QTest::addColumn<bool>("rowByRowRuns");
+        QTest::newRow("driver's own") << "" << false << false;
+        QTest::newRow("no GetData in a block") << "GetDataInBlock" << true << false;
+        QTest::newRow("no parameter arrays") << "ParameterArrays" << false << true;
+        QTest::newRow("no connection-dead answer") << "ConnectionDead" << false << false;
+        QTest::newRow("none of them")
+            << "GetDataInBlock, ParameterArrays,ConnectionDead" << true << true;
+    }
+    void capabilitiesSwitchedOff() {
+        QFETCH(QString, lacks);
+        QFETCH(bool, rowByRowReads);
+        QFETCH(bool, rowByRowRuns);
+        standin::Login owner;
+        ServerCallWatch watch;
+        db::Connection connection;
+        connection.setRunContext(&watch);
+        connection.open(
+            owner.connect().connectionString() +
+            (lacks.isEmpty() ? QString() : QStringLiteral("QmDriverLacks=%1;").arg(lacks)));
+        connection.execute(QStringLiteral("CREATE TABLE t (k integer, v text)"));
+        constexpr int Rows = 500;
+        std::vector<db::Row> rows;
+        for (int i = 0; i < Rows; ++i)
+            rows.push_back({QString::number(i), i % 7 == 0 ? db::Value()
+                                                : i % 5 == 0
+                                                    ? db::Value(QString(4500 + i, QChar(0x00E4)))
+                                                    : db::Value(QStringLiteral("v%1 😀").arg(i))});
+        db::PreparedStatement insert =
+            connection.prepare(QStringLiteral("INSERT INTO t VALUES (?, ?)"));
+        int before = watch.calls;
+        insert.executeBatch(rows);
+        const int runCalls = watch.calls - before;
+
+        before = watch.calls;
+        db::ResultSet result = connection.query(QStringLiteral("SELECT k, v FROM t ORDER BY k"));
+        int count = 0;
+        while (result.next()) {
+            QVERIFY(count < Rows);
+            QVERIFY2(result.row() == rows[size_t(count)], qPrintable(QString::number(count)));
+            ++count;
+        }
+        QCOMPARE(count, Rows);
+        const int readCalls = watch.calls - before;
+        QVERIFY2((runCalls >= Rows) == rowByRowRuns, qPrintable(QString::number(runCalls)));
+        QVERIFY2((readCalls >= Rows) == rowByRowReads, qPrintable(QString::number(readCalls)));
+
+        standin::admin().execute(
+            QStringLiteral("SELECT pg_terminate_backend(pid, 10000) FROM pg_stat_activity "
+                           "WHERE usename = '%1'")
+                .arg(owner.name()));
+        try {
+            connection.execute(QStringLiteral("SELECT 1"));
+            QFAIL("no failure");
+        } catch (const DbError& error) {
+            QVERIFY2(error.connectionLost(), qPrintable(error.description()));
+        }
+    }
+
+    void unknownCapabilityIsRefused() {
+        standin::Login owner;
+        db::Connection connection;
+        QVERIFY_THROWS_EXCEPTION(DbError, connection.open(owner.connect().connectionString() +
+                                                          QStringLiteral("QmDriverLacks=Magic;")));
+    }
+
     // The run context need not outlive the connection object: what it
     // leaves behind never calls on the context again.
     void resultOutlivesItsConnectionObject() {

@@ -780,8 +780,17 @@ private slots:
     // gone: the failure that follows means a lost connection whatever the
     // driver answers when asked whether it is dead. No row after the one
     // that met it is tried, so the bar stops there.
+    void connectionLostBetweenBatches_data() {
+        QTest::addColumn<QString>("lacks");
+        QTest::newRow("driver's own") << "";
+        QTest::newRow("no connection-dead answer") << "ConnectionDead";
+        QTest::newRow("no parameter arrays either") << "ConnectionDead,ParameterArrays";
+    }
     void connectionLostBetweenBatches() {
+        QFETCH(QString, lacks);
         JoinRig rig;
+        if (!lacks.isEmpty())
+            rig.form().oracleLogin.driverOptions = QStringLiteral("QmDriverLacks=%1;").arg(lacks);
         rig.owner.exec(R"(CREATE TABLE "A" ("ID" varchar(10)))");
         rig.owner.exec(R"(INSERT INTO "A" SELECT g::text FROM generate_series(1, 3000) g)");
         rig.openChoosing("A", "ID", "A", "ID");

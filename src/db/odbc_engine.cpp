@@ -36,6 +36,21 @@ SQLSMALLINT parameterType(qsizetype longest) {
     return longest > MaxVarcharParameter ? SQL_WLONGVARCHAR : SQL_WVARCHAR;
 }
 
+// Whether the driver runs a statement for many rows of parameters at once:
+// one that cannot keeps or changes a larger set size (01S02) or refuses it.
+bool takesParameterArrays(const Handle& statement) {
+    if (statement.switchedOff().parameterArrays) return false;
+    const SQLRETURN rc =
+        SQLSetStmtAttrW(statement.get(), SQL_ATTR_PARAMSET_SIZE, integerAttribute(2), 0);
+    SQLULEN size = 0;
+    const bool taken =
+        rc == SQL_SUCCESS &&
+        succeeded(SQLGetStmtAttrW(statement.get(), SQL_ATTR_PARAMSET_SIZE, &size, 0, nullptr)) &&
+        size == 2;
+    SQLSetStmtAttrW(statement.get(), SQL_ATTR_PARAMSET_SIZE, integerAttribute(1), 0);
+    return taken;
+}
+
 // A statement prepared once. Rows of values go to the driver as parameter
 // arrays, one column-wise array per "?", each sized to the longest value of
 // its column in the array, so no value is cut. A single row goes through a
@@ -52,6 +67,7 @@ public:
         SQLSMALLINT count = 0;
         check(SQLNumParams(m_statement->get(), &count), *m_statement, "SQLNumParams");
         m_parameterCount = count;
+        m_parameterArrays = takesParameterArrays(*m_statement);
     }
 
     int parameterCount() const override { return m_parameterCount; }
@@ -59,6 +75,11 @@ public:
     // Arrays are cut where their buffers would pass the bound; a row that
     // passes it alone goes by itself.
     void execute(std::span<const Row> rows) override {
+        if (!m_parameterArrays) {
+            // Row by row, for a driver without parameter arrays.
+            for (const Row& row : rows) executeSingle(row);
+            return;
+        }
         for (size_t start = 0; start < rows.size();) {
             const size_t end = arrayEnd(rows, start);
             if (end - start == 1)
@@ -210,6 +231,7 @@ private:
     std::shared_ptr<Handle> m_statement;  // for arrays of two rows or more
     std::shared_ptr<Handle> m_single;     // for single rows, made when first needed
     int m_parameterCount = 0;
+    bool m_parameterArrays = true;
 };
 
 class OdbcConnection final : public ConnectionEngine {
@@ -222,6 +244,7 @@ public:
               *environment, "SQLSetEnvAttr");
         m_connection = std::make_shared<Handle>(SQL_HANDLE_DBC, environment);
         m_connection->setRunContext(settings.runContext);
+        m_connection->setSwitchedOff(switchedOffIn(connectionString));
         SQLHANDLE dbc = m_connection->get();
         check(SQLSetConnectAttrW(dbc, SQL_ATTR_LOGIN_TIMEOUT,
                                  integerAttribute(SQLULEN(settings.connectionTimeout)), 0),

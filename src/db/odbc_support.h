@@ -29,6 +29,22 @@ inline QString fromWide(const SQLWCHAR* text, qsizetype length) {
 
 inline bool succeeded(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
 
+// Capabilities of a driver that the engine uses where the driver has them,
+// with a path of its own for drivers that lack them. Each can be switched
+// off, so that its path runs against any driver: the connection string
+// attribute QmDriverLacks lists those to treat as missing, separated by
+// commas (GetDataInBlock, ParameterArrays, ConnectionDead). The attribute
+// is meant for tests; drivers ignore attributes they do not know.
+struct SwitchedOff {
+    bool getDataInBlock = false;   // SQLGetData on a row of a fetched block
+    bool parameterArrays = false;  // a statement run for many rows at once
+    bool connectionDead = false;   // the SQL_ATTR_CONNECTION_DEAD answer
+};
+
+// What the connection string switches off; throws DbError on a name it
+// does not know.
+SwitchedOff switchedOffIn(const QString& connectionString);
+
 // One owner per native handle; the child keeps its parent alive, so a result
 // set may outlive the connection object that made it.
 class Handle final {
@@ -51,6 +67,11 @@ public:
     void setRunContext(RunContext* context) { m_runContext = context; }
     RunContext* runContext() const;
 
+    // The capabilities switched off for this connection; kept on the
+    // connection's handle like the run context.
+    void setSwitchedOff(SwitchedOff off) { m_switchedOff = off; }
+    SwitchedOff switchedOff() const;
+
     // Parts a connection from the server now rather than when its last owner
     // lets go.
     void disconnect();
@@ -61,6 +82,7 @@ private:
     SQLHANDLE m_handle = SQL_NULL_HANDLE;
     bool m_connected = false;
     RunContext* m_runContext = nullptr;
+    SwitchedOff m_switchedOff;
 };
 
 // While it lives, the run waits on one driver call to the server: the run
