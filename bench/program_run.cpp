@@ -73,6 +73,7 @@ public:
     void yield() override { m_events.yield(); }
     void setProgress(int) override {}
     bool abandoned() const override { return m_events.abandoned(); }
+    bool servesWhileWaiting() const override { return m_events.servesWhileWaiting(); }
     void stepStarted(int line) override {
         BenchWhere(where(line), line);
         m_reached.emplace(line, m_clock.nsecsElapsed());

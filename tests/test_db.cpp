@@ -2,6 +2,7 @@
 // server's own text, failures with the driver's words, result lifetimes.
 #include <QtTest>
 
+#include "base/event_loop_run_context.h"
 #include "db/connection.h"
 #include "db/connection_string_attributes.h"
 #include "db/db_error.h"
@@ -733,6 +734,63 @@ private slots:
         }
         QVERIFY2(watch.longestNs >= 300'000'000, qPrintable(QString::number(watch.longestNs)));
         QVERIFY(watch.paired());
+    }
+
+    // A call that keeps the server busy leaves the window served: a timer
+    // ticks all through it. A failure still carries the driver's words, and
+    // a run abandoned meanwhile ends at its next yield, once the call is over.
+    void slowServerCallsLeaveTheWindowServed_data() {
+        QTest::addColumn<QString>("statement");
+        QTest::addColumn<QString>("failure");
+        QTest::addColumn<bool>("abandon");
+        const QString slow = QStringLiteral("SELECT pg_sleep(0.4)");
+        QTest::newRow("slow query") << slow << QString() << false;
+        QTest::newRow("slow failure")
+            << QStringLiteral("SELECT 1 / (count(*) - 1) FROM (SELECT pg_sleep(0.4)) s")
+            << QStringLiteral("division by zero") << false;
+        QTest::newRow("abandoned meanwhile") << slow << QString() << true;
+    }
+    void slowServerCallsLeaveTheWindowServed() {
+        QFETCH(QString, statement);
+        QFETCH(QString, failure);
+        QFETCH(bool, abandon);
+        standin::Login owner;
+        EventLoopRunContext context;
+        db::Connection connection;
+        connection.setRunContext(&context);
+        connection.open(owner.connect().connectionString());
+
+        QElapsedTimer clock;
+        qint64 lastTick = 0;
+        qint64 longestGap = 0;
+        QTimer ticks;
+        ticks.setInterval(5);
+        connect(&ticks, &QTimer::timeout, &ticks, [&] {
+            longestGap = std::max(longestGap, clock.elapsed() - lastTick);
+            lastTick = clock.elapsed();
+            if (abandon && lastTick > 100) context.abandon();
+        });
+        clock.start();
+        ticks.start();
+        QString failed;
+        try {
+            connection.execute(statement);
+        } catch (const DbError& error) {
+            failed = error.description();
+        }
+        const qint64 took = clock.elapsed();
+        ticks.stop();
+        longestGap = std::max(longestGap, took - lastTick);
+
+        QVERIFY2(took >= 400, qPrintable(QString::number(took)));
+        // Once abandoned, the program is ending: the call is waited out unserved.
+        if (!abandon) QVERIFY2(longestGap < 100, qPrintable(QString::number(longestGap)));
+        QVERIFY2(failure.isEmpty() ? failed.isEmpty() : failed.contains(failure),
+                 qPrintable(failed));
+        if (abandon) QVERIFY_THROWS_EXCEPTION(RunAbandoned, context.yield());
+        // The connection serves the next statement on its own thread's turn.
+        if (!abandon)
+            QCOMPARE(onlyValue(connection, QStringLiteral("SELECT 7")), QStringLiteral("7"));
     }
 
     // Each capability of the driver switched off in the connection string

@@ -16,6 +16,7 @@ public:
     void yield() override;
     void setProgress(int value) override;
     bool abandoned() const override { return m_abandoned; }
+    bool servesWhileWaiting() const override { return true; }
 
     // Where progress goes from now on.
     void setProgressSink(std::function<void(int)> progress) { m_progress = std::move(progress); }

@@ -27,4 +27,8 @@ public:
     // watch the run; neither may throw.
     virtual void serverCallStarted() {}
     virtual void serverCallEnded() {}
+    // Whether such a call is to run on a worker thread while this one keeps
+    // yielding: a context with a window to serve says so. Others keep every
+    // call on their own thread, with their yields where the work makes them.
+    virtual bool servesWhileWaiting() const { return false; }
 };

@@ -152,7 +152,7 @@ private:
 
     // The next row from the driver.
     bool fetch() {
-        const SQLRETURN rc = callServer(*m_statement, [this] { return SQLFetch(stmt()); });
+        const SQLRETURN rc = callServerHere(*m_statement, [this] { return SQLFetch(stmt()); });
         if (rc == SQL_NO_DATA) return false;
         check(rc, *m_statement, "SQLFetch");
         return true;

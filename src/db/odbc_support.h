@@ -10,9 +10,10 @@
 #include <QString>
 #include <memory>
 
-static_assert(sizeof(SQLWCHAR) == sizeof(QChar), "SQLWCHAR must be UTF-16");
+#include "base/run_context.h"
+#include "base/serve_while_waiting.h"
 
-class RunContext;
+static_assert(sizeof(SQLWCHAR) == sizeof(QChar), "SQLWCHAR must be UTF-16");
 
 namespace db {
 namespace odbc {
@@ -100,9 +101,25 @@ private:
     RunContext* m_context;
 };
 
-// One driver call to the server, inside a ServerCall.
+// One driver call to the server, inside a ServerCall. With a run context
+// that serves a window, the call runs on a worker thread meanwhile, so a
+// slow server (a commit waiting for its log, a query being planned) never
+// freezes the window. Calls on one handle still come one after the other.
 template <typename Call>
 SQLRETURN callServer(const Handle& handle, Call&& call) {
+    const ServerCall watched(handle);
+    RunContext* context = handle.runContext();
+    if (!context || !context->servesWhileWaiting()) return call();
+    SQLRETURN rc = SQL_ERROR;
+    ServeWhileWaiting(*context, [&] { rc = call(); });
+    return rc;
+}
+
+// The same, always on this thread: for a call made once per row, which the
+// driver mostly answers from what it already holds, where handing it over
+// would cost more than the call.
+template <typename Call>
+SQLRETURN callServerHere(const Handle& handle, Call&& call) {
     const ServerCall watched(handle);
     return call();
 }
