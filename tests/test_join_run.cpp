@@ -213,6 +213,47 @@ private slots:
         QCOMPARE(rig.form().pointer().pointerState(), PointerState::Default);
     }
 
+    // The data layer's paths for drivers unlike the stand-in's own, each
+    // taken with its capability switched off: the new table still holds
+    // what the server computes for the full outer join, every value whole,
+    // an empty text arriving as a Null as the program writes it.
+    void fallbackPathsGiveTheServersJoin_data() {
+        QTest::addColumn<QString>("lacks");
+        QTest::newRow("no GetData in a block") << "GetDataInBlock";
+        QTest::newRow("no parameter arrays") << "ParameterArrays";
+        QTest::newRow("no connection-dead answer") << "ConnectionDead";
+        QTest::newRow("none of them") << "GetDataInBlock,ParameterArrays,ConnectionDead";
+    }
+    void fallbackPathsGiveTheServersJoin() {
+        QFETCH(QString, lacks);
+        JoinRig rig;
+        // Enough rows for several blocks of the copy and several batches of
+        // the write; long, four-byte and empty values, Null keys.
+        rig.owner.exec(R"(CREATE TABLE "L" ("ID" varchar(10), "V" text, "N" numeric(38)))");
+        rig.owner.exec(R"(INSERT INTO "L" SELECT CASE WHEN g % 9 = 0 THEN NULL ELSE g::text END,
+                                CASE WHEN g % 5 = 0 THEN repeat('ä', 2000)
+                                     WHEN g % 7 = 0 THEN NULL ELSE 'l' || g || ' 😀' END,
+                                g * 1000000000000000000000000000
+                           FROM generate_series(1, 1500) g)");
+        rig.owner.exec(R"(CREATE TABLE "R" ("REF" varchar(10), "W" text))");
+        rig.owner.exec(R"(INSERT INTO "R" SELECT (g * 2)::text, repeat('r', g % 50)
+                           FROM generate_series(1, 1000) g)");
+        rig.form().oracleLogin.driverOptions = QStringLiteral("QmDriverLacks=%1;").arg(lacks);
+        rig.openChoosing("L", "ID", "R", "REF");
+        rig.dialogs.promptAnswers << QStringLiteral("J");
+        rig.startJoining();
+
+        QCOMPARE(rig.dialogs.errorBoxes().size(), 0);
+        QCOMPARE(rig.dialogs.shown.size(), 1);  // the name prompt only
+        const auto expected = rig.owner.rows(R"(
+            SELECT l."ID", NULLIF(l."V", ''), l."N"::text, r."REF", NULLIF(r."W", '')
+              FROM "L" l FULL OUTER JOIN "R" r ON l."ID" = r."REF")");
+        // Every left row, and the right rows that match none: 667 even keys
+        // up to 1500 are on the left, the multiples of 18 being Null there.
+        QCOMPARE(expected.size(), 1500 + 1000 - 667);
+        QCOMPARE(sorted(rig.owner.rows(R"(SELECT * FROM "J")")), sorted(expected));
+    }
+
     // Duplicate column names take the suffix, case ignored; without a suffix
     // they take a number.
     void duplicateColumnNames_data() {
