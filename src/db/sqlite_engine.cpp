@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "base/run_context.h"
+#include "base/serve_while_waiting.h"
 #include "db/connection_string_attributes.h"
 #include "db/db_error.h"
 #include "db/engine.h"
@@ -53,6 +54,12 @@ public:
         // A long statement (an index, a join's first step) lets the window
         // work every so many steps of SQLite's machine.
         if (m_context) sqlite3_progress_handler(m_db, ProgressSteps, &Database::onProgress, this);
+        // With a window to serve, the log is folded into the file by
+        // checkpoints of our own, on a worker thread and seldom, rather than
+        // by SQLite after every few megabytes of commits, each waiting for
+        // the disk while nothing serves the window.
+        if (m_context && m_context->servesWhileWaiting())
+            sqlite3_wal_hook(m_db, &Database::onWalCommit, this);
     }
     ~Database() {
         detachContext();
@@ -62,6 +69,27 @@ public:
     Database& operator=(const Database&) = delete;
 
     sqlite3* get() const { return m_db; }
+
+    // Folds the log into the file once it holds CheckpointFrames pages, or
+    // whatever it holds when finally is set, while the window is served.
+    void checkpointIfDue(bool finally = false) {
+        if (!m_context || m_walFrames == 0 || (!finally && m_walFrames < CheckpointFrames) ||
+            !sqlite3_get_autocommit(m_db))
+            return;
+        m_walFrames = 0;
+        // SQLite's machine does not run in a checkpoint; the handler stays
+        // off all the same, as it must never be called from the worker.
+        sqlite3_progress_handler(m_db, 0, nullptr, nullptr);
+        int rc = SQLITE_OK;
+        ServeWhileWaiting(*m_context, [&] {
+            rc = sqlite3_wal_checkpoint_v2(m_db, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr,
+                                           nullptr);
+        });
+        sqlite3_progress_handler(m_db, ProgressSteps, &Database::onProgress, this);
+        // Another connection reading the file may hold part of the log back:
+        // the next checkpoint takes it.
+        if (rc != SQLITE_OK && rc != SQLITE_BUSY && rc != SQLITE_LOCKED) fail();
+    }
 
     // Nothing calls back into the run context from now on (it may be gone
     // once its connection is).
@@ -107,6 +135,13 @@ private:
     }
 
     static constexpr int ProgressSteps = 1000;
+    // 64 MiB of pages at SQLite's default page size.
+    static constexpr int CheckpointFrames = 16384;
+
+    static int onWalCommit(void* self, sqlite3*, const char*, int frames) noexcept {
+        static_cast<Database*>(self)->m_walFrames = frames;
+        return SQLITE_OK;
+    }
 
     static int onProgress(void* self) noexcept {
         auto* db = static_cast<Database*>(self);
@@ -149,6 +184,7 @@ private:
     std::chrono::steady_clock::duration m_busyTimeout;
     std::chrono::steady_clock::time_point m_waitStart;
     std::exception_ptr m_pending;
+    int m_walFrames = 0;  // pages in the log since the last checkpoint
 };
 
 // One statement of SQL text. Text after it is refused rather than left
@@ -306,6 +342,13 @@ public:
     ~SqliteConnection() override {
         // Result sets and statements may outlive this object; the context
         // need not.
+        if (!m_inTransaction) {
+            try {
+                m_db->checkpointIfDue(true);
+            } catch (...) {
+                // The file's closing folds the log in all the same.
+            }
+        }
         m_db->detachContext();
         if (!m_inTransaction) return;
         try {
@@ -316,9 +359,12 @@ public:
     }
 
     void execute(const QString& statement) override {
-        Statement stmt(m_db, statement);
-        while (stmt.step()) {
+        {
+            Statement stmt(m_db, statement);
+            while (stmt.step()) {
+            }
         }
+        if (!m_inTransaction) m_db->checkpointIfDue();
     }
 
     std::unique_ptr<ResultEngine> query(const QString& statement) override {
@@ -351,6 +397,7 @@ private:
         }
         execute(statement);
         m_inTransaction = false;
+        m_db->checkpointIfDue();
     }
 
     std::shared_ptr<Database> m_db;
