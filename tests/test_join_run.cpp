@@ -228,12 +228,16 @@ private slots:
         QFETCH(QString, lacks);
         JoinRig rig;
         // Enough rows for several blocks of the copy and several batches of
-        // the write; long, four-byte and empty values, Null keys.
-        rig.owner.exec(R"(CREATE TABLE "L" ("ID" varchar(10), "V" text, "N" numeric(38)))");
+        // the write; values of 2,000 accented or four-byte characters, empty
+        // ones, Null keys and values, numbers wide, negative and fractional.
+        rig.owner.exec(R"(CREATE TABLE "L" ("ID" varchar(10), "V" text, "N" numeric(38),
+                                            "D" numeric(12, 4)))");
         rig.owner.exec(R"(INSERT INTO "L" SELECT CASE WHEN g % 9 = 0 THEN NULL ELSE g::text END,
                                 CASE WHEN g % 5 = 0 THEN repeat('ä', 2000)
+                                     WHEN g % 11 = 0 THEN repeat('😀', 2000)
                                      WHEN g % 7 = 0 THEN NULL ELSE 'l' || g || ' 😀' END,
-                                g * 1000000000000000000000000000
+                                g * 1000000000000000000000000000,
+                                CASE WHEN g % 13 = 0 THEN NULL ELSE (g - 750) / 8.0 END
                            FROM generate_series(1, 1500) g)");
         rig.owner.exec(R"(CREATE TABLE "R" ("REF" varchar(10), "W" text))");
         rig.owner.exec(R"(INSERT INTO "R" SELECT (g * 2)::text, repeat('r', g % 50)
@@ -246,7 +250,8 @@ private slots:
         QCOMPARE(rig.dialogs.errorBoxes().size(), 0);
         QCOMPARE(rig.dialogs.shown.size(), 1);  // the name prompt only
         const auto expected = rig.owner.rows(R"(
-            SELECT l."ID", NULLIF(l."V", ''), l."N"::text, r."REF", NULLIF(r."W", '')
+            SELECT l."ID", NULLIF(l."V", ''), l."N"::text, l."D"::text,
+                   r."REF", NULLIF(r."W", '')
               FROM "L" l FULL OUTER JOIN "R" r ON l."ID" = r."REF")");
         // Every left row, and the right rows that match none: 667 even keys
         // up to 1500 are on the left, the multiples of 18 being Null there.
