@@ -31,7 +31,6 @@ bool TrappedHandler::runReporting(int line, const std::function<void()>& action)
     // Once the program is ending, nothing more is done behind its windows.
     if (m_context && m_context->abandoned()) m_abandoned = true;
     if (m_abandoned) return true;
-    m_line = line;
     if (m_context) m_context->stepStarted(line);
     QString description;
     bool failed = false;

@@ -24,11 +24,8 @@ public:
     bool test(int line, const std::function<bool()>& condition);
 
     // Lines that hand failures to the handler's own handling: they run until
-    // one fails, and the result says whether a failure is pending. setLine()
-    // inside names the line now running, as the handler numbers its lines;
-    // no report reads it, since the caller's own handling shows no line.
+    // one fails, and the result says whether a failure is pending.
     bool ownHandling(const std::function<void()>& lines);
-    void setLine(int line) { m_line = line; }
 
     bool abandoned() const { return m_abandoned; }
 
@@ -41,6 +38,5 @@ private:
     QString m_location;
     Dialogs& m_dialogs;
     RunContext* m_context;
-    int m_line = 0;
     bool m_abandoned = false;
 };

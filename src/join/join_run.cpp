@@ -84,6 +84,215 @@ private:
     JoinWindow& m_window;
 };
 
+// One click's run, a phase at a time. The members keep the order in which
+// the run made them, so the staging connection closes before the lock is
+// given up and the window is marked idle last.
+class JoinRun final {
+public:
+    JoinRun(JoinWindow& window, Dialogs& dialogs, RunContext& context, const QString& programFolder)
+        : m_window(window),
+          m_dialogs(dialogs),
+          m_context(context),
+          m_handler(LocationText(QStringLiteral("Form2"), QStringLiteral("PushButton2_Click")),
+                    dialogs, &context),
+          m_path(StagingDatabasePath(programFolder)),
+          m_stagingLock(m_path + QStringLiteral(".lock")) {}
+
+    RunSummary& summary() { return m_summary; }
+    const QString& newTable() const { return m_newTable; }
+
+    // Takes the four selections and the staging file's lock; false ends the
+    // run before anything is logged.
+    bool selectAndLock() {
+        const bool missingSelection = m_handler.test(120, [&] {
+            const auto table1 = m_window.selectedTable1();
+            const auto field1 = m_window.selectedField1();
+            const auto table2 = m_window.selectedTable2();
+            const auto field2 = m_window.selectedField2();
+            if (!table1 || !field1 || !table2 || !field2) return true;
+            m_choice = {*table1, *field1, *table2, *field2, m_window.suffix(), m_window.login()};
+            return false;
+        });
+        if (missingSelection) {
+            m_handler.step(376, [&] {
+                m_dialogs.message(
+                    QStringLiteral("Please select a table and field from each database."));
+            });
+            return false;
+        }
+        // Another program on the same folder would replace the staging tables
+        // under this run. A run may take hours, so the lock counts as stale only
+        // once the program that took it is gone. A lock that cannot be made for
+        // any other reason leaves the staging file's own failure to be reported.
+        m_stagingLock.setStaleLockTime(0);
+        const bool locked = m_stagingLock.tryLock();
+        if (!locked && m_stagingLock.error() == QLockFile::LockFailedError) {
+            m_dialogs.message(QStringLiteral("Another join is using ") + m_path +
+                              QStringLiteral(". Please try again when it has finished."));
+            return false;
+        }
+        // QLockFile takes no mode; the lock sits beside the staging file and is
+        // its owner's alone, as that file is.
+        if (locked) NarrowToOwner(m_path + QStringLiteral(".lock"));
+        m_summary.table1 = m_choice.table1;
+        m_summary.table2 = m_choice.table2;
+        m_summary.startClock();
+        return true;
+    }
+
+    void endRun() {
+        m_handler.step(374, [&] { m_window.pointer().setPointerState(PointerState::Default); });
+    }
+
+    // Copies both tables into the staging file; false if either copy failed.
+    bool copyTables() {
+        m_handler.step(122, [&] { m_window.pointer().setPointerState(PointerState::Hourglass); });
+        // Each step up to the join query needs the one before: after a failure
+        // the join would read what an earlier run left, so the run ends there.
+        const bool copied =
+            StepSucceeded(m_handler, 124,
+                          [&] {
+                              m_summary.copied1 =
+                                  CopyOracleTable(m_choice.login, m_choice.table1,
+                                                  QStringLiteral("Table1"), m_path, m_context);
+                          }) &&
+            StepSucceeded(m_handler, 126, [&] {
+                m_summary.copied2 = CopyOracleTable(m_choice.login, m_choice.table2,
+                                                    QStringLiteral("Table2"), m_path, m_context);
+            });
+        m_summary.lap(RunSummary::Copy);
+        return copied;
+    }
+
+    // Makes the join fields text, opens the staging file and the join; false
+    // ends the run.
+    bool openJoin(bool copied) {
+        if (!copied ||
+            !StepSucceeded(m_handler, 128,
+                           [&] {
+                               MakeColumnVarchar(QStringLiteral("Table1"), m_choice.field1, m_path,
+                                                 &m_context);
+                           }) ||
+            !StepSucceeded(m_handler, 130,
+                           [&] {
+                               MakeColumnVarchar(QStringLiteral("Table2"), m_choice.field2, m_path,
+                                                 &m_context);
+                           }) ||
+            !StepSucceeded(m_handler, 134,
+                           [&] { m_staging.emplace(OpenStagingDatabase(m_path, &m_context)); })) {
+            m_summary.lap(RunSummary::Join);
+            return false;
+        }
+        QString joinSql;
+        m_handler.step(136, [&] {
+            joinSql = FullOuterJoinSql(QStringLiteral("Table1"), m_choice.field1,
+                                       QStringLiteral("Table2"), m_choice.field2);
+        });
+        // The join is opened and its first row read, so a join that cannot run
+        // ends the run before the name is asked for; its rows are staged later,
+        // a stretch at a time, and nothing holds the staging file meanwhile.
+        const bool opened = StepSucceeded(m_handler, 138, [&] {
+            db::ResultSet join = m_staging->query(joinSql);
+            m_joinColumns = join.fieldNames();
+            join.next();
+        });
+        m_summary.lap(RunSummary::Join);
+        return opened;
+    }
+
+    // Asks for the new table's name and clears the staged name; false ends
+    // the run.
+    bool askName() {
+        m_handler.step(140, [&] {
+            const auto answer = m_dialogs.prompt(QStringLiteral("Enter name of new table: "));
+            m_newTable = answer.value_or(QString());
+        });
+        m_summary.newTable = m_newTable;
+        // The user's answer is no phase of the run.
+        m_summary.startClock();
+        // An empty answer, or a cancelled prompt, ends the run.
+        if (m_handler.test(142, [&] { return m_newTable.isEmpty(); })) return false;
+        // A lone surrogate cannot go into the staging file or to the server as
+        // it is: the table would land under another name than the lists show.
+        if (!m_newTable.isValidUtf16()) {
+            m_dialogs.message(QStringLiteral("The table name is not valid text."));
+            return false;
+        }
+        // A new table named like a copy would replace the copy the join reads:
+        // the result is staged under a name of its own and takes the copy's
+        // place once it is whole.
+        m_replacesACopy =
+            ArrayContains({QStringLiteral("Table1"), QStringLiteral("Table2")}, m_newTable);
+        m_stagedName = m_replacesACopy ? m_newTable + QStringLiteral(" (joined)") : m_newTable;
+        if (m_handler.test(144, [&] { return StagingTableExists(m_path, m_stagedName); }))
+            m_handler.step(146, [&] { DropStagingTable(m_stagedName, m_path); });
+        return true;
+    }
+
+    // Stages the join's rows as the result table; false ends the run.
+    bool stage() {
+        QStringList columns;
+        m_handler.step(148, [&] { columns = ResultColumnNames(m_joinColumns, m_choice.suffix); });
+        // Statements run at line 252, the CREATE TABLE first. A staged result
+        // that is not whole must not become the Oracle table: any failure here
+        // ends the run. Nulls stay Nulls and every text stays itself.
+        if (!StepSucceeded(m_handler, 252, [&] {
+                m_staging->execute(CreateTableStatement(NameQuoting::Staging, m_stagedName, columns,
+                                                        QStringLiteral("TEXT")));
+                StageFullOuterJoin(*m_staging, m_stagedName, m_choice.field1, m_choice.field2,
+                                   m_context);
+                if (m_replacesACopy) {
+                    m_staging->execute(QStringLiteral("DROP TABLE ") + StagingName(m_newTable));
+                    m_staging->execute(QStringLiteral("ALTER TABLE ") + StagingName(m_stagedName) +
+                                       QStringLiteral(" RENAME TO ") + StagingName(m_newTable));
+                }
+            })) {
+            m_summary.lap(RunSummary::Stage);
+            return false;
+        }
+        m_handler.step(256, [&] { m_staging.reset(); });
+        m_summary.lap(RunSummary::Stage);
+        return true;
+    }
+
+    // Writes the staged result to Oracle.
+    WrittenRows write() {
+        const WrittenRows rows = WriteResultTable(m_handler, m_window, m_dialogs, m_context,
+                                                  m_choice, m_newTable, m_path);
+        m_summary.lap(RunSummary::Write);
+        m_summary.staged = rows.staged;
+        m_summary.written = rows.written;
+        return rows;
+    }
+
+    // Tells of staged rows the writing could not place.
+    void reportMissing(const WrittenRows& rows) {
+        if (rows.missing() > 0 && !m_handler.abandoned())
+            m_dialogs.message(
+                QStringLiteral("%1 of %2 rows could not be written to %3.")
+                    .arg(QString::number(rows.missing()), QString::number(rows.staged), m_newTable),
+                QString(), Dialogs::Icon::Information);
+    }
+
+private:
+    JoinWindow& m_window;
+    Dialogs& m_dialogs;
+    RunContext& m_context;
+    TrappedHandler m_handler;
+    const QString m_path;
+    JoinChoice m_choice;
+    // Made before the connection, so it is given up after the connection closes.
+    QLockFile m_stagingLock;
+    // Lines 100 to 118 create the run's objects; here they come into being
+    // where they are opened.
+    std::optional<db::Connection> m_staging;  // staging connection A
+    QStringList m_joinColumns;
+    QString m_newTable;
+    QString m_stagedName;
+    bool m_replacesACopy = false;
+    RunSummary m_summary;
+};
+
 }  // namespace
 
 void PushButton2_Click(JoinWindow& window, Dialogs& dialogs, RunContext& context,
@@ -91,158 +300,19 @@ void PushButton2_Click(JoinWindow& window, Dialogs& dialogs, RunContext& context
     // One run at a time: a click while a run yields starts nothing.
     if (window.joinRunning()) return;
     RunningMark running(window);
-
-    TrappedHandler handler(
-        LocationText(QStringLiteral("Form2"), QStringLiteral("PushButton2_Click")), dialogs,
-        &context);
-    const QString path = StagingDatabasePath(programFolder);
-    JoinChoice choice;
-    // Declared before the connections, so it is given up after they close.
-    QLockFile stagingLock(path + QStringLiteral(".lock"));
-    // Lines 100 to 118 create the run's objects; here they come into being
-    // where they are opened.
-    std::optional<db::Connection> staging;  // staging connection A
-    QStringList joinColumns;
-    QString newTable;
-
-    const bool missingSelection = handler.test(120, [&] {
-        const auto table1 = window.selectedTable1();
-        const auto field1 = window.selectedField1();
-        const auto table2 = window.selectedTable2();
-        const auto field2 = window.selectedField2();
-        if (!table1 || !field1 || !table2 || !field2) return true;
-        choice = {*table1, *field1, *table2, *field2, window.suffix(), window.login()};
-        return false;
-    });
-    if (missingSelection) {
-        handler.step(376, [&] {
-            dialogs.message(QStringLiteral("Please select a table and field from each database."));
-        });
-        return;
-    }
-    // Another program on the same folder would replace the staging tables
-    // under this run. A run may take hours, so the lock counts as stale only
-    // once the program that took it is gone. A lock that cannot be made for
-    // any other reason leaves the staging file's own failure to be reported.
-    stagingLock.setStaleLockTime(0);
-    const bool locked = stagingLock.tryLock();
-    if (!locked && stagingLock.error() == QLockFile::LockFailedError) {
-        dialogs.message(QStringLiteral("Another join is using ") + path +
-                        QStringLiteral(". Please try again when it has finished."));
-        return;
-    }
-    // QLockFile takes no mode; the lock sits beside the staging file and is
-    // its owner's alone, as that file is.
-    if (locked) NarrowToOwner(path + QStringLiteral(".lock"));
-    RunSummary summary;
-    summary.table1 = choice.table1;
-    summary.table2 = choice.table2;
-    summary.startClock();
+    JoinRun run(window, dialogs, context, programFolder);
+    if (!run.selectAndLock()) return;
     // Staged rows are counted by the writing; an earlier end leaves them unknown.
-    auto logSummary = qScopeGuard([&] { summary.log(); });
-    const auto endRun = [&] {
-        handler.step(374, [&] { window.pointer().setPointerState(PointerState::Default); });
-    };
+    auto logSummary = qScopeGuard([&] { run.summary().log(); });
 
-    handler.step(122, [&] { window.pointer().setPointerState(PointerState::Hourglass); });
-    // Each step up to the join query needs the one before: after a failure
-    // the join would read what an earlier run left, so the run ends there.
-    const bool copied =
-        StepSucceeded(handler, 124,
-                      [&] {
-                          summary.copied1 = CopyOracleTable(
-                              choice.login, choice.table1, QStringLiteral("Table1"), path, context);
-                      }) &&
-        StepSucceeded(handler, 126, [&] {
-            summary.copied2 = CopyOracleTable(choice.login, choice.table2, QStringLiteral("Table2"),
-                                              path, context);
-        });
-    summary.lap(RunSummary::Copy);
-    if (!copied ||
-        !StepSucceeded(
-            handler, 128,
-            [&] { MakeColumnVarchar(QStringLiteral("Table1"), choice.field1, path, &context); }) ||
-        !StepSucceeded(
-            handler, 130,
-            [&] { MakeColumnVarchar(QStringLiteral("Table2"), choice.field2, path, &context); }) ||
-        !StepSucceeded(handler, 134,
-                       [&] { staging.emplace(OpenStagingDatabase(path, &context)); })) {
-        summary.lap(RunSummary::Join);
-        return endRun();
-    }
-    QString joinSql;
-    handler.step(136, [&] {
-        joinSql = FullOuterJoinSql(QStringLiteral("Table1"), choice.field1,
-                                   QStringLiteral("Table2"), choice.field2);
-    });
-    // The join is opened and its first row read, so a join that cannot run
-    // ends the run before the name is asked for; its rows are staged later,
-    // a stretch at a time, and nothing holds the staging file meanwhile.
-    if (!StepSucceeded(handler, 138, [&] {
-            db::ResultSet join = staging->query(joinSql);
-            joinColumns = join.fieldNames();
-            join.next();
-        })) {
-        summary.lap(RunSummary::Join);
-        return endRun();
-    }
-    summary.lap(RunSummary::Join);
-    handler.step(140, [&] {
-        const auto answer = dialogs.prompt(QStringLiteral("Enter name of new table: "));
-        newTable = answer.value_or(QString());
-    });
-    summary.newTable = newTable;
-    // The user's answer is no phase of the run.
-    summary.startClock();
-    // An empty answer, or a cancelled prompt, ends the run.
-    if (handler.test(142, [&] { return newTable.isEmpty(); })) return endRun();
-    // A lone surrogate cannot go into the staging file or to the server as
-    // it is: the table would land under another name than the lists show.
-    if (!newTable.isValidUtf16()) {
-        dialogs.message(QStringLiteral("The table name is not valid text."));
-        return endRun();
-    }
-    // A new table named like a copy would replace the copy the join reads:
-    // the result is staged under a name of its own and takes the copy's
-    // place once it is whole.
-    const bool replacesACopy =
-        ArrayContains({QStringLiteral("Table1"), QStringLiteral("Table2")}, newTable);
-    const QString stagedName = replacesACopy ? newTable + QStringLiteral(" (joined)") : newTable;
-    if (handler.test(144, [&] { return StagingTableExists(path, stagedName); }))
-        handler.step(146, [&] { DropStagingTable(stagedName, path); });
-
-    QStringList columns;
-    handler.step(148, [&] { columns = ResultColumnNames(joinColumns, choice.suffix); });
-    // Statements run at line 252, the CREATE TABLE first. A staged result
-    // that is not whole must not become the Oracle table: any failure here
-    // ends the run. Nulls stay Nulls and every text stays itself.
-    if (!StepSucceeded(handler, 252, [&] {
-            staging->execute(CreateTableStatement(NameQuoting::Staging, stagedName, columns,
-                                                  QStringLiteral("TEXT")));
-            StageFullOuterJoin(*staging, stagedName, choice.field1, choice.field2, context);
-            if (replacesACopy) {
-                staging->execute(QStringLiteral("DROP TABLE ") + StagingName(newTable));
-                staging->execute(QStringLiteral("ALTER TABLE ") + StagingName(stagedName) +
-                                 QStringLiteral(" RENAME TO ") + StagingName(newTable));
-            }
-        })) {
-        summary.lap(RunSummary::Stage);
-        return endRun();
-    }
-    handler.step(256, [&] { staging.reset(); });
-    summary.lap(RunSummary::Stage);
-    const WrittenRows rows =
-        WriteResultTable(handler, window, dialogs, context, choice, newTable, path);
-    summary.lap(RunSummary::Write);
-    summary.staged = rows.staged;
-    summary.written = rows.written;
-    endRun();
+    const bool copied = run.copyTables();
+    if (!run.openJoin(copied)) return run.endRun();
+    if (!run.askName()) return run.endRun();
+    if (!run.stage()) return run.endRun();
+    const WrittenRows rows = run.write();
+    run.endRun();
     // Before the box below, which may stay open long.
     logSummary.dismiss();
-    summary.log();
-    if (rows.missing() > 0 && !handler.abandoned())
-        dialogs.message(
-            QStringLiteral("%1 of %2 rows could not be written to %3.")
-                .arg(QString::number(rows.missing()), QString::number(rows.staged), newTable),
-            QString(), Dialogs::Icon::Information);
+    run.summary().log();
+    run.reportMissing(rows);
 }

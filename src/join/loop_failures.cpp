@@ -11,7 +11,6 @@ bool LoopFailures::run(const std::function<void()>& action) {
     QString description;
     bool brokenConnection = false;
     try {
-        m_handler.setLine(m_line);
         action();
         return true;
     } catch (const DbError& error) {

@@ -259,7 +259,6 @@ private:
 
     // The bar shows (j + 1) / N of the way once row j is on its way.
     void showRow(qint64 j) {
-        m_handler.setLine(320);
         if (m_rowCount > 0)
             m_context.setProgress(
                 int(std::min(100.0, double(j + 1) / double(m_rowCount) * 100.0) + 0.5));

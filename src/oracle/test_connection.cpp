@@ -18,14 +18,10 @@ void TestConnection(const OracleLogin& login, Dialogs& dialogs, WindowPointer& p
 
     // From here on a failure goes to the message below, never to the error box.
     const bool failed = handler.ownHandling([&] {
-        handler.setLine(102);
         pointer.setPointerState(PointerState::Hourglass);
-        handler.setLine(104);
         if (!connection) throw Failure(QStringLiteral("No connection object."));
         connection->open(OracleConnectionString(login));
-        handler.setLine(106);
         dialogs.message(QStringLiteral("Connection successful."));
-        handler.setLine(108);
         pointer.setPointerState(PointerState::Default);
     });
     if (failed) {
