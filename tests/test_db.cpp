@@ -202,11 +202,7 @@ private slots:
         owner.exec(QStringLiteral("CREATE TABLE five (v varchar(5))"));
         db::Connection connection = owner.connect();
         connection.execute(QStringLiteral("SELECT 1"));
-        if (sessionEnded)
-            standin::admin().execute(
-                QStringLiteral(
-                    "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE usename = '%1'")
-                    .arg(owner.name()));
+        if (sessionEnded) owner.endSessions();
         try {
             connection.execute(statement);
             QFAIL("no failure");
@@ -847,10 +843,7 @@ private slots:
         QVERIFY2((runCalls >= Rows) == rowByRowRuns, qPrintable(QString::number(runCalls)));
         QVERIFY2((readCalls >= Rows) == rowByRowReads, qPrintable(QString::number(readCalls)));
 
-        standin::admin().execute(
-            QStringLiteral("SELECT pg_terminate_backend(pid, 10000) FROM pg_stat_activity "
-                           "WHERE usename = '%1'")
-                .arg(owner.name()));
+        owner.endSessions();
         try {
             connection.execute(QStringLiteral("SELECT 1"));
             QFAIL("no failure");

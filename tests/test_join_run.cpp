@@ -798,10 +798,7 @@ private slots:
             // After the first row, before the second.
             if (ended || rig.context.progress.isEmpty()) return;
             ended = true;
-            standin::admin().execute(
-                QStringLiteral("SELECT pg_terminate_backend(pid, 10000) FROM pg_stat_activity "
-                               "WHERE usename = '%1'")
-                    .arg(rig.owner.name()));
+            rig.owner.endSessions();
         };
         rig.dialogs.promptAnswers << QStringLiteral("R");
         rig.startJoining();
@@ -844,10 +841,7 @@ private slots:
         rig.context.onYield = [&] {
             if (ended || rig.context.progress.size() < 3) return;
             ended = true;
-            standin::admin().execute(
-                QStringLiteral("SELECT pg_terminate_backend(pid, 10000) FROM pg_stat_activity "
-                               "WHERE usename = '%1'")
-                    .arg(rig.owner.name()));
+            rig.owner.endSessions();
         };
         rig.dialogs.promptAnswers << QStringLiteral("R");
         rig.startJoining();

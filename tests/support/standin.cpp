@@ -70,6 +70,12 @@ QList<QStringList> Login::rows(const QString& query) const {
     return AllRows(connection, query);
 }
 
+void Login::endSessions() const {
+    admin().execute(QStringLiteral("SELECT pg_terminate_backend(pid, 10000) FROM pg_stat_activity "
+                                   "WHERE usename = '%1'")
+                        .arg(m_name));
+}
+
 }  // namespace standin
 
 QList<QStringList> AllRows(db::Connection& connection, const QString& query) {

@@ -36,6 +36,9 @@ public:
     db::Connection connect() const;
     // All rows of a query as this login, each value as text or "<null>".
     QList<QStringList> rows(const QString& query) const;
+    // The server ends every session of this login, as when it goes down
+    // under them, waiting until each has ended.
+    void endSessions() const;
 
 private:
     QString m_name;
