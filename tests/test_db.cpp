@@ -22,6 +22,14 @@ public:
                         attributeValueText(path()) + QLatin1Char(';'));
         return connection;
     }
+    // The file holding a table t with the one value 'kept', which a refused
+    // statement must leave as it is.
+    db::Connection connectWithKeptRow() const {
+        db::Connection connection = connect();
+        connection.execute(QStringLiteral("CREATE TABLE t (v TEXT)"));
+        connection.execute(QStringLiteral("INSERT INTO t VALUES ('kept')"));
+        return connection;
+    }
     QString path() const { return m_dir.filePath(QStringLiteral("temp.mdb")); }
 
 private:
@@ -539,9 +547,7 @@ private slots:
         QFETCH(int, values);
         QFETCH(bool, refused);
         StagingFile file;
-        db::Connection staging = file.connect();
-        staging.execute(QStringLiteral("CREATE TABLE t (v TEXT)"));
-        staging.execute(QStringLiteral("INSERT INTO t VALUES ('kept')"));
+        db::Connection staging = file.connectWithKeptRow();
         try {
             staging.prepare(statement).execute(db::Row(size_t(values), QStringLiteral("v")));
             QVERIFY(!refused);
@@ -580,9 +586,7 @@ private slots:
         QFETCH(QString, tail);
         QFETCH(bool, refused);
         StagingFile file;
-        db::Connection staging = file.connect();
-        staging.execute(QStringLiteral("CREATE TABLE t (v TEXT)"));
-        staging.execute(QStringLiteral("INSERT INTO t VALUES ('kept')"));
+        db::Connection staging = file.connectWithKeptRow();
         try {
             if (call == QStringLiteral("execute"))
                 staging.execute(QStringLiteral("INSERT INTO t VALUES ('new')") + tail);

@@ -151,6 +151,21 @@ private:
     rlimit m_saved{};
 };
 
+// Joins into "R", the server ending the owner's sessions at the first yield
+// after the bar has moved the given number of times; whether it did.
+bool joinEndingSessionsAfter(JoinRig& rig, int barMoves) {
+    bool ended = false;
+    rig.context.onYield = [&] {
+        if (ended || rig.context.progress.size() < barMoves) return;
+        ended = true;
+        rig.owner.endSessions();
+    };
+    rig.dialogs.promptAnswers << QStringLiteral("R");
+    rig.startJoining();
+    rig.context.onYield = nullptr;
+    return ended;
+}
+
 }  // namespace
 
 Q_DECLARE_METATYPE(Fault)
@@ -793,18 +808,8 @@ private slots:
         rig.owner.exec(R"(CREATE TABLE "A" ("ID" varchar(10)))");
         rig.owner.exec(R"(INSERT INTO "A" SELECT g::text FROM generate_series(1, 10) g)");
         rig.openChoosing("A", "ID", "A", "ID");
-        bool ended = false;
-        rig.context.onYield = [&] {
-            // After the first row, before the second.
-            if (ended || rig.context.progress.isEmpty()) return;
-            ended = true;
-            rig.owner.endSessions();
-        };
-        rig.dialogs.promptAnswers << QStringLiteral("R");
-        rig.startJoining();
-        rig.context.onYield = nullptr;
-
-        QVERIFY(ended);
+        // After the first row, before the second.
+        QVERIFY(joinEndingSessionsAfter(rig, 1));
         QCOMPARE(rig.owner.rows(R"(SELECT * FROM "R")"), (QList<QStringList>{{"1", "1"}}));
         const QList<int> lines = reportedLines(rig.dialogs);
         QVERIFY(!lines.isEmpty());
@@ -837,17 +842,7 @@ private slots:
         rig.owner.exec(R"(CREATE TABLE "A" ("ID" varchar(10)))");
         rig.owner.exec(R"(INSERT INTO "A" SELECT g::text FROM generate_series(1, 3000) g)");
         rig.openChoosing("A", "ID", "A", "ID");
-        bool ended = false;
-        rig.context.onYield = [&] {
-            if (ended || rig.context.progress.size() < 3) return;
-            ended = true;
-            rig.owner.endSessions();
-        };
-        rig.dialogs.promptAnswers << QStringLiteral("R");
-        rig.startJoining();
-        rig.context.onYield = nullptr;
-
-        QVERIFY(ended);
+        QVERIFY(joinEndingSessionsAfter(rig, 3));
         const int written = rig.owner.rows(R"(SELECT count(*) FROM "R")").front().front().toInt();
         QVERIFY2(written > 0 && written < 3000, qPrintable(QString::number(written)));
         QCOMPARE(reportedLines(rig.dialogs), QList<int>{348});
