@@ -8,6 +8,7 @@
 #include "base/pointer_state.h"
 #include "bench_error.h"
 #include "event_loop_monitor.h"
+#include "join/join_lines.h"
 #include "join/join_run.h"
 #include "join/join_window.h"
 #include "oracle/check_oracle_login.h"
@@ -77,7 +78,8 @@ public:
     void stepStarted(int line) override {
         BenchWhere(where(line), line);
         m_reached.emplace(line, m_clock.nsecsElapsed());
-        m_connectingNext = line == 124 || line == 126 || line == 260;
+        m_connectingNext = line == JoinLine::CopyTable1 || line == JoinLine::CopyTable2 ||
+                           line == JoinLine::OpenOracle;
     }
     void serverCallStarted() override {
         BenchServerCallStarted(m_connectingNext);
@@ -94,21 +96,22 @@ public:
     double now() const { return double(m_clock.nsecsElapsed()) / 1e9; }
 
 private:
-    // Lines 124 and 126 each copy a table on a connection of their own, and
-    // line 260 opens the one the rows are written on.
+    // Each copy runs on a connection of its own, and OpenOracle opens the
+    // one the rows are written on.
     static const char* where(int line) {
-        if (line < 124) return "checking the selections";
-        if (line < 126) return "copying table 1";
-        if (line < 128) return "copying table 2";
-        if (line < 134) return "indexing the join fields";
-        if (line < 140) return "opening the join";
-        if (line < 148) return "asking for the name";
-        if (line < 258) return "staging the joined rows";
-        if (line < 266) return "connecting to the server";
-        if (line < 306) return "opening the staged rows";
-        if (line < 314) return "creating the server's table";
-        if (line < 316) return "counting the staged rows";
-        if (line < 354) return "writing the rows to the server";
+        using namespace JoinLine;
+        if (line < CopyTable1) return "checking the selections";
+        if (line < CopyTable2) return "copying table 1";
+        if (line < MakeField1Text) return "copying table 2";
+        if (line < OpenStaging) return "indexing the join fields";
+        if (line < AskTableName) return "opening the join";
+        if (line < NameResultColumns) return "asking for the name";
+        if (line < OpenOracle) return "staging the joined rows";
+        if (line < OpenStagingForReading) return "connecting to the server";
+        if (line < CreateOracleTable) return "opening the staged rows";
+        if (line < CountStagedRows) return "creating the server's table";
+        if (line < SendRows) return "counting the staged rows";
+        if (line < ResetProgress) return "writing the rows to the server";
         return "ending the run";
     }
 
@@ -136,10 +139,11 @@ ProgramTimings RunProgram(const BenchSetup& setup) {
                          dialogs.shown.join(QStringLiteral(" | ")));
 
     ProgramTimings timings;
-    timings.copyTable1 = context.at(126) - context.at(124);
-    timings.copyTable2 = context.at(128) - context.at(126);
-    timings.indexesJoinStaging = context.at(260) - context.at(128);
-    timings.writeToServer = end - context.at(260);
+    timings.copyTable1 = context.at(JoinLine::CopyTable2) - context.at(JoinLine::CopyTable1);
+    timings.copyTable2 = context.at(JoinLine::MakeField1Text) - context.at(JoinLine::CopyTable2);
+    timings.indexesJoinStaging =
+        context.at(JoinLine::OpenOracle) - context.at(JoinLine::MakeField1Text);
+    timings.writeToServer = end - context.at(JoinLine::OpenOracle);
     timings.wholeRun = end;
     return timings;
 }

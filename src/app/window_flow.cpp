@@ -2,6 +2,7 @@
 
 #include <QLineEdit>
 
+#include "app/login_window_load_lines.h"
 #include "base/app_title.h"
 #include "base/error_message.h"
 #include "base/file_exists.h"
@@ -54,32 +55,35 @@ void WindowFlow::loginWindowLoad() {
     Form1& form = *m_form1;
     TrappedHandler handler(LocationText(QStringLiteral("Form1"), QStringLiteral("Form_Load")),
                            m_dialogs, &m_runContext);
-    handler.step(100, [&] { ApplySkin(form, m_programFolder); });
-    handler.step(104, [&] {
+    handler.step(LoginWindowLoadLine::ApplySkin, [&] { ApplySkin(form, m_programFolder); });
+    handler.step(LoginWindowLoadLine::SetCaptionAndIcon, [&] {
         form.setWindowTitle(ProductTitle());
         form.setWindowIcon(ProgramIcon());
         SetAppTitle();
     });
     // Beside the program first; an installed program has it in its data folder.
     const QString pointerFile = ProgramFilePath(m_programFolder, QStringLiteral("HAND-M.CUR"));
-    if (handler.test(124, [&] { return FileExists(pointerFile); }))
-        handler.step(126, [&] { form.pointer().setImage(LoadPointerImage(pointerFile)); });
-    handler.step(128,
+    if (handler.test(LoginWindowLoadLine::TestPointerFile, [&] { return FileExists(pointerFile); }))
+        handler.step(LoginWindowLoadLine::LoadPointer,
+                     [&] { form.pointer().setImage(LoadPointerImage(pointerFile)); });
+    handler.step(LoginWindowLoadLine::FillSid,
                  [&] { form.sidField()->setText(savedFieldText(SettingsStore::OracleSID())); });
-    handler.step(130,
+    handler.step(LoginWindowLoadLine::FillUser,
                  [&] { form.userField()->setText(savedFieldText(SettingsStore::OracleUser())); });
-    handler.step(132, [&] {
+    handler.step(LoginWindowLoadLine::FillPassword, [&] {
         form.passwordField()->setText(savedFieldText(SettingsStore::OraclePassword()));
     });
     // A field of blanks counts as filled; only a field without any character stops here.
-    if (!handler.test(134, [&] {
+    if (!handler.test(LoginWindowLoadLine::TestFieldsFilled, [&] {
             const OracleLogin login = form.login();
             return !login.sid.isEmpty() && !login.user.isEmpty() && !login.password.isEmpty();
         }))
         return;
-    if (!handler.test(136, [&] { return CheckOracleLogin(form.login()); })) return;
-    handler.step(138, [&] { showSetupWindow(); });
-    handler.step(140, [&] {
+    if (!handler.test(LoginWindowLoadLine::CheckLogin,
+                      [&] { return CheckOracleLogin(form.login()); }))
+        return;
+    handler.step(LoginWindowLoadLine::ShowSetupWindow, [&] { showSetupWindow(); });
+    handler.step(LoginWindowLoadLine::HideLoginWindow, [&] {
         form.hide();
         m_loginHidden = true;
     });

@@ -22,6 +22,7 @@
 #include "join/drop_staging_table.h"
 #include "join/full_outer_join_sql.h"
 #include "join/join_choice.h"
+#include "join/join_lines.h"
 #include "join/join_window.h"
 #include "join/loop_failures.h"
 #include "join/make_column_varchar.h"
@@ -104,7 +105,7 @@ public:
     // Takes the four selections and the staging file's lock; false ends the
     // run before anything is logged.
     bool selectAndLock() {
-        const bool missingSelection = m_handler.test(120, [&] {
+        const bool missingSelection = m_handler.test(JoinLine::CheckSelections, [&] {
             const auto table1 = m_window.selectedTable1();
             const auto field1 = m_window.selectedField1();
             const auto table2 = m_window.selectedTable2();
@@ -114,7 +115,7 @@ public:
             return false;
         });
         if (missingSelection) {
-            m_handler.step(376, [&] {
+            m_handler.step(JoinLine::ShowSelectionMessage, [&] {
                 m_dialogs.message(
                     QStringLiteral("Please select a table and field from each database."));
             });
@@ -141,22 +142,24 @@ public:
     }
 
     void endRun() {
-        m_handler.step(374, [&] { m_window.pointer().setPointerState(PointerState::Default); });
+        m_handler.step(JoinLine::RestorePointer,
+                       [&] { m_window.pointer().setPointerState(PointerState::Default); });
     }
 
     // Copies both tables into the staging file; false if either copy failed.
     bool copyTables() {
-        m_handler.step(122, [&] { m_window.pointer().setPointerState(PointerState::Hourglass); });
+        m_handler.step(JoinLine::ShowHourglass,
+                       [&] { m_window.pointer().setPointerState(PointerState::Hourglass); });
         // Each step up to the join query needs the one before: after a failure
         // the join would read what an earlier run left, so the run ends there.
         const bool copied =
-            StepSucceeded(m_handler, 124,
+            StepSucceeded(m_handler, JoinLine::CopyTable1,
                           [&] {
                               m_summary.copied1 =
                                   CopyOracleTable(m_choice.login, m_choice.table1,
                                                   QStringLiteral("Table1"), m_path, m_context);
                           }) &&
-            StepSucceeded(m_handler, 126, [&] {
+            StepSucceeded(m_handler, JoinLine::CopyTable2, [&] {
                 m_summary.copied2 = CopyOracleTable(m_choice.login, m_choice.table2,
                                                     QStringLiteral("Table2"), m_path, m_context);
             });
@@ -168,30 +171,30 @@ public:
     // ends the run.
     bool openJoin(bool copied) {
         if (!copied ||
-            !StepSucceeded(m_handler, 128,
+            !StepSucceeded(m_handler, JoinLine::MakeField1Text,
                            [&] {
                                MakeColumnVarchar(QStringLiteral("Table1"), m_choice.field1, m_path,
                                                  &m_context);
                            }) ||
-            !StepSucceeded(m_handler, 130,
+            !StepSucceeded(m_handler, JoinLine::MakeField2Text,
                            [&] {
                                MakeColumnVarchar(QStringLiteral("Table2"), m_choice.field2, m_path,
                                                  &m_context);
                            }) ||
-            !StepSucceeded(m_handler, 134,
+            !StepSucceeded(m_handler, JoinLine::OpenStaging,
                            [&] { m_staging.emplace(OpenStagingDatabase(m_path, &m_context)); })) {
             m_summary.lap(RunSummary::Join);
             return false;
         }
         QString joinSql;
-        m_handler.step(136, [&] {
+        m_handler.step(JoinLine::BuildJoinQuery, [&] {
             joinSql = FullOuterJoinSql(QStringLiteral("Table1"), m_choice.field1,
                                        QStringLiteral("Table2"), m_choice.field2);
         });
         // The join is opened and its first row read, so a join that cannot run
         // ends the run before the name is asked for; its rows are staged later,
         // a stretch at a time, and nothing holds the staging file meanwhile.
-        const bool opened = StepSucceeded(m_handler, 138, [&] {
+        const bool opened = StepSucceeded(m_handler, JoinLine::OpenJoin, [&] {
             db::ResultSet join = m_staging->query(joinSql);
             m_joinColumns = join.fieldNames();
             join.next();
@@ -203,7 +206,7 @@ public:
     // Asks for the new table's name and clears the staged name; false ends
     // the run.
     bool askName() {
-        m_handler.step(140, [&] {
+        m_handler.step(JoinLine::AskTableName, [&] {
             const auto answer = m_dialogs.prompt(QStringLiteral("Enter name of new table: "));
             m_newTable = answer.value_or(QString());
         });
@@ -211,7 +214,8 @@ public:
         // The user's answer is no phase of the run.
         m_summary.startClock();
         // An empty answer, or a cancelled prompt, ends the run.
-        if (m_handler.test(142, [&] { return m_newTable.isEmpty(); })) return false;
+        if (m_handler.test(JoinLine::TestNameEmpty, [&] { return m_newTable.isEmpty(); }))
+            return false;
         // A lone surrogate cannot go into the staging file or to the server as
         // it is: the table would land under another name than the lists show.
         if (!m_newTable.isValidUtf16()) {
@@ -224,19 +228,22 @@ public:
         m_replacesACopy =
             ArrayContains({QStringLiteral("Table1"), QStringLiteral("Table2")}, m_newTable);
         m_stagedName = m_replacesACopy ? m_newTable + QStringLiteral(" (joined)") : m_newTable;
-        if (m_handler.test(144, [&] { return StagingTableExists(m_path, m_stagedName); }))
-            m_handler.step(146, [&] { DropStagingTable(m_stagedName, m_path); });
+        if (m_handler.test(JoinLine::TestStagedTableExists,
+                           [&] { return StagingTableExists(m_path, m_stagedName); }))
+            m_handler.step(JoinLine::DropStagedTable,
+                           [&] { DropStagingTable(m_stagedName, m_path); });
         return true;
     }
 
     // Stages the join's rows as the result table; false ends the run.
     bool stage() {
         QStringList columns;
-        m_handler.step(148, [&] { columns = ResultColumnNames(m_joinColumns, m_choice.suffix); });
-        // Statements run at line 252, the CREATE TABLE first. A staged result
-        // that is not whole must not become the Oracle table: any failure here
+        m_handler.step(JoinLine::NameResultColumns,
+                       [&] { columns = ResultColumnNames(m_joinColumns, m_choice.suffix); });
+        // The statements run as one line, the CREATE TABLE first. A staged
+        // result that is not whole must not become the Oracle table: any failure here
         // ends the run. Nulls stay Nulls and every text stays itself.
-        if (!StepSucceeded(m_handler, 252, [&] {
+        if (!StepSucceeded(m_handler, JoinLine::StageResult, [&] {
                 m_staging->execute(CreateTableStatement(NameQuoting::Staging, m_stagedName, columns,
                                                         QStringLiteral("TEXT")));
                 StageFullOuterJoin(*m_staging, m_stagedName, m_choice.field1, m_choice.field2,
@@ -250,7 +257,7 @@ public:
             m_summary.lap(RunSummary::Stage);
             return false;
         }
-        m_handler.step(256, [&] { m_staging.reset(); });
+        m_handler.step(JoinLine::CloseStaging, [&] { m_staging.reset(); });
         m_summary.lap(RunSummary::Stage);
         return true;
     }
@@ -283,7 +290,7 @@ private:
     JoinChoice m_choice;
     // Made before the connection, so it is given up after the connection closes.
     QLockFile m_stagingLock;
-    // Lines 100 to 118 create the run's objects; here they come into being
+    // The run's first lines create its objects; here they come into being
     // where they are opened.
     std::optional<db::Connection> m_staging;  // staging connection A
     QStringList m_joinColumns;

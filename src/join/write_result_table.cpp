@@ -14,6 +14,7 @@
 #include "db/create_table_statement.h"
 #include "db/insert_statement.h"
 #include "db/quoted_names.h"
+#include "join/join_lines.h"
 #include "join/join_window.h"
 #include "join/list_contains.h"
 #include "join/loop_failures.h"
@@ -68,78 +69,86 @@ public:
 
     WrittenRows run() {
         writeTable();
-        m_handler.step(368, [&] { m_window.pointer().setPointerState(PointerState::Default); });
-        m_handler.step(370, [&] { m_staging.reset(); });
-        m_handler.step(372, [&] { m_oracle.reset(); });
+        m_handler.step(JoinLine::RestorePointerAfterWriting,
+                       [&] { m_window.pointer().setPointerState(PointerState::Default); });
+        m_handler.step(JoinLine::CloseStagingForReading, [&] { m_staging.reset(); });
+        m_handler.step(JoinLine::CloseOracle, [&] { m_oracle.reset(); });
         return m_rows;
     }
 
 private:
-    // Lines 258 to 360; a return goes on at line 368.
+    // From opening the connections to listing the table; a return goes on
+    // at RestorePointerAfterWriting.
     void writeTable() {
         if (!openConnections() || !settleOverwrite() || !createTable()) return;
         countStagedRows();
         qint64 tried = 0;
-        m_handler.step(316, [&] { tried = sendRows(); });
+        m_handler.step(JoinLine::SendRows, [&] { tried = sendRows(); });
         // Rows never tried (a lost connection, a failed read) are missing too.
         m_rows.staged = std::max(m_rowCount, tried);
-        m_handler.step(354, [&] { m_context.setProgress(0); });
-        m_handler.step(356, [&] { m_reader.reset(); });
-        m_handler.step(358, [&] { m_window.addTableListEntry(First, m_name); });
-        m_handler.step(360, [&] { m_window.addTableListEntry(Second, m_name); });
+        m_handler.step(JoinLine::ResetProgress, [&] { m_context.setProgress(0); });
+        m_handler.step(JoinLine::CloseStagedRows, [&] { m_reader.reset(); });
+        m_handler.step(JoinLine::AddToList1, [&] { m_window.addTableListEntry(First, m_name); });
+        m_handler.step(JoinLine::AddToList3, [&] { m_window.addTableListEntry(Second, m_name); });
     }
 
-    // Line 258 asks for client-side cursors; rows are streamed whatever the
-    // location, so there is nothing to set. Without either connection nothing
+    // The client-side cursors asked for before OpenOracle have nothing to
+    // set: rows are streamed whatever the location. Without either connection nothing
     // below could work: no question, no drop.
     bool openConnections() {
-        return StepSucceeded(m_handler, 260,
+        return StepSucceeded(m_handler, JoinLine::OpenOracle,
                              [&] {
                                  m_oracle.emplace();
                                  m_oracle->setRunContext(&m_context);
                                  m_oracle->open(OracleConnectionString(m_choice.login));
                              }) &&
-               // Line 262 asks for server-side cursors, which every staging read is.
-               StepSucceeded(m_handler, 266, [&] {
+               // Server-side cursors, asked for before this, are what every staging
+               // read is.
+               StepSucceeded(m_handler, JoinLine::OpenStagingForReading, [&] {
                    m_staging.emplace(OpenStagingDatabase(m_stagingPath, &m_context));
                });
     }
 
-    // Lines 268 to 284; false when the user keeps the listed table.
+    // From TakeTableName to RemoveFromList3; false when the user keeps the
+    // listed table.
     bool settleOverwrite() {
-        m_handler.step(268, [&] { m_name = m_newTable; });
+        m_handler.step(JoinLine::TakeTableName, [&] { m_name = m_newTable; });
         Answer answer = Answer::None;
-        if (m_handler.test(270,
+        if (m_handler.test(JoinLine::TestTableListed,
                            [&] { return ListContains(m_window.tableListEntries(First), m_name); }))
-            m_handler.step(272, [&] {
+            m_handler.step(JoinLine::AskOverwrite, [&] {
                 answer = m_dialogs.askYesNo(QStringLiteral("Would you like to overwrite ") +
                                                 m_name + QLatin1Char('?'),
                                             QStringLiteral("Overwrite?"))
                              ? Answer::Yes
                              : Answer::No;
             });
-        if (m_handler.test(276, [&] { return answer == Answer::No; })) return false;
-        if (m_handler.test(278, [&] { return answer == Answer::Yes; })) {
+        if (m_handler.test(JoinLine::TestAnswerNo, [&] { return answer == Answer::No; }))
+            return false;
+        if (m_handler.test(JoinLine::TestAnswerYes, [&] { return answer == Answer::Yes; })) {
             // The lists keep a table that is still there.
-            if (StepSucceeded(m_handler, 280, [&] {
+            if (StepSucceeded(m_handler, JoinLine::DropOracleTable, [&] {
                     m_oracle->execute(QStringLiteral("DROP TABLE ") + OracleName(m_name));
                 })) {
-                m_handler.step(282, [&] { removeEntries(m_window, First, m_name); });
-                m_handler.step(284, [&] { removeEntries(m_window, Second, m_name); });
+                m_handler.step(JoinLine::RemoveFromList1,
+                               [&] { removeEntries(m_window, First, m_name); });
+                m_handler.step(JoinLine::RemoveFromList3,
+                               [&] { removeEntries(m_window, Second, m_name); });
             }
         }
         return true;
     }
 
-    // Lines 286 to 306; false when the table could not be made.
+    // From OpenStagedRows to CreateOracleTable; false when the table could
+    // not be made.
     bool createTable() {
-        if (!StepSucceeded(m_handler, 286, [&] {
+        if (!StepSucceeded(m_handler, JoinLine::OpenStagedRows, [&] {
                 m_reader.emplace(
                     m_staging->query(QStringLiteral("SELECT * FROM ") + StagingName(m_name)));
             }))
             return false;
         QString create;
-        m_handler.step(288, [&] {
+        m_handler.step(JoinLine::BuildCreateTable, [&] {
             QStringList columns;
             for (int i = 0; i < m_reader->fieldCount(); ++i) {
                 m_context.yield();
@@ -151,14 +160,15 @@ private:
         // A table that could not be made is not ours: a table or view of that
         // name that the user did not choose to replace gets no row and is not
         // listed.
-        return StepSucceeded(m_handler, 306, [&] { m_oracle->execute(create); });
+        return StepSucceeded(m_handler, JoinLine::CreateOracleTable,
+                             [&] { m_oracle->execute(create); });
     }
 
-    // Line 314: the bar needs the number of rows before they are streamed.
+    // The bar needs the number of rows before they are streamed.
     // A bare count(*) is one step of SQLite's machine that serves no window
     // however many rows it counts; with a WHERE it is a loop that does.
     void countStagedRows() {
-        m_handler.step(314, [&] {
+        m_handler.step(JoinLine::CountStagedRows, [&] {
             db::ResultSet count =
                 m_staging->query(QStringLiteral("SELECT COUNT(*) FROM ") + StagingName(m_name) +
                                  QStringLiteral(" WHERE 1"));
@@ -167,10 +177,11 @@ private:
         });
     }
 
-    // Lines 316 to 352; the number of rows tried.
+    // The rows' loop, InsertRow and ReadNextRow inside it; the number of
+    // rows tried.
     qint64 sendRows() {
-        LoopFailures reads(m_handler, 350, LoopFailures::Ends::OnAnyFailure);
-        LoopFailures writes(m_handler, 348, LoopFailures::Ends::OnBrokenConnection);
+        LoopFailures reads(m_handler, JoinLine::ReadNextRow, LoopFailures::Ends::OnAnyFailure);
+        LoopFailures writes(m_handler, JoinLine::InsertRow, LoopFailures::Ends::OnBrokenConnection);
         // One prepared INSERT; an empty value and a Null both go to Oracle as NULL.
         db::PreparedStatement insert =
             m_oracle->prepare(InsertStatement(NameQuoting::Oracle, m_name, m_reader->fieldCount()));

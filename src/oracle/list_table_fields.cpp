@@ -7,6 +7,7 @@
 #include "db/quoted_names.h"
 #include "oracle/name_list.h"
 #include "oracle/oracle_connection_string.h"
+#include "oracle/oracle_lines.h"
 
 QStringList TableFieldNames(const OracleLogin& login, const QString& table) {
     db::Connection connection;
@@ -38,7 +39,7 @@ private:
 void ListTableFields(const QString& clickHandler, const OracleLogin& login, const QString& table,
                      NameList& fieldList, WindowPointer& pointer, Dialogs& dialogs) {
     TrappedHandler handler(LocationText(QStringLiteral("Form2"), clickHandler), dialogs);
-    handler.step(100, [&] {
+    handler.step(ListFieldsLine::ListFields, [&] {
         const HourglassScope hourglass(pointer);
         // Emptied before anything can fail, so the list never shows the fields
         // of a table other than the one selected beside it.

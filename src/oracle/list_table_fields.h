@@ -17,6 +17,6 @@ QStringList TableFieldNames(const OracleLogin& login, const QString& table);
 // A click on a table list of the join set-up window (clickHandler "List1_Click"
 // or "List3_Click"): the field list beside it is emptied and shows the table's
 // fields, with the hourglass meanwhile. A failure leaves the field list empty,
-// resets the pointer and is reported in the error box at line 100.
+// resets the pointer and is reported in the error box at ListFieldsLine::ListFields.
 void ListTableFields(const QString& clickHandler, const OracleLogin& login, const QString& table,
                      NameList& fieldList, WindowPointer& pointer, Dialogs& dialogs);

@@ -9,12 +9,13 @@
 #include "base/trapped_handler.h"
 #include "db/connection.h"
 #include "oracle/oracle_connection_string.h"
+#include "oracle/oracle_lines.h"
 
 void TestConnection(const OracleLogin& login, Dialogs& dialogs, WindowPointer& pointer) {
     TrappedHandler handler(
         LocationText(QStringLiteral("Form1"), QStringLiteral("PushButton5_Click")), dialogs);
     std::optional<db::Connection> connection;
-    handler.step(100, [&] { connection.emplace(); });
+    handler.step(TestConnectionLine::CreateConnection, [&] { connection.emplace(); });
 
     // From here on a failure goes to the message below, never to the error box.
     const bool failed = handler.ownHandling([&] {

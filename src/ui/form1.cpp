@@ -22,6 +22,7 @@
 #include "oracle/test_connection.h"
 #include "ui/centre_on_screen.h"
 #include "ui/designed_controls.h"
+#include "ui/form1_lines.h"
 #include "ui/pointer_rule.h"
 #include "ui/select_all_line_edit.h"
 #include "ui/twips.h"
@@ -156,14 +157,14 @@ QUrl Form1::OtherSoftwareAddress() {
 
 void Form1::onSidHelp() {
     TrappedHandler handler(location("PushButton1_Click"), m_dialogs, &m_context);
-    handler.step(126, [&] { m_dialogs.message(SidHelpText()); });
+    handler.step(SidHelpLine::ShowSidHelp, [&] { m_dialogs.message(SidHelpText()); });
 }
 
 void Form1::onHelp() {
     TrappedHandler handler(location("PushButton6_Click"), m_dialogs, &m_context);
-    handler.step(126, [&] { m_dialogs.message(SidHelpText()); });
-    handler.step(128, [&] { m_dialogs.message(LobHelpText()); });
-    handler.step(130, [&] { m_dialogs.message(StagingHelpText()); });
+    handler.step(HelpLine::ShowSidHelp, [&] { m_dialogs.message(SidHelpText()); });
+    handler.step(HelpLine::ShowLobHelp, [&] { m_dialogs.message(LobHelpText()); });
+    handler.step(HelpLine::ShowStagingHelp, [&] { m_dialogs.message(StagingHelpText()); });
 }
 
 void Form1::onTestConnection() { TestConnection(login(), m_dialogs, m_pointer); }
@@ -171,19 +172,19 @@ void Form1::onTestConnection() { TestConnection(login(), m_dialogs, m_pointer); 
 void Form1::onNext() {
     TrappedHandler handler(location("PushButton3_Click"), m_dialogs, &m_context);
     // No hourglass here: the window simply waits for the answer.
-    if (!handler.test(100, [&] { return CheckOracleLogin(login()); })) return;
-    handler.step(102, [&] {
+    if (!handler.test(NextLine::CheckLogin, [&] { return CheckOracleLogin(login()); })) return;
+    handler.step(NextLine::ShowSetupWindow, [&] {
         if (m_setupWindow.show) m_setupWindow.show();
     });
-    handler.step(104, [&] { hide(); });
-    handler.step(106, [&] {
+    handler.step(NextLine::HideLoginWindow, [&] { hide(); });
+    handler.step(NextLine::LoadSetupWindow, [&] {
         if (m_setupWindow.load) m_setupWindow.load();
     });
 }
 
 void Form1::onOtherSoftware() {
     TrappedHandler handler(location("PushButton4_Click"), m_dialogs, &m_context);
-    handler.step(100, [&] {
+    handler.step(OtherSoftwareLine::OpenWebPage, [&] {
         const QUrl address = OtherSoftwareAddress();
         if (!m_openUrl(address))
             throw Failure(QStringLiteral("The web browser could not be started for ") +

@@ -18,6 +18,7 @@
 #include "oracle/list_table_fields.h"
 #include "ui/apply_skin.h"
 #include "ui/designed_controls.h"
+#include "ui/form2_lines.h"
 #include "ui/pointer_image.h"
 #include "ui/pointer_rule.h"
 #include "ui/program_icon.h"
@@ -117,14 +118,15 @@ void Form2::load() {
     const quint64 loadNumber = ++m_loadCount;
     TrappedHandler handler(LocationText(QStringLiteral("Form2"), QStringLiteral("Form_Load")),
                            m_dialogs, &m_context);
-    handler.step(100, [&] { SetSystemColours(*this); });
-    handler.step(102, [&] { setWindowIcon(ProgramIcon()); });
+    handler.step(SetupWindowLoadLine::SetColours, [&] { SetSystemColours(*this); });
+    handler.step(SetupWindowLoadLine::SetIcon, [&] { setWindowIcon(ProgramIcon()); });
     const QString pointerFile = m_programFolder + QStringLiteral("/HAND-M.CUR");
-    if (handler.test(106, [&] { return FileExists(pointerFile); }))
-        handler.step(108, [&] { m_pointer.setImage(LoadPointerImage(pointerFile)); });
-    handler.step(110, [&] { setWindowTitle(ProductTitle()); });
-    handler.step(112, [&] { m_list1->clearEntries(); });
-    handler.step(114, [&] { m_list3->clearEntries(); });
+    if (handler.test(SetupWindowLoadLine::TestPointerFile, [&] { return FileExists(pointerFile); }))
+        handler.step(SetupWindowLoadLine::LoadPointer,
+                     [&] { m_pointer.setImage(LoadPointerImage(pointerFile)); });
+    handler.step(SetupWindowLoadLine::SetCaption, [&] { setWindowTitle(ProductTitle()); });
+    handler.step(SetupWindowLoadLine::ClearList1, [&] { m_list1->clearEntries(); });
+    handler.step(SetupWindowLoadLine::ClearList3, [&] { m_list3->clearEntries(); });
     // A newer load that ran while this one was yielding (the user went back
     // and on again) has filled the lists anew: this one adds nothing more.
     const auto fill = [&](SortedListBox* list) {
@@ -137,8 +139,10 @@ void Form2::load() {
             },
             m_context);
     };
-    if (loadNumber == m_loadCount) handler.step(116, [&] { fill(m_list1); });
-    if (loadNumber == m_loadCount) handler.step(118, [&] { fill(m_list3); });
+    if (loadNumber == m_loadCount)
+        handler.step(SetupWindowLoadLine::FillList1, [&] { fill(m_list1); });
+    if (loadNumber == m_loadCount)
+        handler.step(SetupWindowLoadLine::FillList3, [&] { fill(m_list3); });
 }
 
 void Form2::onTableListClicked(TableList list) {
@@ -156,10 +160,10 @@ void Form2::onBack() {
     TrappedHandler handler(
         LocationText(QStringLiteral("Form2"), QStringLiteral("PushButton5_Click")), m_dialogs,
         &m_context);
-    handler.step(100, [&] {
+    handler.step(BackLine::ShowLoginWindow, [&] {
         if (m_showLoginWindow) m_showLoginWindow();
     });
-    handler.step(102, [&] { hide(); });
+    handler.step(BackLine::HideSetupWindow, [&] { hide(); });
 }
 
 void Form2::onStartJoining() {
