@@ -328,8 +328,9 @@ private slots:
 
     // Rows read in blocks into bound buffers come out as they were stored:
     // values longer than their column's buffer (an unsized varchar, emoji
-    // taking two code units each), Nulls, and unbound long texts between
-    // bound columns.
+    // taking two code units each, long texts bound for their first part
+    // only: around that part's end, in characters and in code units), and
+    // Nulls.
     void blockReadingKeepsEveryValue() {
         standin::Login owner;
         db::Connection connection = owner.connect();
@@ -343,8 +344,11 @@ private slots:
                                          : i % 3 == 0
                                              ? db::Value(QStringLiteral("😀").repeated(8))
                                              : db::Value(QStringLiteral("s%1").arg(i % 1000));
-            const db::Value longValue = i % 11 == 0 ? db::Value(QString(5000 + i, QLatin1Char('l')))
-                                                    : db::Value(QStringLiteral("l%1").arg(i));
+            const db::Value longValue =
+                i % 11 == 0   ? db::Value(QString(5000 + i, QLatin1Char('l')))
+                : i % 13 == 0 ? db::Value(QString(1022 + i % 5, QLatin1Char('w')))
+                : i % 17 == 0 ? db::Value(QStringLiteral("😀").repeated(510 + i % 5))
+                              : db::Value(QStringLiteral("l%1").arg(i));
             return {
                 QString::number(i), shortValue, open, longValue,
                 QStringLiteral("1234567890123456789012345678%1").arg(i, 10, 10, QLatin1Char('0'))};

@@ -10,10 +10,17 @@ namespace db {
 namespace odbc {
 namespace {
 
-// Columns up to this many characters are bound; wider or unknown ones (long
-// texts, LOBs) are read in pieces.
+// Columns up to this many characters are bound whole.
 constexpr SQLLEN MaxBoundChars = 4000;
-constexpr SQLULEN MaxBlockRows = 256;
+// Wider ones up to LongestBoundChars (long texts: psqlODBC gives text 8190)
+// are bound for their first WideBoundChars, which most values fit in; a
+// longer value is read again whole by itself. LOBs, sized in gigabytes, and
+// columns of unknown size are read in pieces.
+constexpr SQLLEN LongestBoundChars = 65535;
+constexpr SQLLEN WideBoundChars = 1024;
+// Each block is a call on the worker thread (callServer): blocks of many
+// rows spread the cost of handing it over thin.
+constexpr SQLULEN MaxBlockRows = 1024;
 // The bound buffers of one block together, in bytes.
 constexpr qsizetype BlockBytes = 4 * 1024 * 1024;
 // Code units per SQLGetData piece, the terminating NUL included.
@@ -103,8 +110,8 @@ private:
             if (!succeeded(SQLColAttributeW(stmt(), SQLUSMALLINT(i + 1), SQL_DESC_DISPLAY_SIZE,
                                             nullptr, 0, nullptr, &display)))
                 continue;
-            if (display <= 0 || display > MaxBoundChars) continue;
-            m_columns[i].width = qsizetype(display) + 1;
+            if (display <= 0 || display > LongestBoundChars) continue;
+            m_columns[i].width = qsizetype(display > MaxBoundChars ? WideBoundChars : display) + 1;
             rowBytes +=
                 m_columns[i].width * qsizetype(sizeof(SQLWCHAR)) + qsizetype(sizeof(SQLLEN));
         }

@@ -7,6 +7,7 @@
 #include <QStringDecoder>
 #include <chrono>
 #include <thread>
+#include <vector>
 
 #include "base/run_context.h"
 #include "base/serve_while_waiting.h"
@@ -294,12 +295,15 @@ public:
     void execute(std::span<const Row> rows) override {
         sqlite3_stmt* stmt = m_statement.get();
         for (const Row& row : rows) {
-            // Reset even after a failure, so the statement serves the next call.
-            const auto reset = qScopeGuard([stmt] {
+            // Reset even after a failure, so the statement serves the next
+            // call; the bindings go before the texts they point into.
+            if (m_texts.size() < row.size()) m_texts.resize(row.size());
+            const auto reset = qScopeGuard([this, stmt] {
                 sqlite3_reset(stmt);
                 sqlite3_clear_bindings(stmt);
+                for (QByteArray& text : m_texts) text.clear();
             });
-            for (size_t i = 0; i < row.size(); ++i) bind(int(i) + 1, row[i]);
+            for (size_t i = 0; i < row.size(); ++i) bind(int(i) + 1, row[i], m_texts[i]);
             while (m_statement.step()) {
             }
         }
@@ -307,21 +311,24 @@ public:
 
 private:
     // Texts go in as UTF-8: SQLite takes a leading U+FEFF or U+FFFE of a
-    // UTF-16 value for a byte-order mark and drops or acts on it.
-    void bind(int index, const Value& value) {
+    // UTF-16 value for a byte-order mark and drops or acts on it. SQLite
+    // reads the text where it is, held in text until the row is done, rather
+    // than copying each value of each row.
+    void bind(int index, const Value& value, QByteArray& text) {
         sqlite3_stmt* stmt = m_statement.get();
         int rc = SQLITE_OK;
         if (!value) {
             rc = sqlite3_bind_null(stmt, index);
         } else {
-            const QByteArray text = value->toUtf8();
+            text = value->toUtf8();
             rc = sqlite3_bind_text64(stmt, index, text.constData(), sqlite3_uint64(text.size()),
-                                     SQLITE_TRANSIENT, SQLITE_UTF8);
+                                     SQLITE_STATIC, SQLITE_UTF8);
         }
         if (rc != SQLITE_OK) m_statement.fail();
     }
 
     Statement m_statement;
+    std::vector<QByteArray> m_texts;  // the bound texts of the row being run
 };
 
 class SqliteConnection final : public ConnectionEngine {
