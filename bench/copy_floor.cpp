@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QStringEncoder>
 #include <algorithm>
 #include <vector>
 
@@ -13,7 +14,7 @@ namespace bench {
 namespace {
 
 // Rows per SQLFetch: enough that the cost of each call is spread thin.
-constexpr SQLULEN RowsPerFetch = 256;
+constexpr SQLULEN RowsPerFetch = 1024;
 // The result's columns are VARCHAR(2000), so no value the run can write back
 // is longer than 2000 characters: 4000 UTF-16 units at most.
 constexpr SQLLEN LongestValueUnits = 4000;
@@ -30,6 +31,10 @@ struct BoundColumn {
     SQLLEN capacityUnits = 0;  // per value, terminator included
     std::vector<SQLWCHAR> values;
     std::vector<SQLLEN> indicators;
+    // The current row's value as UTF-8, the staging file's own encoding:
+    // converted once here, where SQLite would convert a UTF-16 text itself
+    // into memory it allocates for every value.
+    QByteArray utf8;
 };
 
 std::vector<BoundColumn> bindColumns(const OdbcStatement& select) {
@@ -56,6 +61,7 @@ std::vector<BoundColumn> bindColumns(const OdbcStatement& select) {
         column.capacityUnits = units + 1;
         column.values.resize(size_t(column.capacityUnits) * RowsPerFetch);
         column.indicators.resize(RowsPerFetch);
+        column.utf8.resize(3 * column.capacityUnits);
         select.check(
             SQLBindCol(select.get(), i, SQL_C_WCHAR, column.values.data(),
                        SQLLEN(sizeof(SQLWCHAR)) * column.capacityUnits, column.indicators.data()),
@@ -108,13 +114,14 @@ double CopyFloor(const QString& connectionString, const QString& serverTable,
         staging.execute("BEGIN");
         {
             SqliteStatement insert(staging, insertStatement(stagingTable, columns.size()));
+            QStringEncoder encoder(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
             for (;;) {
                 const SQLRETURN rc = SQLFetch(select.get());
                 if (rc == SQL_NO_DATA) break;
                 select.check(rc, "SQLFetch");
                 for (SQLULEN row = 0; row < fetched; ++row) {
                     for (size_t i = 0; i < columns.size(); ++i) {
-                        const BoundColumn& column = columns[i];
+                        BoundColumn& column = columns[i];
                         const SQLLEN bytes = column.indicators[row];
                         const int parameter = int(i) + 1;
                         if (bytes == SQL_NULL_DATA) {
@@ -127,9 +134,11 @@ double CopyFloor(const QString& connectionString, const QString& serverTable,
                             throw BenchError(
                                 QStringLiteral("A value of %1.%2 is longer than its buffer.")
                                     .arg(serverTable, column.name));
-                        insert.bindText16(parameter,
-                                          &column.values[row * size_t(column.capacityUnits)],
-                                          int(bytes));
+                        const QStringView value(&column.values[row * size_t(column.capacityUnits)],
+                                                qsizetype(bytes / SQLLEN(sizeof(SQLWCHAR))));
+                        char* const start = column.utf8.data();
+                        const char* const end = encoder.appendToBuffer(start, value);
+                        insert.bindText(parameter, start, int(end - start));
                     }
                     insert.step();
                     insert.reset();

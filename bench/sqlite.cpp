@@ -49,8 +49,8 @@ void SqliteStatement::reset() {
     if (sqlite3_reset(m_stmt) != SQLITE_OK) m_db.fail();
 }
 
-void SqliteStatement::bindText16(int index, const void* text, int bytes) {
-    if (sqlite3_bind_text16(m_stmt, index, text, bytes, SQLITE_STATIC) != SQLITE_OK) m_db.fail();
+void SqliteStatement::bindText(int index, const char* text, int bytes) {
+    if (sqlite3_bind_text(m_stmt, index, text, bytes, SQLITE_STATIC) != SQLITE_OK) m_db.fail();
 }
 
 void SqliteStatement::bindNull(int index) {

@@ -37,7 +37,7 @@ public:
     bool step();
     void reset();
     // The text is not copied: it must stay put until the next step.
-    void bindText16(int index, const void* text, int bytes);
+    void bindText(int index, const char* text, int bytes);
     void bindNull(int index);
 
 private:
