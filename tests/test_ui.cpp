@@ -56,6 +56,21 @@ void movePointer(QWidget& window, QPoint pos) {
     QTest::mouseMove(window.windowHandle(), pos);
 }
 
+// Where a window's control should stand, by its object name.
+struct ControlPlace {
+    const char* name;
+    QRect rect;
+};
+
+// Each named control is there, at its place within its parent.
+void compareGeometry(const QWidget& window, std::initializer_list<ControlPlace> places) {
+    for (const ControlPlace& control : places) {
+        auto* widget = window.findChild<QWidget*>(QString::fromLatin1(control.name));
+        QVERIFY2(widget, control.name);
+        QCOMPARE(widget->geometry(), control.rect);
+    }
+}
+
 // Opens one kind of box and checks the answer it gives when closed.
 using OpenBox = void (*)(Dialogs&);
 }  // namespace
@@ -127,22 +142,18 @@ private slots:
         RecordingDialogs dialogs;
         Form1 form(dialogs, m_context);
         QCOMPARE(form.size(), QSize(536, 274));
-        const struct {
-            const char* name;
-            QRect rect;
-        } expected[] = {
-            {"Frame1", {8, 8, 520, 161}},        {"Label2", {16, 27, 73, 17}},
-            {"Text1", {88, 24, 369, 23}},        {"PushButton1", {464, 24, 41, 23}},
-            {"Text2", {88, 56, 417, 23}},        {"Text3", {88, 88, 417, 23}},
-            {"PushButton5", {16, 120, 240, 27}}, {"PushButton6", {264, 120, 240, 27}},
-            {"Frame2", {8, 173, 520, 57}},       {"PushButton4", {16, 20, 487, 27}},
-            {"PushButton3", {8, 239, 520, 27}},
-        };
-        for (const auto& control : expected) {
-            auto* widget = form.findChild<QWidget*>(QString::fromLatin1(control.name));
-            QVERIFY2(widget, control.name);
-            QCOMPARE(widget->geometry(), control.rect);
-        }
+        compareGeometry(form, {{"Frame1", {8, 8, 520, 161}},
+                               {"Label2", {16, 27, 73, 17}},
+                               {"Text1", {88, 24, 369, 23}},
+                               {"PushButton1", {464, 24, 41, 23}},
+                               {"Text2", {88, 56, 417, 23}},
+                               {"Text3", {88, 88, 417, 23}},
+                               {"PushButton5", {16, 120, 240, 27}},
+                               {"PushButton6", {264, 120, 240, 27}},
+                               {"Frame2", {8, 173, 520, 57}},
+                               {"PushButton4", {16, 20, 487, 27}},
+                               {"PushButton3", {8, 239, 520, 27}}});
+        if (QTest::currentTestFailed()) return;
         auto* password = form.passwordField();
         QCOMPARE(password->echoMode(), QLineEdit::Password);
         QCOMPARE(
@@ -398,21 +409,16 @@ private slots:
         Form2 form(
             m_programFolder.path(), dialogs, [] { return OracleLogin{}; }, m_context);
         QCOMPARE(form.size(), QSize(424, 419));
-        const struct {
-            const char* name;
-            QRect rect;
-        } expected[] = {
-            {"Frame3", {8, 8, 408, 137}},        {"List1", {16, 40, 182, 79}},
-            {"List2", {208, 40, 182, 79}},       {"Frame1", {8, 147, 408, 137}},
-            {"Frame2", {8, 287, 408, 57}},       {"Text1", {336, 22, 57, 22}},
-            {"PushButton5", {8, 350, 112, 27}},  {"PushButton2", {128, 350, 288, 27}},
-            {"ProgressBar1", {8, 384, 408, 27}},
-        };
-        for (const auto& control : expected) {
-            auto* widget = form.findChild<QWidget*>(QString::fromLatin1(control.name));
-            QVERIFY2(widget, control.name);
-            QCOMPARE(widget->geometry(), control.rect);
-        }
+        compareGeometry(form, {{"Frame3", {8, 8, 408, 137}},
+                               {"List1", {16, 40, 182, 79}},
+                               {"List2", {208, 40, 182, 79}},
+                               {"Frame1", {8, 147, 408, 137}},
+                               {"Frame2", {8, 287, 408, 57}},
+                               {"Text1", {336, 22, 57, 22}},
+                               {"PushButton5", {8, 350, 112, 27}},
+                               {"PushButton2", {128, 350, 288, 27}},
+                               {"ProgressBar1", {8, 384, 408, 27}}});
+        if (QTest::currentTestFailed()) return;
         for (auto* label : form.findChildren<QLabel*>()) QCOMPARE(label->size(), label->sizeHint());
         QCOMPARE(form.findChild<QLabel*>(QStringLiteral("Label5"))->text(),
                  QStringLiteral("Duplicate field names will have this text added to end:"));
