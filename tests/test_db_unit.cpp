@@ -117,20 +117,27 @@ private slots:
                                                  << "57P01" << 0 << -1 << true;
         QTest::newRow("end-of-file on channel") << "[Oracle][ODBC]ORA-03113: end-of-file on "
                                                    "communication channel"
-                                                << "HY000" << 0 << -1 << true;
+                                                << "HY000" << 3113 << -1 << true;
         QTest::newRow("not connected by native code") << "not connected"
                                                       << "HY000" << 3114 << -1 << true;
         QTest::newRow("connection closed") << "ORA-03135: connection lost contact"
-                                           << "HY000" << 0 << -1 << true;
+                                           << "HY000" << 3135 << -1 << true;
         QTest::newRow("other Oracle error") << "ORA-00942: table or view does not exist"
                                             << "42S02" << 942 << -1 << false;
         QTest::newRow("link failure, driver says alive") << "Communication link failure"
                                                          << "08S01" << 0 << 0 << true;
         QTest::newRow("session ended, driver says alive") << "terminating connection"
                                                           << "57P01" << 0 << 0 << true;
-        QTest::newRow("ORA-03113, driver says alive")
+        QTest::newRow("ORA-03113 by native code, driver says alive")
             << "ORA-03113: end-of-file on communication channel"
-            << "HY000" << 0 << 0 << true;
+            << "HY000" << 3113 << 0 << true;
+        // A value quoted in a message may carry any text.
+        QTest::newRow("ORA-03113 only in the text, driver says alive")
+            << "value 'ORA-03113' too large for column"
+            << "HY000" << 12899 << 0 << false;
+        QTest::newRow("ORA-03114 only in the text, no answer")
+            << "check constraint violated: ORA-03114"
+            << "23000" << 2290 << -1 << false;
         QTest::newRow("ORA-03135 by native code, driver says alive")
             << "connection lost contact"
             << "HY000" << 3135 << 0 << true;

@@ -1,5 +1,9 @@
 #include "db/connection_string_attributes.h"
 
+#include <QRegularExpression>
+#include <QStringList>
+#include <algorithm>
+
 namespace {
 
 bool isSecretName(const QString& name) {
@@ -46,6 +50,31 @@ void forEachAttribute(const QString& connectionString, Visit&& visit) {
     }
 }
 
+// How much of the text from start is a password: one of its forms, a braced
+// value, or else everything up to the end of the attribute (";"), the line
+// or the text.
+qsizetype secretValueLength(const QString& text, qsizetype start, const QStringList& forms) {
+    const QStringView rest = QStringView(text).mid(start);
+    for (const QString& form : forms)
+        if (rest.startsWith(form)) return form.size();
+    if (rest.startsWith(QLatin1Char('{'))) {
+        for (qsizetype j = 1; j < rest.size(); ++j) {
+            if (rest.at(j) != QLatin1Char('}')) continue;
+            if (j + 1 < rest.size() && rest.at(j + 1) == QLatin1Char('}')) {
+                ++j;
+                continue;
+            }
+            return j + 1;
+        }
+        return rest.size();
+    }
+    qsizetype end = 0;
+    while (end < rest.size() && rest.at(end) != QLatin1Char(';') &&
+           rest.at(end) != QLatin1Char('\n') && rest.at(end) != QLatin1Char('\r'))
+        ++end;
+    return end;
+}
+
 }  // namespace
 
 std::optional<QString> findAttribute(const QString& connectionString, const QString& key) {
@@ -74,14 +103,37 @@ QString connectionStringWithoutSecrets(const QString& connectionString) {
 }
 
 QString withoutSecrets(const QString& text, const QString& connectionString) {
-    QString cleaned = text;
-    forEachAttribute(connectionString,
-                     [&](const QString& name, const QString& value, qsizetype, qsizetype) {
-                         if (isSecretName(name) && !value.isEmpty())
-                             cleaned.replace(value, QStringLiteral("<hidden>"));
-                         return true;
-                     });
-    return cleaned;
+    // Every form in which the connection string carries a password: the
+    // value itself, and the value as written there (in braces, "}" doubled).
+    QStringList forms;
+    forEachAttribute(connectionString, [&](const QString& name, const QString& value,
+                                           qsizetype start, qsizetype end) {
+        if (isSecretName(name) && !value.isEmpty())
+            forms << value << connectionString.mid(start, end - start).trimmed()
+                  << attributeValueText(value);
+        return true;
+    });
+    std::sort(forms.begin(), forms.end(),
+              [](const QString& a, const QString& b) { return a.size() > b.size(); });
+
+    // Only where a password stands as a value: hidden anywhere else, a short
+    // password would mangle the driver's words and give itself away.
+    static const QRegularExpression secretName(
+        QStringLiteral("(?<![A-Za-z0-9_])(pwd|password)\\s*=[ \\t]*"),
+        QRegularExpression::CaseInsensitiveOption);
+    QString cleaned;
+    qsizetype done = 0;
+    auto match = secretName.globalMatch(text);
+    while (match.hasNext()) {
+        const QRegularExpressionMatch found = match.next();
+        const qsizetype start = found.capturedEnd();
+        if (start < done) continue;
+        const qsizetype length = secretValueLength(text, start, forms);
+        if (length == 0) continue;
+        cleaned += text.mid(done, start - done) + QStringLiteral("<hidden>");
+        done = start + length;
+    }
+    return cleaned + text.mid(done);
 }
 
 QString attributeValueText(const QString& value) {

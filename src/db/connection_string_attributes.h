@@ -17,6 +17,8 @@ QString attributeValueText(const QString& value);
 // first password attribute (Pwd, Password) on, "<hidden>" stands for the rest.
 QString connectionStringWithoutSecrets(const QString& connectionString);
 
-// The text with every password value of the connection string in it replaced
-// by "<hidden>": for a driver's message about that connection.
+// The text with every password that stands as a value in it (after "Pwd="
+// or "Password=", in any of the forms the connection string gives it, braced
+// or not) replaced by "<hidden>": for a driver's message about that
+// connection, which may repeat the connection string.
 QString withoutSecrets(const QString& text, const QString& connectionString);

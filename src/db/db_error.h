@@ -9,10 +9,11 @@
 // needs to tell failures apart.
 class DbError final : public Failure {
 public:
-    // linkLost: what the driver itself answered, right after the failure, when
-    // asked whether its connection is dead, or no answer. The connection
-    // counts as lost when the driver answers dead or the state and native
-    // codes name a lost link.
+    // linkLost: whether the driver itself says the link is gone (its answer,
+    // right after the failure, when asked whether its connection is dead, or
+    // a later diagnostic record whose codes name a lost link), or no answer.
+    // The connection counts as lost when linkLost says so or the state and
+    // native codes name a lost link.
     DbError(QString description, QString state = {}, long nativeCode = 0,
             std::optional<bool> linkLost = std::nullopt);
 
@@ -22,6 +23,11 @@ public:
     // True when the failure means the connection is gone: nothing more will
     // get through it.
     bool connectionLost() const noexcept { return m_connectionLost; }
+
+    // Whether a diagnostic's state and native code say the link is gone: the
+    // connection exception class, a server that ended the session (57P01),
+    // or one of Oracle's lost-link errors.
+    static bool codesNameALostLink(const QString& state, long nativeCode);
 
 private:
     QString m_state;

@@ -263,7 +263,10 @@ private:
             if (rc == SQL_NO_DATA) break;
             check(rc, *m_statement, "SQLGetData");
             if (indicator == SQL_NULL_DATA) return std::nullopt;
-            const bool truncated = rc == SQL_SUCCESS_WITH_INFO && hasState(*m_statement, "01004");
+            // A warning with no total is a truncation too, whatever its state: if
+            // nothing follows after all, the next call says so (SQL_NO_DATA).
+            const bool truncated = rc == SQL_SUCCESS_WITH_INFO &&
+                                   (indicator == SQL_NO_TOTAL || hasState(*m_statement, "01004"));
             const Piece piece = PieceOfValue(truncated, indicator, PieceUnits);
             text += fromWide(buffer, piece.units);
             if (!piece.more) break;
@@ -292,11 +295,14 @@ private:
 Piece PieceOfValue(bool truncated, SQLLEN indicator, qsizetype bufferUnits) {
     const qsizetype capacity = bufferUnits - 1;  // the terminating NUL
     if (truncated) return {capacity, true};
-    // Any other warning (01S07, say) leaves the value whole: only the units
-    // the indicator counts were written.
-    const qsizetype units =
-        indicator == SQL_NO_TOTAL ? capacity : qsizetype(indicator) / qsizetype(sizeof(SQLWCHAR));
-    return {std::clamp<qsizetype>(units, 0, capacity), false};
+    if (indicator == SQL_NO_TOTAL) return {capacity, false};
+    // A length past what the buffer got means more follows, whatever state
+    // the driver reported with it (or none). Any other warning (01S07, say)
+    // leaves the value whole: only the units the indicator counts were
+    // written.
+    const qsizetype units = qsizetype(indicator) / qsizetype(sizeof(SQLWCHAR));
+    if (units > capacity) return {capacity, true};
+    return {std::max<qsizetype>(units, 0), false};
 }
 
 std::unique_ptr<ResultEngine> readResult(std::shared_ptr<Handle> statement) {

@@ -14,8 +14,8 @@ std::unique_ptr<ResultEngine> readResult(std::shared_ptr<Handle> statement);
 
 // One piece of a value read by SQLGetData into a buffer of bufferUnits code
 // units: how many of them belong to the value, and whether more follows.
-// Only a truncation (state 01004) means more follows; otherwise the
-// indicator's length is taken, never more than the buffer holds.
+// A truncation (state 01004), or a length indicator past what the buffer
+// got, means more follows; otherwise the indicator's length is taken.
 struct Piece {
     qsizetype units;
     bool more;

@@ -1,7 +1,9 @@
 #include "db/odbc_support.h"
 
 #include <QStringList>
+#include <algorithm>
 #include <optional>
+#include <vector>
 
 #include "base/run_context.h"
 #include "db/connection_string_attributes.h"
@@ -99,29 +101,57 @@ std::optional<bool> connectionDead(const Handle& handle) {
 }
 }  // namespace
 
+namespace {
+// The most a message buffer can be told it holds (a SQLSMALLINT).
+constexpr size_t MaxMessageUnits = 32767;
+
+// One diagnostic record's message, whole. A driver with more to say than
+// the buffer holds warns (01004) and gives the length it has, or only what
+// fitted: the buffer grows until the message fits with room to spare.
+std::optional<QString> diagnosticRecord(const Handle& handle, SQLSMALLINT record, QString& state,
+                                        SQLINTEGER& native) {
+    SQLWCHAR stateText[6] = {};
+    std::vector<SQLWCHAR> message(1024);
+    SQLSMALLINT length = 0;
+    for (;;) {
+        const SQLRETURN rc = SQLGetDiagRecW(handle.type(), handle.get(), record, stateText, &native,
+                                            message.data(), SQLSMALLINT(message.size()), &length);
+        if (!succeeded(rc)) return std::nullopt;
+        const qsizetype room = qsizetype(message.size()) - 1;
+        const bool cut = rc == SQL_SUCCESS_WITH_INFO || length >= room;
+        if (!cut || message.size() >= MaxMessageUnits) {
+            state = fromWide(stateText, 5);
+            return fromWide(message.data(), std::clamp<qsizetype>(length, 0, room));
+        }
+        message.assign(
+            std::min(std::max(size_t(length) + 2, message.size() * 2), size_t(MaxMessageUnits)), 0);
+    }
+}
+}  // namespace
+
 void throwDiagnostics(const Handle& handle, const char* fallback) {
     QString description;
     QString firstState;
     long firstNative = 0;
+    bool recordSaysLost = false;
     for (SQLSMALLINT record = 1;; ++record) {
-        SQLWCHAR state[6] = {};
+        QString state;
         SQLINTEGER native = 0;
-        SQLWCHAR message[1024] = {};
-        SQLSMALLINT length = 0;
-        const SQLRETURN rc = SQLGetDiagRecW(handle.type(), handle.get(), record, state, &native,
-                                            message, SQLSMALLINT(std::size(message)), &length);
-        if (!succeeded(rc)) break;
-        const qsizetype shown = std::min<qsizetype>(length, qsizetype(std::size(message)) - 1);
+        const std::optional<QString> message = diagnosticRecord(handle, record, state, native);
+        if (!message) break;
         if (record == 1) {
-            firstState = fromWide(state, 5);
+            firstState = state;
             firstNative = native;
         } else {
             description += QLatin1Char('\n');
         }
-        description += fromWide(message, shown);
+        description += *message;
+        recordSaysLost = recordSaysLost || DbError::codesNameALostLink(state, native);
     }
     if (description.isEmpty() && firstState.isEmpty()) description = QString::fromLatin1(fallback);
-    throw DbError(description, firstState, firstNative, connectionDead(handle));
+    std::optional<bool> lost = connectionDead(handle);
+    if (recordSaysLost) lost = true;
+    throw DbError(description, firstState, firstNative, lost);
 }
 
 bool hasState(const Handle& handle, const char* state) {
