@@ -874,6 +874,23 @@ private slots:
         }
     }
 
+    // A driver may stop part-way through an array and leave the rest of its
+    // rows unused, with no failing row to show for it: the batch fails
+    // rather than pass off rows never run as written.
+    void rowsADriverNeverRanFailTheBatch() {
+        standin::Login owner;
+        db::Connection connection;
+        connection.open(owner.connect().connectionString() +
+                        QStringLiteral("QmDriverLacks=WholeArrays;"));
+        connection.execute(QStringLiteral("CREATE TABLE t (k integer)"));
+        std::vector<db::Row> rows;
+        for (int i = 0; i < 10; ++i) rows.push_back({QString::number(i)});
+        db::PreparedStatement insert =
+            connection.prepare(QStringLiteral("INSERT INTO t VALUES (?)"));
+        QVERIFY_THROWS_EXCEPTION(DbError, insert.executeBatch(rows));
+        QCOMPARE(owner.rows(QStringLiteral("SELECT count(*) FROM t")), (QList<QStringList>{{"5"}}));
+    }
+
     void unknownCapabilityIsRefused() {
         standin::Login owner;
         db::Connection connection;

@@ -237,6 +237,7 @@ private slots:
         QTest::newRow("no GetData in a block") << "GetDataInBlock";
         QTest::newRow("no parameter arrays") << "ParameterArrays";
         QTest::newRow("no connection-dead answer") << "ConnectionDead";
+        QTest::newRow("arrays stopped half-way") << "WholeArrays";
         QTest::newRow("none of them") << "GetDataInBlock,ParameterArrays,ConnectionDead";
     }
     void fallbackPathsGiveTheServersJoin() {

@@ -162,11 +162,34 @@ private:
         for (int p = 0; p < m_parameterCount; ++p)
             bindColumn(rows, p, values[size_t(p)], lengths[size_t(p)]);
 
-        if (!run(statement)) return;
-        // With some rows done, a failed row leaves only its status behind.
-        for (const SQLUSMALLINT rowStatus : status)
-            if (rowStatus == SQL_PARAM_ERROR || rowStatus == SQL_PARAM_DIAG_UNAVAILABLE)
+        if (statement.switchedOff().wholeArrays)
+            // As a driver that stops part-way: the second half is never run.
+            check(SQLSetStmtAttrW(statement.get(), SQL_ATTR_PARAMSET_SIZE,
+                                  integerAttribute(count / 2), 0),
+                  statement, "SQLSetStmtAttr(PARAMSET_SIZE)");
+        run(statement);
+        throwUnlessEveryRowRan(statement, status, processed);
+    }
+
+    // A row was run only when the driver says so, within the count it
+    // processed: it may stop at a failing row, or anywhere, and leave the
+    // rest unused. A failed row leaves only its status behind when others
+    // succeeded.
+    static void throwUnlessEveryRowRan(const Handle& statement,
+                                       const std::vector<SQLUSMALLINT>& status, SQLULEN processed) {
+        for (size_t r = 0; r < status.size(); ++r) {
+            if (status[r] == SQL_PARAM_ERROR || status[r] == SQL_PARAM_DIAG_UNAVAILABLE)
                 throwDiagnostics(statement, "SQLExecute: a row of the batch failed");
+        }
+        for (size_t r = 0; r < status.size(); ++r) {
+            const bool ran = r < processed && (status[r] == SQL_PARAM_SUCCESS ||
+                                               status[r] == SQL_PARAM_SUCCESS_WITH_INFO);
+            if (!ran)
+                throw DbError(QStringLiteral("SQLExecute: the driver ran %1 of the %2 rows of "
+                                             "the batch and left the rest unused.")
+                                  .arg(qulonglong(std::min<SQLULEN>(processed, r)))
+                                  .arg(qulonglong(status.size())));
+        }
     }
 
     void setArrayAttributes(size_t count, SQLUSMALLINT* status, SQLULEN* processed) {

@@ -59,6 +59,8 @@ SwitchedOff switchedOffIn(const QString& connectionString) {
             off.parameterArrays = true;
         else if (name == QStringLiteral("ConnectionDead"))
             off.connectionDead = true;
+        else if (name == QStringLiteral("WholeArrays"))
+            off.wholeArrays = true;
         else
             throw DbError(QStringLiteral("QmDriverLacks: unknown capability ") + name);
     }

@@ -34,12 +34,16 @@ inline bool succeeded(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCC
 // with a path of its own for drivers that lack them. Each can be switched
 // off, so that its path runs against any driver: the connection string
 // attribute QmDriverLacks lists those to treat as missing, separated by
-// commas (GetDataInBlock, ParameterArrays, ConnectionDead). The attribute
-// is meant for tests; drivers ignore attributes they do not know.
+// commas (GetDataInBlock, ParameterArrays, ConnectionDead, WholeArrays).
+// The attribute is meant for tests; drivers ignore attributes they do not
+// know.
 struct SwitchedOff {
     bool getDataInBlock = false;   // SQLGetData on a row of a fetched block
     bool parameterArrays = false;  // a statement run for many rows at once
     bool connectionDead = false;   // the SQL_ATTR_CONNECTION_DEAD answer
+    // Every row of an array run: without it the driver stops half-way, as
+    // the standard allows, leaving the rest of the rows unused.
+    bool wholeArrays = false;
 };
 
 // What the connection string switches off; throws DbError on a name it
