@@ -1,7 +1,10 @@
 #include "join/write_result_table.h"
 
 #include <QElapsedTimer>
+#include <QLoggingCategory>
+#include <QRandomGenerator>
 #include <algorithm>
+#include <exception>
 #include <optional>
 
 #include "base/dialogs.h"
@@ -25,7 +28,23 @@
 
 namespace {
 
+Q_LOGGING_CATEGORY(lcWrite, "quillmere.join", QtInfoMsg)
+
 enum class Answer { None, Yes, No };
+
+// Names for the two tables of an overwrite: the new rows are written under
+// the first, and the old table waits under the second while the new one
+// takes its name. Short, for servers that allow 30 characters.
+struct OverwriteNames {
+    QString incoming, outgoing;
+    static OverwriteNames fresh() {
+        const QString tag =
+            QStringLiteral("%1")
+                .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'))
+                .toUpper();
+        return {QStringLiteral("QM_NEW_") + tag, QStringLiteral("QM_OLD_") + tag};
+    }
+};
 
 // Rows go to the server in batches, each one exchange and one commit. The
 // first row goes alone, so a table of a few rows goes much as row by row;
@@ -86,8 +105,10 @@ private:
         m_handler.step(JoinLine::SendRows, [&] { tried = sendRows(); });
         // Rows never tried (a lost connection, a failed read) are missing too.
         m_rows.staged = std::max(m_rowCount, tried);
+        const bool named = !m_overwrite || replaceListedTable(tried);
         m_handler.step(JoinLine::ResetProgress, [&] { m_context.setProgress(0); });
         m_handler.step(JoinLine::CloseStagedRows, [&] { m_reader.reset(); });
+        if (!named) return;
         m_handler.step(JoinLine::AddToList1, [&] { m_window.addTableListEntry(First, m_name); });
         m_handler.step(JoinLine::AddToList3, [&] { m_window.addTableListEntry(Second, m_name); });
     }
@@ -109,10 +130,10 @@ private:
                });
     }
 
-    // From TakeTableName to RemoveFromList3; false when the user keeps the
+    // From TakeTableName to TestAnswerYes; false when the user keeps the
     // listed table.
     bool settleOverwrite() {
-        m_handler.step(JoinLine::TakeTableName, [&] { m_name = m_newTable; });
+        m_handler.step(JoinLine::TakeTableName, [&] { m_name = m_target = m_newTable; });
         Answer answer = Answer::None;
         if (m_handler.test(JoinLine::TestTableListed,
                            [&] { return ListContains(m_window.tableListEntries(First), m_name); }))
@@ -125,16 +146,16 @@ private:
             });
         if (m_handler.test(JoinLine::TestAnswerNo, [&] { return answer == Answer::No; }))
             return false;
+        // The listed table stays as it is until its replacement holds every
+        // row: the rows go under a name of their own, and the old table is
+        // dropped only when the new one can take its name (DropOracleTable).
         if (m_handler.test(JoinLine::TestAnswerYes, [&] { return answer == Answer::Yes; })) {
-            // The lists keep a table that is still there.
-            if (StepSucceeded(m_handler, JoinLine::DropOracleTable, [&] {
-                    m_oracle->execute(QStringLiteral("DROP TABLE ") + OracleName(m_name));
-                })) {
-                m_handler.step(JoinLine::RemoveFromList1,
-                               [&] { removeEntries(m_window, First, m_name); });
-                m_handler.step(JoinLine::RemoveFromList3,
-                               [&] { removeEntries(m_window, Second, m_name); });
-            }
+            m_overwrite = OverwriteNames::fresh();
+            m_target = m_overwrite->incoming;
+            qCInfo(lcWrite).noquote() << QStringLiteral(
+                                             "overwriting %1: the new rows are written into %2, "
+                                             "and %1 keeps its rows until %2 is whole")
+                                             .arg(OracleName(m_name), OracleName(m_target));
         }
         return true;
     }
@@ -154,7 +175,7 @@ private:
                 m_context.yield();
                 columns << m_reader->fieldName(i);
             }
-            create = CreateTableStatement(NameQuoting::Oracle, m_name, columns,
+            create = CreateTableStatement(NameQuoting::Oracle, m_target, columns,
                                           QStringLiteral("VARCHAR(2000)"));
         });
         // A table that could not be made is not ours: a table or view of that
@@ -183,8 +204,8 @@ private:
         LoopFailures reads(m_handler, JoinLine::ReadNextRow, LoopFailures::Ends::OnAnyFailure);
         LoopFailures writes(m_handler, JoinLine::InsertRow, LoopFailures::Ends::OnBrokenConnection);
         // One prepared INSERT; an empty value and a Null both go to Oracle as NULL.
-        db::PreparedStatement insert =
-            m_oracle->prepare(InsertStatement(NameQuoting::Oracle, m_name, m_reader->fieldCount()));
+        db::PreparedStatement insert = m_oracle->prepare(
+            InsertStatement(NameQuoting::Oracle, m_target, m_reader->fieldCount()));
         DoublingBatch batches(WriteBatches);
         std::vector<db::Row> batch;
         qint64 tried = 0;
@@ -197,7 +218,10 @@ private:
             batches.failed();
             const qint64 sent = sendSingly(insert, batch, first, writes);
             // Rows after a lost connection were never tried.
-            if (sent < qint64(batch.size())) return first + sent + 1;
+            if (sent < qint64(batch.size())) {
+                m_connectionLost = true;
+                return first + sent + 1;
+            }
         }
         return tried;
     }
@@ -210,7 +234,11 @@ private:
         while (qint64(batch.size()) < rows && characters < MaxBatchCharacters) {
             m_context.yield();
             bool more = false;
-            if (!reads.run([&] { more = m_reader->next(); }) || !more) return false;
+            if (!reads.run([&] { more = m_reader->next(); })) {
+                m_readFailed = true;
+                return false;
+            }
+            if (!more) return false;
             batch.push_back(InsertValues(m_reader->row(), EmptyText::AsNull));
             for (const db::Value& value : batch.back())
                 if (value) characters += value->size();
@@ -268,6 +296,111 @@ private:
         return qint64(batch.size());
     }
 
+    // Gives the new table the listed name once it holds every row that
+    // could be written, the old table leaving only then; true when the new
+    // table has the name. Any other end keeps the old table as it was.
+    bool replaceListedTable(qint64 tried) {
+        const QString incoming = OracleName(m_overwrite->incoming);
+        if (m_handler.abandoned() || m_connectionLost || m_readFailed || tried < m_rowCount) {
+            // A lost connection takes nothing more; after a failed read the
+            // unfinished table goes.
+            if (!m_handler.abandoned() && !m_connectionLost && execute(dropStatement(incoming)))
+                qCInfo(lcWrite).noquote()
+                    << QStringLiteral("%1 keeps its rows: the writing ended early")
+                           .arg(OracleName(m_name));
+            else
+                qCWarning(lcWrite).noquote()
+                    << QStringLiteral(
+                           "%1 keeps its rows: the writing ended early; %2 holds the "
+                           "%3 rows written")
+                           .arg(OracleName(m_name), incoming, QString::number(m_rows.written));
+            m_rows.written = 0;
+            return false;
+        }
+        bool named = false;
+        bool oldGone = false;
+        m_handler.step(JoinLine::DropOracleTable, [&] { swapTables(named, oldGone); });
+        if (!named) {
+            m_rows.written = 0;
+            return false;
+        }
+        if (oldGone) {
+            m_handler.step(JoinLine::RemoveFromList1,
+                           [&] { removeEntries(m_window, First, m_name); });
+            m_handler.step(JoinLine::RemoveFromList3,
+                           [&] { removeEntries(m_window, Second, m_name); });
+        }
+        return true;
+    }
+
+    // The old table steps aside under a name of its own, the new one takes
+    // its name, and the old one is dropped; at every moment the old rows are
+    // under the listed name or the one logged. A failure puts the old table
+    // back, drops the new one, and is thrown for the error box. A listed name
+    // with no table of exactly that name behind it (it differs in case, say)
+    // leaves the new table beside the listed one, and the failure to move
+    // the old one is thrown all the same.
+    void swapTables(bool& named, bool& oldGone) {
+        const QString name = OracleName(m_name);
+        const QString incoming = OracleName(m_overwrite->incoming);
+        const QString outgoing = OracleName(m_overwrite->outgoing);
+        std::exception_ptr moveFailure;
+        const bool moved = execute(renameStatement(name, outgoing), &moveFailure);
+        if (moved)
+            qCInfo(lcWrite).noquote()
+                << QStringLiteral("%1 keeps its old rows as %2 while %3 takes its name")
+                       .arg(name, outgoing, incoming);
+        std::exception_ptr failure;
+        if (!execute(renameStatement(incoming, name), &failure)) {
+            putBack(moved, QString(), outgoing, name, incoming);
+            std::rethrow_exception(moveFailure ? moveFailure : failure);
+        }
+        if (moved && !execute(dropStatement(outgoing), &failure)) {
+            // Something depends on the old table: it stays, under its name.
+            putBack(moved, name, outgoing, name, incoming);
+            std::rethrow_exception(failure);
+        }
+        named = true;
+        oldGone = moved;
+        qCInfo(lcWrite).noquote() << QStringLiteral("%1 now holds the new rows").arg(name);
+        if (moveFailure) std::rethrow_exception(moveFailure);
+    }
+
+    // Undoes a swap: the new table leaves the name (when it took it), the
+    // old one comes back, the new one is dropped. Each step is tried alone;
+    // the log tells where each table is.
+    void putBack(bool moved, const QString& newUnderName, const QString& outgoing,
+                 const QString& name, const QString& incoming) {
+        if (!newUnderName.isEmpty()) execute(renameStatement(newUnderName, incoming));
+        if (moved && execute(renameStatement(outgoing, name)))
+            qCInfo(lcWrite).noquote() << QStringLiteral("%1 holds its old rows again").arg(name);
+        else if (moved)
+            qCWarning(lcWrite).noquote()
+                << QStringLiteral("the old rows of %1 are kept as %2").arg(name, outgoing);
+        if (!execute(dropStatement(incoming)))
+            qCWarning(lcWrite).noquote()
+                << QStringLiteral("the new rows meant for %1 are left in %2").arg(name, incoming);
+    }
+
+    static QString renameStatement(const QString& from, const QString& to) {
+        return QStringLiteral("ALTER TABLE ") + from + QStringLiteral(" RENAME TO ") + to;
+    }
+    static QString dropStatement(const QString& table) {
+        return QStringLiteral("DROP TABLE ") + table;
+    }
+
+    // Runs one statement of the swap; false, keeping its failure when asked
+    // to, if it failed.
+    bool execute(const QString& statement, std::exception_ptr* failure = nullptr) {
+        try {
+            m_oracle->execute(statement);
+            return true;
+        } catch (const Failure&) {
+            if (failure) *failure = std::current_exception();
+            return false;
+        }
+    }
+
     // The bar shows (j + 1) / N of the way once row j is on its way.
     void showRow(qint64 j) {
         if (m_rowCount > 0)
@@ -290,6 +423,11 @@ private:
     std::optional<db::Connection> m_staging;  // staging connection B
     std::optional<db::ResultSet> m_reader;
     QString m_name;
+    // Where the rows go: the name, or the incoming table of an overwrite.
+    QString m_target;
+    std::optional<OverwriteNames> m_overwrite;
+    bool m_connectionLost = false;
+    bool m_readFailed = false;
     qint64 m_rowCount = 0;
     WrittenRows m_rows;
 };

@@ -10,8 +10,9 @@ class JoinWindow;
 class RunContext;
 class TrappedHandler;
 
-// How many staged rows reached the new Oracle table; both 0 when no table
-// was made.
+// How many staged rows reached the new Oracle table under its name; both 0
+// when no table was made, and none written when an overwritten table kept
+// its place.
 struct WrittenRows {
     qint64 staged = 0;
     qint64 written = 0;
@@ -21,7 +22,9 @@ struct WrittenRows {
 // The run's second phase: the staged result table becomes a new Oracle table
 // with VARCHAR(2000) columns, after asking to overwrite a listed one. Nothing
 // is written when a connection or the staged table cannot be opened, or when
-// the Oracle table cannot be made.
+// the Oracle table cannot be made. A listed table is overwritten by writing
+// the new rows under a name of their own and swapping the tables once every
+// row has been tried: until then, and after any failure, it keeps its rows.
 WrittenRows WriteResultTable(TrappedHandler& handler, JoinWindow& window, Dialogs& dialogs,
                              RunContext& context, const JoinChoice& choice, const QString& newTable,
                              const QString& stagingPath);
