@@ -79,7 +79,9 @@ public:
         longestNs = std::max(longestNs, m_clock.nsecsElapsed());
     }
     bool paired() const { return !m_open && !m_unpaired; }
+    bool servesWhileWaiting() const override { return serves; }
 
+    bool serves = false;  // as a context with a window to serve
     int calls = 0;
     qint64 longestNs = 0;
 
@@ -872,6 +874,59 @@ private slots:
         } catch (const DbError& error) {
             QVERIFY2(error.connectionLost(), qPrintable(error.description()));
         }
+    }
+
+    // Rows run as a transaction of their own are one call to the server as
+    // the run sees it (one hand-over to the worker when a window is served),
+    // whatever the driver does inside it, and take effect all or not at
+    // all; the connection runs statements of its own again afterwards.
+    void committedRowsAreOneCall_data() {
+        QTest::addColumn<QString>("lacks");
+        QTest::addColumn<bool>("serves");
+        QTest::addColumn<bool>("failing");
+        for (const bool serves : {false, true}) {
+            const char* how = serves ? "on the worker" : "here";
+            QTest::addRow("arrays, %s", how) << "" << serves << false;
+            QTest::addRow("row by row, %s", how) << "ParameterArrays" << serves << false;
+            QTest::addRow("arrays, a row fails, %s", how) << "" << serves << true;
+            QTest::addRow("row by row, a row fails, %s", how)
+                << "ParameterArrays" << serves << true;
+        }
+    }
+    void committedRowsAreOneCall() {
+        QFETCH(QString, lacks);
+        QFETCH(bool, serves);
+        QFETCH(bool, failing);
+        standin::Login owner;
+        owner.exec(QStringLiteral("CREATE TABLE t (k varchar(5))"));
+        ServerCallWatch watch;
+        watch.serves = serves;
+        db::Connection connection;
+        connection.setRunContext(&watch);
+        connection.open(
+            owner.connect().connectionString() +
+            (lacks.isEmpty() ? QString() : QStringLiteral("QmDriverLacks=%1;").arg(lacks)));
+        db::PreparedStatement insert =
+            connection.prepare(QStringLiteral("INSERT INTO t VALUES (?)"));
+        std::vector<db::Row> rows;
+        for (int i = 0; i < 1500; ++i)
+            rows.push_back(
+                {failing && i == 1400 ? QStringLiteral("too long") : QString::number(i)});
+        const int before = watch.calls;
+        if (failing)
+            QVERIFY_THROWS_EXCEPTION(DbError, insert.executeCommitted(rows));
+        else
+            insert.executeCommitted(rows);
+        QCOMPARE(watch.calls - before, 1);
+        QVERIFY(watch.paired());
+        QCOMPARE(owner.rows(QStringLiteral("SELECT count(*) FROM t")),
+                 (QList<QStringList>{{failing ? "0" : "1500"}}));
+        connection.execute(QStringLiteral("INSERT INTO t VALUES ('x')"));
+        QCOMPARE(owner.rows(QStringLiteral("SELECT count(*) FROM t WHERE k = 'x'")),
+                 (QList<QStringList>{{"1"}}));
+        connection.beginTransaction();
+        QVERIFY_THROWS_EXCEPTION(DbError, insert.executeCommitted(rows));
+        connection.rollback();
     }
 
     // A driver may stop part-way through an array and leave the rest of its

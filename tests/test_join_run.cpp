@@ -14,6 +14,7 @@
 #include "base/log_file.h"
 #include "base/trapped_handler.h"
 #include "db/connection.h"
+#include "join/join_lines.h"
 #include "join/join_run.h"
 #include "join/staging_database_path.h"
 #include "oracle/list_oracle_tables.h"
@@ -679,6 +680,34 @@ private slots:
         QCOMPARE(::waitpid(child, &status, 0), child);
         QVERIFY(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
         QCOMPARE(rig.owner.rows(R"(SELECT * FROM "R")"), (QList<QStringList>{{"old"}}));
+    }
+
+    // Every call of the write slow, as on a busy machine: the arrays still
+    // grow to their steady size rather than shrink toward single rows, each
+    // one call to the server.
+    void slowCallsKeepTheArraysSteady() {
+        JoinRig rig;
+        rig.owner.exec(R"(CREATE TABLE "A" ("ID" varchar(10)))");
+        rig.owner.exec(R"(INSERT INTO "A" SELECT g::text FROM generate_series(1, 300) g)");
+        rig.openChoosing("A", "ID", "A", "ID");
+        bool writing = false;
+        int writeCalls = 0;
+        rig.context.onStep = [&](int line) {
+            if (line == JoinLine::SendRows || line == JoinLine::ResetProgress)
+                writing = line == JoinLine::SendRows;
+        };
+        rig.context.onServerCall = [&] {
+            if (!writing) return;
+            ++writeCalls;
+            QThread::msleep(100);
+        };
+        rig.dialogs.promptAnswers << QStringLiteral("R");
+        rig.startJoining();
+        QCOMPARE(rig.dialogs.errorBoxes().size(), 0);
+        QCOMPARE(rig.owner.rows(R"(SELECT count(*) FROM "R")"), (QList<QStringList>{{"300"}}));
+        // Arrays of 1, 2, 4, ... 256 rows; the prepare and the table's
+        // statement handles are calls of their own.
+        QVERIFY2(writeCalls <= 12, qPrintable(QString::number(writeCalls)));
     }
 
     // Names the engine cannot read bare, a point inside a name, and suffixes

@@ -117,6 +117,12 @@ void PreparedStatement::executeBatch(const std::vector<Row>& rows) {
     if (!rows.empty()) runLogged([&] { engine.execute(rows); });
 }
 
+void PreparedStatement::executeCommitted(std::span<const Row> rows) {
+    PreparedEngine& engine = requireOpen(m_engine);
+    requireValueCounts(engine.parameterCount(), rows);
+    if (!rows.empty()) runLogged([&] { engine.executeCommitted(rows); });
+}
+
 void PreparedStatement::runLogged(const std::function<void()>& run) {
     try {
         run();

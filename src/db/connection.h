@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <vector>
 
 class RunContext;
@@ -68,6 +69,12 @@ public:
     // is then the engine's affair (run a batch in a transaction to make it
     // all or nothing).
     void executeBatch(const std::vector<Row>& rows);
+    // Runs the statement once per row as a transaction of its own, and
+    // commits it: all the rows take effect, or (rolled back, the failure
+    // thrown) none. An ODBC driver gets the whole of it as one call on the
+    // worker, so the window waits once for all the rows. The connection
+    // must have no transaction open.
+    void executeCommitted(std::span<const Row> rows);
 
     void close();
 

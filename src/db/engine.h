@@ -30,6 +30,9 @@ public:
     virtual int parameterCount() const = 0;
     // Runs the statement once per row; every row holds parameterCount values.
     virtual void execute(std::span<const Row> rows) = 0;
+    // The same as a transaction of its own, committed; rolled back before a
+    // failure is thrown. The connection has no transaction open.
+    virtual void executeCommitted(std::span<const Row> rows) = 0;
 };
 
 class ConnectionEngine {

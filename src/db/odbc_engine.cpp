@@ -72,6 +72,36 @@ public:
 
     int parameterCount() const override { return m_parameterCount; }
 
+    // The whole unit (autocommit off, the rows bound and run, their
+    // statuses read, the commit) is one call on the worker: the window's
+    // thread waits for the scheduler once, not at every driver call.
+    void executeCommitted(std::span<const Row> rows) override {
+        const Handle& connection = *m_connection;
+        SQLUINTEGER autocommit = SQL_AUTOCOMMIT_ON;
+        if (succeeded(SQLGetConnectAttrW(connection.get(), SQL_ATTR_AUTOCOMMIT, &autocommit, 0,
+                                         nullptr)) &&
+            autocommit == SQL_AUTOCOMMIT_OFF)
+            throw DbError(transactionOpenText());
+        const InOneCall inOneCall(m_inOneCall);
+        check(callServer(connection,
+                         [&] {
+                             check(setAutocommit(connection, false), connection,
+                                   "SQLSetConnectAttr(AUTOCOMMIT)");
+                             try {
+                                 execute(rows);
+                                 check(SQLEndTran(SQL_HANDLE_DBC, connection.get(), SQL_COMMIT),
+                                       connection, "SQLEndTran");
+                             } catch (...) {
+                                 // A lost connection has nothing left to undo.
+                                 SQLEndTran(SQL_HANDLE_DBC, connection.get(), SQL_ROLLBACK);
+                                 setAutocommit(connection, true);
+                                 throw;
+                             }
+                             return setAutocommit(connection, true);
+                         }),
+              connection, "SQLSetConnectAttr(AUTOCOMMIT)");
+    }
+
     // Arrays are cut where their buffers would pass the bound; a row that
     // passes it alone goes by itself.
     void execute(std::span<const Row> rows) override {
@@ -91,16 +121,17 @@ public:
     }
 
 private:
+    // here: the call is part of one already made on the worker.
     static std::shared_ptr<Handle> prepared(const std::shared_ptr<Handle>& connection,
-                                            const QString& sql, int commandTimeout) {
+                                            const QString& sql, int commandTimeout,
+                                            bool here = false) {
         auto statement = newStatement(connection, commandTimeout);
+        const SQLWCHAR* text = wide(sql);
+        const auto prepare = [&] {
+            return SQLPrepareW(statement->get(), const_cast<SQLWCHAR*>(text), SQL_NTS);
+        };
         // Some drivers send the statement to the server to prepare it.
-        check(callServer(*statement,
-                         [&] {
-                             return SQLPrepareW(statement->get(), const_cast<SQLWCHAR*>(wide(sql)),
-                                                SQL_NTS);
-                         }),
-              *statement, "SQLPrepare");
+        check(here ? prepare() : callServer(*statement, prepare), *statement, "SQLPrepare");
         return statement;
     }
 
@@ -124,7 +155,7 @@ private:
     // One row on the statement for single rows, its values bound where they
     // lie, at their own lengths: nothing is copied, however long they are.
     void executeSingle(const Row& row) {
-        if (!m_single) m_single = prepared(m_connection, m_sql, m_commandTimeout);
+        if (!m_single) m_single = prepared(m_connection, m_sql, m_commandTimeout, m_inOneCall);
         const Handle& statement = *m_single;
         std::vector<SQLLEN> lengths(row.size());
         static SQLWCHAR none = 0;
@@ -231,20 +262,47 @@ private:
               *m_statement, "SQLBindParameter");
     }
 
+    // Marks the calls made meanwhile as parts of one call already on the
+    // worker (or on this thread, with no window to serve).
+    class InOneCall final {
+    public:
+        explicit InOneCall(bool& flag) : m_flag(flag) { m_flag = true; }
+        ~InOneCall() { m_flag = false; }
+        InOneCall(const InOneCall&) = delete;
+        InOneCall& operator=(const InOneCall&) = delete;
+
+    private:
+        bool& m_flag;
+    };
+
+    static SQLRETURN setAutocommit(const Handle& connection, bool on) {
+        return SQLSetConnectAttrW(connection.get(), SQL_ATTR_AUTOCOMMIT,
+                                  integerAttribute(on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF),
+                                  SQL_IS_UINTEGER);
+    }
+
+    // A call to the server: handed to the worker, unless it is part of one
+    // call that already is.
+    template <typename Call>
+    SQLRETURN serverCall(const Handle& statement, Call&& call) const {
+        if (m_inOneCall) return call();
+        return callServer(statement, std::forward<Call>(call));
+    }
+
     // False when the statement touched no row (SQL_NO_DATA): that is success.
-    static bool run(const Handle& statement) {
-        const SQLRETURN rc = callServer(statement, [&] { return SQLExecute(statement.get()); });
+    bool run(const Handle& statement) const {
+        const SQLRETURN rc = serverCall(statement, [&] { return SQLExecute(statement.get()); });
         if (rc == SQL_NO_DATA) return false;
         check(rc, statement, "SQLExecute");
         return true;
     }
 
-    static void reset(const Handle& statement) {
+    void reset(const Handle& statement) const {
         // A cursor left open would refuse the next execution. Closing more
         // than that makes some drivers prepare the statement anew.
         SQLSMALLINT columns = 0;
         if (succeeded(SQLNumResultCols(statement.get(), &columns)) && columns > 0)
-            callServer(statement, [&] { return SQLFreeStmt(statement.get(), SQL_CLOSE); });
+            serverCall(statement, [&] { return SQLFreeStmt(statement.get(), SQL_CLOSE); });
         SQLFreeStmt(statement.get(), SQL_RESET_PARAMS);
     }
 
@@ -255,6 +313,7 @@ private:
     std::shared_ptr<Handle> m_single;     // for single rows, made when first needed
     int m_parameterCount = 0;
     bool m_parameterArrays = true;
+    bool m_inOneCall = false;  // set only while the window's thread waits
 };
 
 class OdbcConnection final : public ConnectionEngine {
@@ -283,11 +342,12 @@ public:
         const QString text = withNetServiceName(connectionString);
         SQLWCHAR completed[1024];
         SQLSMALLINT completedLength = 0;
+        // Taken here, not on the worker: utf16() may have to make the text.
+        SQLWCHAR* textPointer = const_cast<SQLWCHAR*>(wide(text));
         check(callServer(*m_connection,
                          [&] {
-                             return SQLDriverConnectW(dbc, nullptr,
-                                                      const_cast<SQLWCHAR*>(wide(text)), SQL_NTS,
-                                                      completed, SQLSMALLINT(std::size(completed)),
+                             return SQLDriverConnectW(dbc, nullptr, textPointer, SQL_NTS, completed,
+                                                      SQLSMALLINT(std::size(completed)),
                                                       &completedLength, SQL_DRIVER_NOPROMPT);
                          }),
               *m_connection, "SQLDriverConnect");
@@ -341,9 +401,9 @@ private:
 
     std::shared_ptr<Handle> run(const QString& statement) {
         auto handle = newStatement(m_connection, m_commandTimeout);
-        const SQLRETURN rc = callServer(*handle, [&] {
-            return SQLExecDirectW(handle->get(), const_cast<SQLWCHAR*>(wide(statement)), SQL_NTS);
-        });
+        SQLWCHAR* text = const_cast<SQLWCHAR*>(wide(statement));
+        const SQLRETURN rc =
+            callServer(*handle, [&] { return SQLExecDirectW(handle->get(), text, SQL_NTS); });
         // A statement that touches no row answers SQL_NO_DATA: that is success.
         if (rc != SQL_NO_DATA) check(rc, *handle, "SQLExecDirect");
         return handle;

@@ -208,6 +208,8 @@ public:
     Statement& operator=(const Statement&) = delete;
 
     sqlite3_stmt* get() const { return m_stmt; }
+    Database& database() const { return *m_db; }
+    const std::shared_ptr<Database>& databasePointer() const { return m_db; }
     [[noreturn]] void fail() { m_db->fail(); }
     // True while a row is there; throws on a failure.
     bool step() {
@@ -309,7 +311,33 @@ public:
         }
     }
 
+    void executeCommitted(std::span<const Row> rows) override {
+        sqlite3* db = m_statement.database().get();
+        if (!sqlite3_get_autocommit(db)) throw DbError(transactionOpenText());
+        run(QStringLiteral("BEGIN IMMEDIATE"));
+        try {
+            execute(rows);
+            run(QStringLiteral("COMMIT"));
+        } catch (...) {
+            // SQLite may have rolled back by itself already.
+            if (!sqlite3_get_autocommit(db)) {
+                try {
+                    run(QStringLiteral("ROLLBACK"));
+                } catch (...) {
+                }
+            }
+            throw;
+        }
+        m_statement.database().checkpointIfDue();
+    }
+
 private:
+    void run(const QString& sql) {
+        Statement statement(m_statement.databasePointer(), sql);
+        while (statement.step()) {
+        }
+    }
+
     // Texts go in as UTF-8: SQLite takes a leading U+FEFF or U+FFFE of a
     // UTF-16 value for a byte-order mark and drops or acts on it. SQLite
     // reads the text where it is, held in text until the row is done, rather

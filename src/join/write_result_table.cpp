@@ -1,10 +1,10 @@
 #include "join/write_result_table.h"
 
-#include <QElapsedTimer>
 #include <QLoggingCategory>
 #include <QRandomGenerator>
 #include <algorithm>
 #include <exception>
+#include <limits>
 #include <optional>
 
 #include "base/dialogs.h"
@@ -46,25 +46,19 @@ struct OverwriteNames {
     }
 };
 
-// Rows go to the server in batches, each one exchange and one commit. The
-// first row goes alone, so a table of a few rows goes much as row by row;
-// batches then double while the server takes them quickly, toward arrays
-// large enough for the driver's own batching, and halve when one is slow,
-// so that no call keeps the window waiting 100 ms. A batch of one row is
+// Rows go to the server in batches, each one exchange and one commit, and
+// each one call on the worker while the window is served. The first row
+// goes alone, so a table of a few rows goes much as row by row; batches then
+// double toward arrays large enough for the driver's own batching, and stay
+// there whatever the calls cost: a slow call no longer freezes the window.
+// A failed batch goes again row by row, and halves the next one, which
+// doubles back after each batch that went through. A batch of one row is
 // sent by a statement of its own (see the data layer), so it costs the
 // others nothing.
-constexpr DoublingBatch::Bounds WriteBatches{2, 1, 1024, 40, 80};
+constexpr qint64 Unbounded = std::numeric_limits<qint64>::max();
+constexpr DoublingBatch::Bounds WriteBatches{1, 1, 1024, Unbounded, Unbounded};
 // The text a batch holds in memory, besides its last row.
 constexpr qint64 MaxBatchCharacters = 4 * 1024 * 1024;
-
-// After a failure the transaction is undone; on a lost connection there is
-// nothing left to undo, and the failure that says so is already reported.
-void rollbackQuietly(db::Connection& connection) {
-    try {
-        connection.rollback();
-    } catch (const Failure&) {
-    }
-}
 
 void removeEntries(JoinWindow& window, JoinWindow::TableList list, const QString& name) {
     QStringList entries = window.tableListEntries(list);
@@ -249,24 +243,14 @@ private:
     // The whole batch in one exchange with the server, committed; false when
     // some row of it failed, or the connection did: then no row of it counts
     // as written, and it is undone.
-    // The next batch is sized by the longer of its two calls, the window
-    // being served between them.
     bool sendBatch(db::PreparedStatement& insert, const std::vector<db::Row>& batch, qint64 first,
                    DoublingBatch& batches) {
         try {
-            QElapsedTimer took;
-            took.start();
-            m_oracle->beginTransaction();
-            insert.executeBatch(batch);
-            const qint64 executeMs = took.restart();
-            m_context.yield();
-            took.restart();
-            m_oracle->commit();
-            batches.took(std::max(executeMs, took.elapsed()));
+            insert.executeCommitted(batch);
         } catch (const Failure&) {
-            rollbackQuietly(*m_oracle);
             return false;
         }
+        batches.took(0);
         m_rows.written += qint64(batch.size());
         for (qint64 j = first; j < first + qint64(batch.size()); ++j) showRow(j);
         return true;
@@ -281,14 +265,7 @@ private:
             m_context.yield();
             showRow(first + qint64(i));
             const bool goOn = writes.run([&] {
-                try {
-                    m_oracle->beginTransaction();
-                    insert.execute(batch[i]);
-                    m_oracle->commit();
-                } catch (...) {
-                    rollbackQuietly(*m_oracle);
-                    throw;
-                }
+                insert.executeCommitted(std::span<const db::Row>(&batch[i], 1));
                 ++m_rows.written;
             });
             if (!goOn) return qint64(i);

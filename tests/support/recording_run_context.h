@@ -22,9 +22,15 @@ public:
     void stepStarted(int line) override {
         if (onStep) onStep(line);
     }
+    void serverCallStarted() override {
+        ++serverCalls;
+        if (onServerCall) onServerCall();
+    }
     void abandon() { m_abandoned = true; }
 
     QList<int> progress;
+    int serverCalls = 0;
+    std::function<void()> onServerCall;  // must not throw
     std::function<void()> onYield;
     std::function<void(int)> onStep;
 
