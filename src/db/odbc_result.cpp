@@ -18,11 +18,14 @@ constexpr SQLLEN MaxBoundChars = 4000;
 // columns of unknown size are read in pieces.
 constexpr SQLLEN LongestBoundChars = 65535;
 constexpr SQLLEN WideBoundChars = 1024;
-// Each block is a call on the worker thread (callServer): blocks of many
-// rows spread the cost of handing it over thin.
+// Each block is made into rows in one call on the worker thread
+// (callServer): blocks of many rows spread the cost of handing it over thin.
 constexpr SQLULEN MaxBlockRows = 1024;
 // The bound buffers of one block together, in bytes.
 constexpr qsizetype BlockBytes = 4 * 1024 * 1024;
+// The text made into rows in one call, besides its last row: a block of
+// long values is made a part at a time.
+constexpr qsizetype RowsBudgetUnits = 4 * 1024 * 1024;
 // Code units per SQLGetData piece, the terminating NUL included.
 constexpr qsizetype PieceUnits = 4096;
 // A row status that no driver writes: the row was not touched by the fetch.
@@ -66,12 +69,10 @@ public:
         m_row.clear();
         if (m_finished) return false;
         try {
-            if (!(m_blockRows > 0 ? nextInBlock() : fetch())) {
+            if (!(m_blockRows > 0 ? nextInBlock() : nextRow())) {
                 m_finished = true;
                 return false;
             }
-            m_row.reserve(size_t(m_names.size()));
-            for (int i = 0; i < int(m_names.size()); ++i) m_row.push_back(value(i));
         } catch (...) {
             // A failed fetch ends the rows: callers never loop on a broken stream.
             m_finished = true;
@@ -157,27 +158,79 @@ private:
         m_status.clear();
     }
 
-    // The next row from the driver.
-    bool fetch() {
+    // The next row from the driver, read row by row.
+    bool nextRow() {
         const SQLRETURN rc = callServerHere(*m_statement, [this] { return SQLFetch(stmt()); });
         if (rc == SQL_NO_DATA) return false;
         check(rc, *m_statement, "SQLFetch");
+        m_row.reserve(size_t(m_names.size()));
+        for (int i = 0; i < int(m_names.size()); ++i) m_row.push_back(value(i));
         return true;
     }
 
+    // The next row of those made from blocks; more are made, a block or part
+    // of one at a time, as one call to the server (on the worker while a
+    // window is served), so the window's thread waits once for many rows.
     bool nextInBlock() {
-        if (m_current + 1 < m_available) {
-            ++m_current;
-            m_positioned = false;
-            return true;
+        if (m_ready == m_rows.size()) {
+            m_rows.clear();
+            m_ready = 0;
+            // The rows before a failure are delivered first, then the failure.
+            if (m_failure) std::rethrow_exception(std::exchange(m_failure, nullptr));
+            if (m_noMoreBlocks) return false;
+            callServer(*m_statement, [this] {
+                makeRows();
+                return SQLRETURN(SQL_SUCCESS);
+            });
+            if (m_rows.empty()) {
+                if (m_failure) std::rethrow_exception(std::exchange(m_failure, nullptr));
+                return false;
+            }
         }
-        // The rows before a failure are delivered first, then the failure.
-        if (m_failure) std::rethrow_exception(std::exchange(m_failure, nullptr));
+        m_row = std::move(m_rows[m_ready++]);
+        return true;
+    }
+
+    // Rows of the block not yet made, fetching the next block when none is
+    // left, until RowsBudgetUnits of text are made; a failure is kept for
+    // after the rows before it. Makes every driver call itself: it is one
+    // call already.
+    void makeRows() {
+        try {
+            if (m_nextInBlock >= m_available && !fetchBlock()) return;
+            qsizetype units = 0;
+            while (m_nextInBlock < m_available && units < RowsBudgetUnits) {
+                m_current = m_nextInBlock;
+                m_positioned = false;
+                Row row;
+                row.reserve(size_t(m_names.size()));
+                for (int i = 0; i < int(m_names.size()); ++i) {
+                    row.push_back(value(i));
+                    if (row.back()) units += row.back()->size();
+                }
+                m_rows.push_back(std::move(row));
+                ++m_nextInBlock;
+            }
+        } catch (...) {
+            // A value that could not be read ends the rows there.
+            m_failure = std::current_exception();
+            m_noMoreBlocks = true;
+        }
+    }
+
+    // The next block into the bound buffers; false when it holds no row.
+    bool fetchBlock() {
         std::fill(m_status.begin(), m_status.end(), NoStatus);
         m_fetched = 0;
-        const SQLRETURN rc = callServer(*m_statement, [this] { return SQLFetch(stmt()); });
-        if (rc == SQL_NO_DATA) return false;
+        m_available = 0;
+        m_nextInBlock = 0;
+        const SQLRETURN rc = SQLFetch(stmt());
+        if (rc == SQL_NO_DATA) {
+            m_noMoreBlocks = true;
+            return false;
+        }
         if (!succeeded(rc)) {
+            m_noMoreBlocks = true;
             try {
                 check(rc, *m_statement, "SQLFetch");
             } catch (...) {
@@ -189,6 +242,7 @@ private:
             m_available = deliveredRows(m_fetched);
             if (m_available < m_fetched) {
                 // A row that the driver could not deliver fails the read there.
+                m_noMoreBlocks = true;
                 try {
                     throwDiagnostics(*m_statement, "SQLFetch: a row could not be read");
                 } catch (...) {
@@ -196,13 +250,7 @@ private:
                 }
             }
         }
-        if (m_available == 0) {
-            if (m_failure) std::rethrow_exception(std::exchange(m_failure, nullptr));
-            return false;
-        }
-        m_current = 0;
-        m_positioned = false;
-        return true;
+        return m_available > 0;
     }
 
     // The leading rows of the block that the driver marked as delivered.
@@ -281,10 +329,14 @@ private:
     std::vector<BoundColumn> m_columns;
     std::vector<SQLUSMALLINT> m_status;
     SQLULEN m_fetched = 0;
-    SQLULEN m_available = 0;  // rows of the block to deliver
-    SQLULEN m_current = 0;
+    SQLULEN m_available = 0;       // rows of the block to deliver
+    SQLULEN m_nextInBlock = 0;     // the next of them to make into a row
+    SQLULEN m_current = 0;         // the one being made
     std::exception_ptr m_failure;  // thrown once the rows before it are read
     bool m_positioned = false;     // SQLSetPos done for the current row
+    bool m_noMoreBlocks = false;
+    std::vector<Row> m_rows;  // made from blocks, not yet delivered
+    size_t m_ready = 0;       // the next of them to deliver
 
     Row m_row;
     bool m_finished = false;
