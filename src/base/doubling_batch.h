@@ -5,8 +5,10 @@
 // How many rows the next batch of a long job takes. It starts small, so a
 // short job goes much as row by row and an early failure costs little; it
 // doubles after a batch that was quick and halves after one that was slow or
-// failed, always within its bounds. Sizing by time keeps each batch, and so
-// each wait without serving the window, short whatever the rows hold.
+// failed, always within its bounds. A job whose batch blocks the window's
+// thread (a staging statement) sizes it by time, so each stays short; one
+// whose batch waits on the worker (the write) doubles whatever a batch took,
+// halving only after a failure, which then costs fewer rows.
 class DoublingBatch final {
 public:
     struct Bounds {

@@ -8,14 +8,11 @@
 #include <span>
 #include <vector>
 
+#include "db/values.h"
+
 class RunContext;
 
 namespace db {
-
-// A value read from a database: its text as the engine itself converts it, or
-// no value at all (a Null).
-using Value = std::optional<QString>;
-using Row = std::vector<Value>;
 
 class ResultEngine;
 class PreparedEngine;
@@ -85,13 +82,6 @@ private:
     std::unique_ptr<PreparedEngine> m_engine;
     int m_failures = 0;
 };
-
-// ADO-style connection settings; how each maps onto an engine is decided by
-// the engine (see the engines' sources).
-enum class Mode { Unspecified = 0, ReadWrite = 3 };
-// Kept though no engine reads it (both stream rows forward, nobody asks a row count): each use
-// states the side it relies on.
-enum class CursorLocation { Server = 2, Client = 3 };
 
 // One connection to either database. The engine is chosen by the connection
 // string: a string naming the Jet provider opens the staging file through

@@ -1,8 +1,12 @@
 #pragma once
 
+#include <QStringList>
+#include <memory>
 #include <span>
 
-#include "db/connection.h"
+#include "db/values.h"
+
+class RunContext;
 
 namespace db {
 

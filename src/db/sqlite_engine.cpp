@@ -41,8 +41,12 @@ public:
           m_context(context),
           m_busyTimeout(std::chrono::seconds(std::max(timeoutSeconds, 1))) {
         const QByteArray file = path.toUtf8();
-        const int rc = sqlite3_open_v2(file.constData(), &m_db,
-                                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+        // Serialized: the worker thread runs checkpoints on this connection
+        // while the window's thread waits, and SQLite's own mutex makes any
+        // other overlap safe too.
+        const int rc = sqlite3_open_v2(
+            file.constData(), &m_db,
+            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr);
         if (rc != SQLITE_OK) {
             const QString message =
                 m_db ? fromSqlite(sqlite3_errmsg(m_db)) : QString::fromUtf8(sqlite3_errstr(rc));
@@ -82,6 +86,8 @@ public:
         // off all the same, as it must never be called from the worker.
         sqlite3_progress_handler(m_db, 0, nullptr, nullptr);
         int rc = SQLITE_OK;
+        // PASSIVE never calls the busy handler, which yields to the context
+        // and so must not run on the worker: it takes what it can at once.
         ServeWhileWaiting(*m_context, [&] {
             rc = sqlite3_wal_checkpoint_v2(m_db, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr,
                                            nullptr);

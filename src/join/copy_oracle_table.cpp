@@ -15,9 +15,11 @@
 
 namespace {
 // Rows per commit of the copy: growing from the first to the longest stretch
-// while stretches are quick, and cut short when one takes CommitMs. A commit
-// folds its part of the staging file's log into the file without serving the
-// window, so no commit is large.
+// while stretches are quick, and cut short when one takes CommitMs, so that a
+// failure part-way keeps what was copied. With a window to serve, a commit
+// folds no log into the file (the staging file's checkpoints run on the
+// worker); without one, SQLite folds it in at some commits, which the
+// stretch's time then counts.
 constexpr qint64 CommitMs = 100;
 constexpr DoublingBatch::Bounds CopyStretches{1, 16, 8192, CommitMs,
                                               std::numeric_limits<qint64>::max()};

@@ -29,6 +29,7 @@
 #include "join/open_staging_database.h"
 #include "join/result_column_names.h"
 #include "join/stage_full_outer_join.h"
+#include "join/staging_copy_names.h"
 #include "join/staging_database_path.h"
 #include "join/staging_table_exists.h"
 #include "join/step_succeeded.h"
@@ -156,12 +157,12 @@ public:
             StepSucceeded(m_handler, JoinLine::CopyTable1,
                           [&] {
                               m_summary.copied1 =
-                                  CopyOracleTable(m_choice.login, m_choice.table1,
-                                                  QStringLiteral("Table1"), m_path, m_context);
+                                  CopyOracleTable(m_choice.login, m_choice.table1, StagingCopy1(),
+                                                  m_path, m_context);
                           }) &&
             StepSucceeded(m_handler, JoinLine::CopyTable2, [&] {
-                m_summary.copied2 = CopyOracleTable(m_choice.login, m_choice.table2,
-                                                    QStringLiteral("Table2"), m_path, m_context);
+                m_summary.copied2 = CopyOracleTable(m_choice.login, m_choice.table2, StagingCopy2(),
+                                                    m_path, m_context);
             });
         m_summary.lap(RunSummary::Copy);
         return copied;
@@ -171,16 +172,12 @@ public:
     // ends the run.
     bool openJoin(bool copied) {
         if (!copied ||
-            !StepSucceeded(m_handler, JoinLine::MakeField1Text,
-                           [&] {
-                               MakeColumnVarchar(QStringLiteral("Table1"), m_choice.field1, m_path,
-                                                 &m_context);
-                           }) ||
-            !StepSucceeded(m_handler, JoinLine::MakeField2Text,
-                           [&] {
-                               MakeColumnVarchar(QStringLiteral("Table2"), m_choice.field2, m_path,
-                                                 &m_context);
-                           }) ||
+            !StepSucceeded(
+                m_handler, JoinLine::MakeField1Text,
+                [&] { MakeColumnVarchar(StagingCopy1(), m_choice.field1, m_path, &m_context); }) ||
+            !StepSucceeded(
+                m_handler, JoinLine::MakeField2Text,
+                [&] { MakeColumnVarchar(StagingCopy2(), m_choice.field2, m_path, &m_context); }) ||
             !StepSucceeded(m_handler, JoinLine::OpenStaging,
                            [&] { m_staging.emplace(OpenStagingDatabase(m_path, &m_context)); })) {
             m_summary.lap(RunSummary::Join);
@@ -188,8 +185,8 @@ public:
         }
         QString joinSql;
         m_handler.step(JoinLine::BuildJoinQuery, [&] {
-            joinSql = FullOuterJoinSql(QStringLiteral("Table1"), m_choice.field1,
-                                       QStringLiteral("Table2"), m_choice.field2);
+            joinSql =
+                FullOuterJoinSql(StagingCopy1(), m_choice.field1, StagingCopy2(), m_choice.field2);
         });
         // The join is opened and its first row read, so a join that cannot run
         // ends the run before the name is asked for; its rows are staged later,
@@ -225,8 +222,7 @@ public:
         // A new table named like a copy would replace the copy the join reads:
         // the result is staged under a name of its own and takes the copy's
         // place once it is whole.
-        m_replacesACopy =
-            ArrayContains({QStringLiteral("Table1"), QStringLiteral("Table2")}, m_newTable);
+        m_replacesACopy = ArrayContains({StagingCopy1(), StagingCopy2()}, m_newTable);
         m_stagedName = m_replacesACopy ? m_newTable + QStringLiteral(" (joined)") : m_newTable;
         if (m_handler.test(JoinLine::TestStagedTableExists,
                            [&] { return StagingTableExists(m_path, m_stagedName); }))

@@ -9,13 +9,15 @@
 #include "db/quoted_names.h"
 #include "join/array_contains.h"
 #include "join/full_outer_join_sql.h"
+#include "join/staging_copy_names.h"
 
 namespace {
 
-// Rows of a copy per statement: a stretch starts small and doubles while its
-// statements are quick, up to a size at which a statement's own cost does not
-// count. Its commit folds the statement's log into the file without serving
-// the window, so that stays small.
+// Rows of the join's staging per statement: a piece starts small and doubles
+// while its statements are quick, up to a size at which a statement's own
+// cost does not count, so that each statement, which serves no window while
+// it runs, stays short. A commit folds no log into the file here: with a
+// window to serve, the staging file's checkpoints run on the worker.
 constexpr DoublingBatch::Bounds StagingPieces{1, 16, 16384, 100,
                                               std::numeric_limits<qint64>::max()};
 
@@ -34,8 +36,8 @@ QString rowIdName(db::Connection& staging, const QString& table) {
 void stageHalf(db::Connection& staging, const QString& insertStart, JoinHalf half,
                const QString& table, const QString& field1, const QString& field2,
                RunContext& context) {
-    const QString table1 = QStringLiteral("Table1");
-    const QString table2 = QStringLiteral("Table2");
+    const QString table1 = StagingCopy1();
+    const QString table2 = StagingCopy2();
     const QString rowId = rowIdName(staging, table);
     qint64 first = 0;
     qint64 last = -1;
@@ -71,8 +73,7 @@ void StageFullOuterJoin(db::Connection& staging, const QString& target, const QS
                         const QString& field2, RunContext& context) {
     const QString insertStart =
         QStringLiteral("INSERT INTO ") + StagingName(target) + QLatin1Char(' ');
-    stageHalf(staging, insertStart, JoinHalf::LeftRows, QStringLiteral("Table1"), field1, field2,
+    stageHalf(staging, insertStart, JoinHalf::LeftRows, StagingCopy1(), field1, field2, context);
+    stageHalf(staging, insertStart, JoinHalf::UnmatchedRightRows, StagingCopy2(), field1, field2,
               context);
-    stageHalf(staging, insertStart, JoinHalf::UnmatchedRightRows, QStringLiteral("Table2"), field1,
-              field2, context);
 }

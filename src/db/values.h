@@ -1,0 +1,22 @@
+#pragma once
+
+// The types that the connection and the engines behind it share.
+#include <QString>
+#include <optional>
+#include <vector>
+
+namespace db {
+
+// A value read from a database: its text as the engine itself converts it, or
+// no value at all (a Null).
+using Value = std::optional<QString>;
+using Row = std::vector<Value>;
+
+// ADO-style connection settings; how each maps onto an engine is decided by
+// the engine (see the engines' sources).
+enum class Mode { Unspecified = 0, ReadWrite = 3 };
+// Kept though no engine reads it (both stream rows forward, nobody asks a row count): each use
+// states the side it relies on.
+enum class CursorLocation { Server = 2, Client = 3 };
+
+}  // namespace db
