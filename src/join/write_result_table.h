@@ -21,7 +21,8 @@ struct WrittenRows {
 // The run's second phase: the staged result table becomes a new Oracle table
 // with VARCHAR(2000) columns, after asking to overwrite a listed one. Nothing
 // is written when a connection or the staged table cannot be opened, or when
-// the Oracle table cannot be made.
-WrittenRows WriteResultTable(TrappedHandler& handler, JoinWindow& window, Dialogs& dialogs,
-                             RunContext& context, const JoinChoice& choice, const QString& newTable,
-                             const QString& stagingPath);
+// the Oracle table cannot be made. The rows are counted into rows as they
+// go, so a program that ends midway still knows what was written.
+void WriteResultTable(TrappedHandler& handler, JoinWindow& window, Dialogs& dialogs,
+                      RunContext& context, const JoinChoice& choice, const QString& newTable,
+                      const QString& stagingPath, WrittenRows& rows);
