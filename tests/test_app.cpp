@@ -2,11 +2,11 @@
 // stand-in server.
 #include <QDeadlineTimer>
 #include <QFile>
-#include <QLockFile>
-#include <QProcess>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLockFile>
+#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
@@ -20,13 +20,13 @@
 #include "base/app_title.h"
 #include "base/log_file.h"
 #include "base/settings_store.h"
+#include "join/open_staging_database.h"
+#include "join/staging_database_path.h"
 #include "support/join_checks.h"
 #include "support/join_rig.h"
 #include "support/recording_dialogs.h"
 #include "support/standin.h"
 #include "support/window_helpers.h"
-#include "join/open_staging_database.h"
-#include "join/staging_database_path.h"
 #include "ui/form1.h"
 #include "ui/form2.h"
 #include "ui/sorted_list_box.h"
@@ -143,8 +143,9 @@ int runClosingChild() {
 qint64 stuckServerProcess(const standin::Login& owner, QProcess& program) {
     db::Connection admin = standin::admin();
     const QString query =
-        QStringLiteral("SELECT pid FROM pg_stat_activity WHERE usename = '%1' AND state = 'active' "
-                       "AND (wait_event = 'PgSleep' OR wait_event_type = 'Lock')")
+        QStringLiteral(
+            "SELECT pid FROM pg_stat_activity WHERE usename = '%1' AND state = 'active' "
+            "AND (wait_event = 'PgSleep' OR wait_event_type = 'Lock')")
             .arg(owner.name());
     for (QDeadlineTimer deadline(60000); !deadline.hasExpired();) {
         const QList<QStringList> found = AllRows(admin, query);
@@ -189,8 +190,7 @@ void holdUp(Stuck stuck, const standin::Login& owner) {
             "$$ BEGIN IF id = '20' THEN PERFORM pg_sleep(30); END IF; RETURN true; END $$"));
         admin.execute(QStringLiteral("ALTER TABLE \"A\" ENABLE ROW LEVEL SECURITY"));
         admin.execute(QStringLiteral("ALTER TABLE \"A\" FORCE ROW LEVEL SECURITY"));
-        admin.execute(
-            QStringLiteral("CREATE POLICY slow ON \"A\" USING (qm_sleep_at(\"ID\"))"));
+        admin.execute(QStringLiteral("CREATE POLICY slow ON \"A\" USING (qm_sleep_at(\"ID\"))"));
     } else if (stuck == Stuck::StoppedServer) {
         // Every table made from now on sleeps when its row of ID '20' is
         // inserted, whatever name the run gives it.
@@ -601,8 +601,8 @@ private slots:
         const bool ended = program.waitForFinished(10000);
         const qint64 took = sinceClose.elapsed();
         const QByteArray output = program.readAll();
-        QVERIFY2(ended && took < 3000, qPrintable(QString::number(took) + QLatin1Char(' ') +
-                                                  QString::fromUtf8(output)));
+        QVERIFY2(ended && took < 3000,
+                 qPrintable(QString::number(took) + QLatin1Char(' ') + QString::fromUtf8(output)));
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);
         QCOMPARE(program.exitCode(), 0);
         QVERIFY2(!output.contains("shown message"), output.constData());

@@ -123,7 +123,8 @@ SQLRETURN callServer(const Handle& handle, Call&& call,
     std::function<void()> cancel;
     if (cancellable == Cancellable::Yes && handle.type() == SQL_HANDLE_STMT)
         cancel = [&handle] { SQLCancel(handle.get()); };
-    ServeWhileWaiting(*context, [&] { rc = call(); }, cancel);
+    const std::function<void()> work = [&] { rc = call(); };
+    ServeWhileWaiting(*context, work, cancel);
     return rc;
 }
 

@@ -299,7 +299,10 @@ private:
     // was not committed when it is next opened.
     void endCutShort() {
         if (!m_stagingLock.isLocked()) return;
-        if (m_writing) countWritten();
+        if (m_writing) {
+            m_summary.lap(RunSummary::Write);
+            countWritten();
+        }
         logSummary();
         m_stagingLock.unlock();
     }
