@@ -92,7 +92,6 @@ private:
         lock.lock();
     }
 
-private:
     void loop() {
         std::unique_lock lock(m_mutex);
         for (;;) {
