@@ -1,19 +1,27 @@
 // The program's start-up and the way between its windows, against the
 // stand-in server.
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLockFile>
+#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <csignal>
+#include <cstdio>
 
 #include "app/command_line.h"
 #include "app/window_flow.h"
 #include "base/app_title.h"
+#include "base/log_file.h"
 #include "base/settings_store.h"
+#include "join/open_staging_database.h"
+#include "join/staging_database_path.h"
 #include "support/join_checks.h"
 #include "support/join_rig.h"
 #include "support/recording_dialogs.h"
@@ -82,9 +90,144 @@ void setCatalogueReadable(const standin::Login& owner, bool readable) {
 constexpr auto First = JoinWindow::TableList::First;
 constexpr auto Second = JoinWindow::TableList::Second;
 
+// Where a run is held up when its window is closed.
+enum class Stuck {
+    SleepingRead,   // the copy reads a table whose last row sleeps
+    LockedDrop,     // "Overwrite? Yes" drops a table that another session holds
+    StoppedServer,  // a row of the write sleeps, and its server process is stopped
+};
+
+// The environment that makes this test program the program being closed:
+// its folder, where a file named "close" is the signal to close the window.
+const char* const ClosingChildFolder = "QM_CLOSING_CHILD_FOLDER";
+const char* const ClosingChildSettings = "QM_CLOSING_CHILD_SETTINGS";
+const char* const ClosingChildLog = "QM_CLOSING_CHILD_LOG";
+
+// The program as a user runs it, started from a saved login: it joins "A"
+// with itself into "R", answering Yes to an overwrite, and closes its
+// window when told. Each box it shows is printed.
+int runClosingChild() {
+    const QString folder = qEnvironmentVariable(ClosingChildFolder);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
+                       qEnvironmentVariable(ClosingChildSettings));
+    InstallLogFile(qEnvironmentVariable(ClosingChildLog));
+    RecordingDialogs dialogs;
+    dialogs.promptAnswers << QStringLiteral("R");
+    dialogs.yesNoAnswers << true;
+    dialogs.onShown = [](const RecordingDialogs::Shown& shown) {
+        std::printf("shown %s: %s\n", qPrintable(shown.kind), qPrintable(shown.text));
+        std::fflush(stdout);
+    };
+    WindowFlow flow(folder, dialogs);
+    flow.start();
+    Form2* form = flow.setupWindow();
+    if (!form) return 3;
+    for (const auto side : {First, Second}) {
+        form->tableList(side)->setCurrentRow(int(form->tableList(side)->entries().indexOf("A")));
+        form->fieldList(side)->setCurrentRow(int(form->fieldList(side)->entries().indexOf("ID")));
+    }
+    QTimer closer;
+    closer.setInterval(10);
+    QObject::connect(&closer, &QTimer::timeout, form, [&] {
+        if (!QFile::exists(QDir(folder).filePath("close"))) return;
+        closer.stop();
+        form->close();
+    });
+    closer.start();
+    QTimer::singleShot(0, form, [form] { form->startJoiningButton()->click(); });
+    return QApplication::exec();
+}
+
+// The server process of the login's session that waits in a sleep or for
+// a lock; 0 when none came while the program ran.
+qint64 stuckServerProcess(const standin::Login& owner, QProcess& program) {
+    db::Connection admin = standin::admin();
+    const QString query =
+        QStringLiteral(
+            "SELECT pid FROM pg_stat_activity WHERE usename = '%1' AND state = 'active' "
+            "AND (wait_event = 'PgSleep' OR wait_event_type = 'Lock')")
+            .arg(owner.name());
+    for (QDeadlineTimer deadline(60000); !deadline.hasExpired();) {
+        const QList<QStringList> found = AllRows(admin, query);
+        if (!found.isEmpty()) return found.front().front().toLongLong();
+        if (program.waitForFinished(50)) return 0;
+    }
+    return 0;
+}
+
+// A server process stopped as a hung server would be, resumed whatever the
+// test's end, so the shared server recovers and the session can be ended.
+class StoppedServerProcess final {
+public:
+    ~StoppedServerProcess() {
+        if (m_pid > 0) ::kill(pid_t(m_pid), SIGCONT);
+    }
+    // True once the process shows as stopped.
+    bool stop(qint64 pid) {
+        m_pid = pid;
+        if (::kill(pid_t(pid), SIGSTOP) != 0) return false;
+        for (QDeadlineTimer deadline(5000); !deadline.hasExpired(); QThread::msleep(10)) {
+            QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+            if (!stat.open(QIODevice::ReadOnly)) return false;
+            const QByteArray text = stat.readAll();
+            if (text.mid(text.lastIndexOf(')') + 2, 1) == "T") return true;
+        }
+        return false;
+    }
+
+private:
+    qint64 m_pid = 0;
+};
+
+// Makes the server hold up the run at one point, as the server's
+// administrator on the login's database.
+void holdUp(Stuck stuck, const standin::Login& owner) {
+    db::Connection admin = standin::admin(owner.name());
+    if (stuck == Stuck::SleepingRead) {
+        // Row security that sleeps on the last row: reading the table sleeps.
+        admin.execute(QStringLiteral(
+            "CREATE FUNCTION qm_sleep_at(id text) RETURNS boolean LANGUAGE plpgsql AS "
+            "$$ BEGIN IF id = '20' THEN PERFORM pg_sleep(30); END IF; RETURN true; END $$"));
+        admin.execute(QStringLiteral("ALTER TABLE \"A\" ENABLE ROW LEVEL SECURITY"));
+        admin.execute(QStringLiteral("ALTER TABLE \"A\" FORCE ROW LEVEL SECURITY"));
+        admin.execute(QStringLiteral("CREATE POLICY slow ON \"A\" USING (qm_sleep_at(\"ID\"))"));
+    } else if (stuck == Stuck::StoppedServer) {
+        // Every table made from now on sleeps when its row of ID '20' is
+        // inserted, whatever name the run gives it.
+        admin.execute(QStringLiteral(
+            "CREATE FUNCTION qm_sleep_at_last() RETURNS trigger LANGUAGE plpgsql AS "
+            "$$ BEGIN IF to_jsonb(NEW) ->> 'ID' = '20' THEN PERFORM pg_sleep(30); END IF; "
+            "RETURN NEW; END $$"));
+        admin.execute(QStringLiteral(
+            "CREATE FUNCTION qm_slow_writes() RETURNS event_trigger LANGUAGE plpgsql AS $$ "
+            "DECLARE made record; BEGIN "
+            "FOR made IN SELECT * FROM pg_event_trigger_ddl_commands() "
+            "WHERE command_tag = 'CREATE TABLE' LOOP "
+            "EXECUTE format('CREATE TRIGGER slow BEFORE INSERT ON %s FOR EACH ROW "
+            "EXECUTE FUNCTION qm_sleep_at_last()', made.object_identity); "
+            "END LOOP; END $$"));
+        admin.execute(QStringLiteral(
+            "CREATE EVENT TRIGGER qm_slow_writes ON ddl_command_end WHEN TAG IN ('CREATE TABLE') "
+            "EXECUTE FUNCTION qm_slow_writes()"));
+    }
+}
+
+// The rows in the login's tables besides "A": what the run wrote.
+qint64 rowsWritten(const standin::Login& owner) {
+    qint64 rows = 0;
+    for (const QStringList& table :
+         owner.rows(QStringLiteral("SELECT table_name FROM user_tables WHERE table_name <> 'A'")))
+        rows += owner.rows(QStringLiteral("SELECT count(*) FROM \"%1\"").arg(table.front()))
+                    .front()
+                    .front()
+                    .toLongLong();
+    return rows;
+}
+
 }  // namespace
 
 Q_DECLARE_METATYPE(SavedPassword)
+Q_DECLARE_METATYPE(Stuck)
 
 class TestApp : public QObject {
     Q_OBJECT
@@ -404,6 +547,96 @@ private slots:
         QVERIFY(!rig.form().isVisible());
     }
 
+    // Closing the window while a call to the server does not return ends
+    // the program within 3 seconds, by the window's own close: the call is
+    // cancelled, or given up when its server process cannot even hear the
+    // cancel. The run's lock is free, the staging file is whole, the log
+    // counts the rows already written, and no box was shown.
+    void closingEndsTheProgramWhateverTheServerDoes_data() {
+        QTest::addColumn<Stuck>("stuck");
+        QTest::newRow("sleeping read") << Stuck::SleepingRead;
+        QTest::newRow("drop waiting for a lock") << Stuck::LockedDrop;
+        QTest::newRow("server process stopped mid-write") << Stuck::StoppedServer;
+    }
+    void closingEndsTheProgramWhateverTheServerDoes() {
+        QFETCH(Stuck, stuck);
+        standin::Login owner;
+        owner.exec(R"(CREATE TABLE "A" ("ID" varchar(10)))");
+        owner.exec(R"(INSERT INTO "A" SELECT to_char(n, 'FM00') FROM generate_series(1, 20) n)");
+        holdUp(stuck, owner);
+        db::Connection holder = owner.connect();
+        if (stuck == Stuck::LockedDrop) {
+            owner.exec(R"(CREATE TABLE "R" ("OLD" varchar(10)))");
+            owner.exec(R"(INSERT INTO "R" VALUES ('kept'))");
+            holder.beginTransaction();
+            holder.execute(R"(LOCK TABLE "R" IN ACCESS SHARE MODE)");
+        }
+        SettingsStore::write(SettingsStore::OracleSID(), owner.login().sid);
+        SettingsStore::write(SettingsStore::OracleUser(), owner.name());
+        SettingsStore::write(SettingsStore::OraclePassword(), owner.password());
+        QTemporaryDir folder;
+        const QString staging = StagingDatabasePath(folder.path());
+        OpenStagingDatabase(staging).execute("CREATE TABLE Kept (v TEXT)");
+        OpenStagingDatabase(staging).execute("INSERT INTO Kept VALUES ('earlier run')");
+
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(ClosingChildFolder, folder.path());
+        environment.insert(ClosingChildSettings, m_settingsDir->path());
+        environment.insert(ClosingChildLog, folder.filePath("quillmere.log"));
+        program.setProcessEnvironment(environment);
+        program.setProcessChannelMode(QProcess::MergedChannels);
+        program.start(QCoreApplication::applicationFilePath(), {});
+        QVERIFY(program.waitForStarted());
+        const qint64 serverProcess = stuckServerProcess(owner, program);
+        QVERIFY2(serverProcess > 0, program.readAll().constData());
+        StoppedServerProcess stopped;
+        if (stuck == Stuck::StoppedServer) QVERIFY(stopped.stop(serverProcess));
+
+        QElapsedTimer sinceClose;
+        sinceClose.start();
+        QFile close(folder.filePath("close"));
+        QVERIFY(close.open(QIODevice::WriteOnly));
+        close.close();
+        const bool ended = program.waitForFinished(10000);
+        const qint64 took = sinceClose.elapsed();
+        const QByteArray output = program.readAll();
+        QVERIFY2(ended && took < 3000,
+                 qPrintable(QString::number(took) + QLatin1Char(' ') + QString::fromUtf8(output)));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 0);
+        QVERIFY2(!output.contains("shown message"), output.constData());
+
+        QVERIFY(!QFile::exists(staging + ".lock"));
+        QLockFile lock(staging + ".lock");
+        QVERIFY(lock.tryLock(0));
+        db::Connection reopened = OpenStagingDatabase(staging);
+        QCOMPARE(AllRows(reopened, "PRAGMA integrity_check"), (QList<QStringList>{{"ok"}}));
+        QCOMPARE(AllRows(reopened, "SELECT * FROM Kept"), (QList<QStringList>{{"earlier run"}}));
+
+        QFile logFile(folder.filePath("quillmere.log"));
+        QVERIFY(logFile.open(QIODevice::ReadOnly));
+        const QStringList summaries =
+            QString::fromUtf8(logFile.readAll()).split(QLatin1Char('\n')).filter("join run:");
+        QCOMPARE(summaries.size(), 1);
+        const QString& summary = summaries.front();
+        if (stuck == Stuck::StoppedServer) {
+            // The batches before the sleeping row were committed.
+            const qint64 written = rowsWritten(owner);
+            QVERIFY(written > 0 && written < 20);
+            QVERIFY2(summary.contains(QStringLiteral("staged 20, written %1, missing %2")
+                                          .arg(written)
+                                          .arg(20 - written)),
+                     qPrintable(summary));
+            QCOMPARE(AllRows(reopened, "SELECT count(*) FROM R"), (QList<QStringList>{{"20"}}));
+        } else if (stuck == Stuck::LockedDrop) {
+            // The table the DROP was to remove is still the user's.
+            QCOMPARE(owner.rows(R"(SELECT * FROM "R")"), (QList<QStringList>{{"kept"}}));
+        } else {
+            QVERIFY2(summary.contains(QStringLiteral("written -")), qPrintable(summary));
+        }
+    }
+
     // --help and --version answer and end the program; anything else,
     // Qt's own options among it, goes on to the window.
     void commandLine_data() {
@@ -448,5 +681,14 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestApp)
+// Started with the closing child's environment, this program is the
+// program being closed (see closingEndsTheProgramWhateverTheServerDoes).
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    if (qEnvironmentVariableIsSet(ClosingChildFolder)) return runClosingChild();
+    app.setAttribute(Qt::AA_Use96Dpi, true);
+    TestApp test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "test_app.moc"

@@ -7,9 +7,15 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
 
 #include "base/app_title.h"
 #include "base/doubling_batch.h"
+#include "base/end_program_now.h"
 #include "base/error_message.h"
 #include "base/event_loop_run_context.h"
 #include "base/failure.h"
@@ -17,6 +23,7 @@
 #include "base/file_exists.h"
 #include "base/log_file.h"
 #include "base/program_files.h"
+#include "base/serve_while_waiting.h"
 #include "base/settings_store.h"
 #include "base/trapped_handler.h"
 #include "support/recording_dialogs.h"
@@ -118,6 +125,52 @@ private slots:
         QCOMPARE(dialogs.shown.size(), 3);
         QVERIFY(!handler.ownHandling([] {}));
         QCOMPARE(dialogs.shown.size(), 3);
+    }
+
+    // Closing the window asks the work in flight to stop, once, from the
+    // window's thread; work that stops then ends the wait as any work does,
+    // its failure with it. A step failing so is part of the ending: no box,
+    // and the handler's later steps are skipped.
+    void closingCancelsTheWorkInFlight() {
+        // Work given up would end the program under the test: no success.
+        const LastWords givenUp([] {
+            std::fputs("FAIL! the cancelled work was given up\n", stderr);
+            std::_Exit(1);
+        });
+        EventLoopRunContext context;
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool stop = false;
+        int cancels = 0;
+        std::thread::id cancelledFrom;
+        QTimer::singleShot(50, this, [&] { context.abandon(); });
+        RecordingDialogs dialogs;
+        TrappedHandler handler(
+            LocationText(QStringLiteral("Form2"), QStringLiteral("PushButton2_Click")), dialogs,
+            &context);
+        bool ranOn = false;
+        handler.step(100, [&] {
+            ServeWhileWaiting(
+                context,
+                [&] {
+                    std::unique_lock lock(mutex);
+                    changed.wait(lock, [&] { return stop; });
+                    throw Failure(QStringLiteral("canceling statement due to user request"));
+                },
+                [&] {
+                    ++cancels;
+                    cancelledFrom = std::this_thread::get_id();
+                    const std::lock_guard lock(mutex);
+                    stop = true;
+                    changed.notify_all();
+                });
+        });
+        handler.step(102, [&] { ranOn = true; });
+        QCOMPARE(cancels, 1);
+        QCOMPARE(cancelledFrom, std::this_thread::get_id());
+        QVERIFY(dialogs.shown.isEmpty());
+        QVERIFY(handler.abandoned());
+        QVERIFY(!ranOn);
     }
 
     // The user reads the driver's or platform's own words; memory that ran out

@@ -20,6 +20,17 @@ void EventLoopRunContext::yield() {
     if (m_abandoned) throw RunAbandoned{};
 }
 
+void EventLoopRunContext::abandon() {
+    if (m_abandoned) return;
+    m_abandoned = true;
+    m_abandonedAt = std::chrono::steady_clock::now();
+}
+
+std::optional<std::chrono::steady_clock::time_point> EventLoopRunContext::giveUpAt() const {
+    if (!m_abandoned) return std::nullopt;
+    return m_abandonedAt + GiveUpAfter;
+}
+
 void EventLoopRunContext::setProgress(int value) {
     if (m_progress) m_progress(value);
 }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <chrono>
+#include <optional>
+
 // Thrown at a yield once the program is ending: the running operation stops
 // there. It is no failure: trapped handlers end on it without an error box.
 struct RunAbandoned {};
@@ -31,4 +34,11 @@ public:
     // yielding: a context with a window to serve says so. Others keep every
     // call on their own thread, with their yields where the work makes them.
     virtual bool servesWhileWaiting() const { return false; }
+    // Once the program is ending, the moment after which a call to the
+    // server that has not returned is given up: the program then ends
+    // without it (see ServeWhileWaiting). None while it is not ending, and
+    // for a context that waits for every call.
+    virtual std::optional<std::chrono::steady_clock::time_point> giveUpAt() const {
+        return std::nullopt;
+    }
 };

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <thread>
 
+#include "base/end_program_now.h"
 #include "base/run_context.h"
 
 namespace {
@@ -17,6 +18,9 @@ constexpr std::chrono::milliseconds PollInterval{2};
 // One call handed to the worker, and what became of it.
 struct Task {
     const std::function<void()>* work = nullptr;
+    // Asks the work to stop; may be empty.
+    const std::function<void()>* cancel = nullptr;
+    bool cancelAsked = false;
     bool done = false;
     std::exception_ptr failure;
 };
@@ -39,25 +43,55 @@ public:
 
     void run(RunContext& context, Task& task) {
         std::unique_lock lock(m_mutex);
+        bool serving = true;
         // A call made from a yield inside another's wait takes its turn.
-        m_changed.wait(lock, [&] { return m_task == nullptr; });
+        waitServing(lock, context, serving, [&] { return m_task == nullptr; });
         m_task = &task;
         m_changed.notify_all();
-        bool serving = true;
-        while (!m_changed.wait_for(lock, PollInterval, [&] { return task.done; })) {
-            if (!serving) continue;
-            lock.unlock();
-            try {
-                context.yield();
-            } catch (...) {
-                // The run is being abandoned; the call must end first.
-                serving = false;
-            }
-            lock.lock();
-        }
+        waitServing(lock, context, serving, [&] { return task.done; });
     }
 
 private:
+    // Waits until ready() holds, yielding to the context meanwhile. Once a
+    // yield abandons the run, the call in flight is asked to stop, and one
+    // that has not ended by the context's giveUpAt() ends the program: its
+    // buffers lie in the frames below, so nothing may unwind under it.
+    template <typename Ready>
+    void waitServing(std::unique_lock<std::mutex>& lock, RunContext& context, bool& serving,
+                     Ready ready) {
+        while (!m_changed.wait_for(lock, PollInterval, ready)) {
+            if (serving) {
+                lock.unlock();
+                try {
+                    context.yield();
+                } catch (...) {
+                    // The run is being abandoned; the call must end first.
+                    serving = false;
+                }
+                lock.lock();
+                continue;
+            }
+            cancelInFlight(lock);
+            const auto giveUpAt = context.giveUpAt();
+            if (giveUpAt && std::chrono::steady_clock::now() >= *giveUpAt) {
+                lock.unlock();
+                // The code a closed window ends the program with.
+                EndProgramNow(0);
+            }
+        }
+    }
+
+    // Once per call. The task stays valid while unlocked: its owner's frame
+    // lies below this wait, even when the task is another call's.
+    void cancelInFlight(std::unique_lock<std::mutex>& lock) {
+        Task* task = m_task;
+        if (!task || task->done || task->cancelAsked || !task->cancel || !*task->cancel) return;
+        task->cancelAsked = true;
+        lock.unlock();
+        (*task->cancel)();
+        lock.lock();
+    }
+
     void loop() {
         std::unique_lock lock(m_mutex);
         for (;;) {
@@ -86,10 +120,12 @@ private:
 
 }  // namespace
 
-void ServeWhileWaiting(RunContext& context, const std::function<void()>& work) {
+void ServeWhileWaiting(RunContext& context, const std::function<void()>& work,
+                       const std::function<void()>& cancel) {
     static Worker worker;
     Task task;
     task.work = &work;
+    task.cancel = &cancel;
     worker.run(context, task);
     if (task.failure) std::rethrow_exception(task.failure);
 }

@@ -69,6 +69,13 @@ bool TrappedHandler::ownHandling(const std::function<void()>& lines) {
 
 void TrappedHandler::report(const QString& description, int line) {
     const QString text = ErrorMessage(description, m_location, line);
+    // A failure once the program is ending (a call cut short by the close)
+    // is part of the ending: no box keeps the program from it.
+    if (m_context && m_context->abandoned()) {
+        m_abandoned = true;
+        qCInfo(lcBase).noquote() << "while ending:" << text;
+        return;
+    }
     // Kept before the box opens, so the text stays when the box is closed
     // unread, or never closes.
     qCWarning(lcBase).noquote() << "error box:" << text;

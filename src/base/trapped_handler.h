@@ -29,7 +29,8 @@ public:
 
     bool abandoned() const { return m_abandoned; }
 
-    // Shows the error box for a failure at the given line.
+    // Shows the error box for a failure at the given line; none once the
+    // program is ending.
     void report(const QString& description, int line);
 
 private:

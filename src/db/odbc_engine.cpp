@@ -83,7 +83,9 @@ public:
             autocommit == SQL_AUTOCOMMIT_OFF)
             throw DbError(transactionOpenText());
         const InOneCall inOneCall(m_inOneCall);
-        check(callServer(connection,
+        // Called on the array's statement, which closing the window may then
+        // cancel; the commit, on the connection, runs to its end.
+        check(callServer(*m_statement,
                          [&] {
                              check(setAutocommit(connection, false), connection,
                                    "SQLSetConnectAttr(AUTOCOMMIT)");

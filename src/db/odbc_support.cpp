@@ -27,7 +27,8 @@ Handle::~Handle() {
     // Freeing a statement closes its cursor, on the server where the driver
     // keeps one there.
     if (m_type == SQL_HANDLE_STMT)
-        callServer(*this, [this] { return SQLFreeHandle(m_type, m_handle); });
+        callServer(
+            *this, [this] { return SQLFreeHandle(m_type, m_handle); }, Cancellable::No);
     else
         SQLFreeHandle(m_type, m_handle);
 }

@@ -8,6 +8,7 @@
 #include <sqlucode.h>
 
 #include <QString>
+#include <functional>
 #include <memory>
 
 #include "base/run_context.h"
@@ -105,17 +106,29 @@ private:
     RunContext* m_context;
 };
 
+// Whether the program's end may stop a call with SQLCancel: any call on a
+// statement but the one that frees it, which the cancel would outlive.
+enum class Cancellable { Yes, No };
+
 // One driver call to the server, inside a ServerCall. With a run context
 // that serves a window, the call runs on a worker thread meanwhile, so a
 // slow server (a commit waiting for its log, a query being planned) never
 // freezes the window. Calls on one handle still come one after the other.
+// When the window closes meanwhile, a call on a statement is cancelled from
+// the window's thread, SQLCancel being the one call meant to reach a
+// statement while another thread is in it.
 template <typename Call>
-SQLRETURN callServer(const Handle& handle, Call&& call) {
+SQLRETURN callServer(const Handle& handle, Call&& call,
+                     Cancellable cancellable = Cancellable::Yes) {
     const ServerCall watched(handle);
     RunContext* context = handle.runContext();
     if (!context || !context->servesWhileWaiting()) return call();
     SQLRETURN rc = SQL_ERROR;
-    ServeWhileWaiting(*context, [&] { rc = call(); });
+    std::function<void()> cancel;
+    if (cancellable == Cancellable::Yes && handle.type() == SQL_HANDLE_STMT)
+        cancel = [&handle] { SQLCancel(handle.get()); };
+    const std::function<void()> work = [&] { rc = call(); };
+    ServeWhileWaiting(*context, work, cancel);
     return rc;
 }
 

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "base/dialogs.h"
+#include "base/end_program_now.h"
 #include "base/error_message.h"
 #include "base/failure.h"
 #include "base/narrow_to_owner.h"
@@ -100,7 +101,12 @@ public:
           m_path(StagingDatabasePath(programFolder)),
           m_stagingLock(m_path + QStringLiteral(".lock")) {}
 
-    RunSummary& summary() { return m_summary; }
+    // Logs the run's summary, once.
+    void logSummary() {
+        if (m_summaryLogged) return;
+        m_summaryLogged = true;
+        m_summary.log();
+    }
     const QString& newTable() const { return m_newTable; }
 
     // Takes the four selections and the staging file's lock; false ends the
@@ -260,12 +266,12 @@ public:
 
     // Writes the staged result to Oracle.
     WrittenRows write() {
-        const WrittenRows rows = WriteResultTable(m_handler, m_window, m_dialogs, m_context,
-                                                  m_choice, m_newTable, m_path);
+        m_writing = true;
+        WriteResultTable(m_handler, m_window, m_dialogs, m_context, m_choice, m_newTable, m_path,
+                         m_rows);
         m_summary.lap(RunSummary::Write);
-        m_summary.staged = rows.staged;
-        m_summary.written = rows.written;
-        return rows;
+        countWritten();
+        return m_rows;
     }
 
     // Tells of staged rows the writing could not place.
@@ -278,6 +284,25 @@ public:
     }
 
 private:
+    void countWritten() {
+        m_summary.staged = m_rows.staged;
+        m_summary.written = m_rows.written;
+    }
+
+    // The program ends under a call to the server that has not returned, and
+    // no destructor runs: the rows written so far are logged and the lock is
+    // given up. The staging file is left as it is: its journal undoes what
+    // was not committed when it is next opened.
+    void endCutShort() {
+        if (!m_stagingLock.isLocked()) return;
+        if (m_writing) {
+            m_summary.lap(RunSummary::Write);
+            countWritten();
+        }
+        logSummary();
+        m_stagingLock.unlock();
+    }
+
     JoinWindow& m_window;
     Dialogs& m_dialogs;
     RunContext& m_context;
@@ -294,6 +319,11 @@ private:
     QString m_stagedName;
     bool m_replacesACopy = false;
     RunSummary m_summary;
+    bool m_summaryLogged = false;
+    WrittenRows m_rows;
+    bool m_writing = false;
+    // Last, so it is gone before anything it uses.
+    LastWords m_lastWords{[this] { endCutShort(); }};
 };
 
 }  // namespace
@@ -306,7 +336,7 @@ void PushButton2_Click(JoinWindow& window, Dialogs& dialogs, RunContext& context
     JoinRun run(window, dialogs, context, programFolder);
     if (!run.selectAndLock()) return;
     // Staged rows are counted by the writing; an earlier end leaves them unknown.
-    auto logSummary = qScopeGuard([&] { run.summary().log(); });
+    auto logSummary = qScopeGuard([&] { run.logSummary(); });
 
     const bool copied = run.copyTables();
     if (!run.openJoin(copied)) return run.endRun();
@@ -315,7 +345,6 @@ void PushButton2_Click(JoinWindow& window, Dialogs& dialogs, RunContext& context
     const WrittenRows rows = run.write();
     run.endRun();
     // Before the box below, which may stay open long.
-    logSummary.dismiss();
-    run.summary().log();
+    run.logSummary();
     run.reportMissing(rows);
 }

@@ -71,22 +71,22 @@ class ResultTableWriter final {
 public:
     ResultTableWriter(TrappedHandler& handler, JoinWindow& window, Dialogs& dialogs,
                       RunContext& context, const JoinChoice& choice, const QString& newTable,
-                      const QString& stagingPath)
+                      const QString& stagingPath, WrittenRows& rows)
         : m_handler(handler),
           m_window(window),
           m_dialogs(dialogs),
           m_context(context),
           m_choice(choice),
           m_newTable(newTable),
-          m_stagingPath(stagingPath) {}
+          m_stagingPath(stagingPath),
+          m_rows(rows) {}
 
-    WrittenRows run() {
+    void run() {
         writeTable();
         m_handler.step(JoinLine::RestorePointerAfterWriting,
                        [&] { m_window.pointer().setPointerState(PointerState::Default); });
         m_handler.step(JoinLine::CloseStagingForReading, [&] { m_staging.reset(); });
         m_handler.step(JoinLine::CloseOracle, [&] { m_oracle.reset(); });
-        return m_rows;
     }
 
 private:
@@ -95,6 +95,7 @@ private:
     void writeTable() {
         if (!openConnections() || !settleOverwrite() || !createTable()) return;
         countStagedRows();
+        m_rows.staged = m_rowCount;
         qint64 tried = 0;
         m_handler.step(JoinLine::SendRows, [&] { tried = sendRows(); });
         // Rows never tried (a lost connection, a failed read) are missing too.
@@ -406,14 +407,13 @@ private:
     bool m_connectionLost = false;
     bool m_readFailed = false;
     qint64 m_rowCount = 0;
-    WrittenRows m_rows;
+    WrittenRows& m_rows;
 };
 
 }  // namespace
 
-WrittenRows WriteResultTable(TrappedHandler& handler, JoinWindow& window, Dialogs& dialogs,
-                             RunContext& context, const JoinChoice& choice, const QString& newTable,
-                             const QString& stagingPath) {
-    return ResultTableWriter(handler, window, dialogs, context, choice, newTable, stagingPath)
-        .run();
+void WriteResultTable(TrappedHandler& handler, JoinWindow& window, Dialogs& dialogs,
+                      RunContext& context, const JoinChoice& choice, const QString& newTable,
+                      const QString& stagingPath, WrittenRows& rows) {
+    ResultTableWriter(handler, window, dialogs, context, choice, newTable, stagingPath, rows).run();
 }

@@ -25,6 +25,8 @@ struct WrittenRows {
 // the Oracle table cannot be made. A listed table is overwritten by writing
 // the new rows under a name of their own and swapping the tables once every
 // row has been tried: until then, and after any failure, it keeps its rows.
-WrittenRows WriteResultTable(TrappedHandler& handler, JoinWindow& window, Dialogs& dialogs,
-                             RunContext& context, const JoinChoice& choice, const QString& newTable,
-                             const QString& stagingPath);
+// The rows are counted into rows as they go, so a program that ends midway
+// still knows what was written.
+void WriteResultTable(TrappedHandler& handler, JoinWindow& window, Dialogs& dialogs,
+                      RunContext& context, const JoinChoice& choice, const QString& newTable,
+                      const QString& stagingPath, WrittenRows& rows);
