@@ -32,6 +32,10 @@
 using Thrower = void (*)();
 Q_DECLARE_METATYPE(Thrower)
 
+// How the worker is asked: what the work does, and what its waits' yields do.
+enum class WorkerCase { Returns, Fails, AbandonedMidCall, NestedInAYield, YieldFails };
+Q_DECLARE_METATYPE(WorkerCase)
+
 Q_LOGGING_CATEGORY(lcTest, "quillmere.test", QtInfoMsg)
 
 // The log handler writes to a file of its own for as long as it lives.
@@ -53,6 +57,27 @@ public:
 private:
     QTemporaryDir m_dir;
     QString m_path;
+};
+
+// A context with a window to serve: its yields count, and do what a case
+// asks of them.
+class ServingContext final : public RunContext {
+public:
+    void yield() override {
+        ++yields;
+        if (onYield) onYield();
+        if (m_abandoned) throw RunAbandoned{};
+    }
+    void setProgress(int) override {}
+    bool abandoned() const override { return m_abandoned; }
+    bool servesWhileWaiting() const override { return true; }
+    void abandon() { m_abandoned = true; }
+
+    int yields = 0;
+    std::function<void()> onYield;
+
+private:
+    bool m_abandoned = false;
 };
 
 class TestBase : public QObject {
@@ -171,6 +196,67 @@ private slots:
         QVERIFY(dialogs.shown.isEmpty());
         QVERIFY(handler.abandoned());
         QVERIFY(!ranOn);
+    }
+
+    // The worker runs the work while the calling thread keeps yielding: the
+    // work's value comes back, its failure is rethrown, an abandon stops the
+    // serving but the work still ends before the wait does, a call made from
+    // a yield takes its turn after the call in flight, and what else a
+    // yield throws comes out once the work has ended.
+    void workerServesWhileWaiting_data() {
+        QTest::addColumn<WorkerCase>("workerCase");
+        QTest::addColumn<QStringList>("done");  // by the works, in order
+        QTest::addColumn<QString>("thrown");    // out of the wait
+        QTest::addColumn<bool>("servedOnce");   // one yield, then no more
+        QTest::newRow("value returned")
+            << WorkerCase::Returns << QStringList{"outer"} << "" << false;
+        QTest::newRow("failure rethrown")
+            << WorkerCase::Fails << QStringList{"outer"} << "refused" << false;
+        QTest::newRow("abandoned mid-call")
+            << WorkerCase::AbandonedMidCall << QStringList{"outer"} << "" << true;
+        QTest::newRow("call nested in a yield")
+            << WorkerCase::NestedInAYield << QStringList{"outer", "inner"} << "" << false;
+        QTest::newRow("yield fails otherwise")
+            << WorkerCase::YieldFails << QStringList{"outer"} << "yield broke" << true;
+    }
+    void workerServesWhileWaiting() {
+        QFETCH(WorkerCase, workerCase);
+        QFETCH(QStringList, done);
+        QFETCH(QString, thrown);
+        QFETCH(bool, servedOnce);
+        ServingContext context;
+        std::mutex mutex;
+        QStringList finished;
+        const auto finish = [&](const char* name) {
+            const std::lock_guard lock(mutex);
+            finished << QString::fromLatin1(name);
+        };
+        bool first = true;
+        context.onYield = [&] {
+            if (!std::exchange(first, false)) return;
+            if (workerCase == WorkerCase::AbandonedMidCall) context.abandon();
+            if (workerCase == WorkerCase::YieldFails) throw std::runtime_error("yield broke");
+            if (workerCase == WorkerCase::NestedInAYield)
+                ServeWhileWaiting(context, [&] { finish("inner"); });
+        };
+        QString caught;
+        try {
+            ServeWhileWaiting(context, [&] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(30));
+                finish("outer");
+                if (workerCase == WorkerCase::Fails) throw Failure(QStringLiteral("refused"));
+            });
+        } catch (const Failure& failure) {
+            caught = failure.description();
+        } catch (const std::exception& failure) {
+            caught = QString::fromLatin1(failure.what());
+        }
+        QCOMPARE(finished, done);
+        QCOMPARE(caught, thrown);
+        if (servedOnce)
+            QCOMPARE(context.yields, 1);
+        else
+            QVERIFY2(context.yields > 1, qPrintable(QString::number(context.yields)));
     }
 
     // The user reads the driver's or platform's own words; memory that ran out

@@ -237,15 +237,21 @@ private slots:
     // an empty text arriving as a Null as the program writes it.
     void fallbackPathsGiveTheServersJoin_data() {
         QTest::addColumn<QString>("lacks");
-        QTest::newRow("no GetData in a block") << "GetDataInBlock";
-        QTest::newRow("no parameter arrays") << "ParameterArrays";
-        QTest::newRow("no connection-dead answer") << "ConnectionDead";
-        QTest::newRow("arrays stopped half-way") << "WholeArrays";
-        QTest::newRow("none of them") << "GetDataInBlock,ParameterArrays,ConnectionDead";
+        QTest::addColumn<bool>("serving");  // the calls on the worker, as with a window
+        QTest::newRow("driver's own, served") << "" << true;
+        QTest::newRow("no GetData in a block") << "GetDataInBlock" << false;
+        QTest::newRow("no GetData in a block, served") << "GetDataInBlock" << true;
+        QTest::newRow("no parameter arrays") << "ParameterArrays" << false;
+        QTest::newRow("no connection-dead answer") << "ConnectionDead" << false;
+        QTest::newRow("arrays stopped half-way") << "WholeArrays" << false;
+        QTest::newRow("arrays stopped half-way, served") << "WholeArrays" << true;
+        QTest::newRow("none of them") << "GetDataInBlock,ParameterArrays,ConnectionDead" << false;
     }
     void fallbackPathsGiveTheServersJoin() {
         QFETCH(QString, lacks);
+        QFETCH(bool, serving);
         JoinRig rig;
+        rig.context.serves = serving;
         // Enough rows for several blocks of the copy and several batches of
         // the write; values of 2,000 accented or four-byte characters, empty
         // ones, Null keys and values, numbers wide, negative and fractional.
@@ -261,7 +267,8 @@ private slots:
         rig.owner.exec(R"(CREATE TABLE "R" ("REF" varchar(10), "W" text))");
         rig.owner.exec(R"(INSERT INTO "R" SELECT (g * 2)::text, repeat('r', g % 50)
                            FROM generate_series(1, 1000) g)");
-        rig.form().oracleLogin.driverOptions = QStringLiteral("QmDriverLacks=%1;").arg(lacks);
+        if (!lacks.isEmpty())
+            rig.form().oracleLogin.driverOptions = QStringLiteral("QmDriverLacks=%1;").arg(lacks);
         rig.openChoosing("L", "ID", "R", "REF");
         rig.dialogs.promptAnswers << QStringLiteral("J");
         rig.startJoining();

@@ -5,6 +5,7 @@
 #include <exception>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 #include "base/end_program_now.h"
 #include "base/run_context.h"
@@ -41,7 +42,8 @@ public:
     Worker(const Worker&) = delete;
     Worker& operator=(const Worker&) = delete;
 
-    void run(RunContext& context, Task& task) {
+    // What a yield threw besides RunAbandoned, for the caller to rethrow.
+    void run(RunContext& context, Task& task, std::exception_ptr& yieldFailure) {
         std::unique_lock lock(m_mutex);
         bool serving = true;
         // A call made from a yield inside another's wait takes its turn.
@@ -49,6 +51,7 @@ public:
         m_task = &task;
         m_changed.notify_all();
         waitServing(lock, context, serving, [&] { return task.done; });
+        yieldFailure = std::exchange(m_yieldFailure, nullptr);
     }
 
 private:
@@ -64,8 +67,13 @@ private:
                 lock.unlock();
                 try {
                     context.yield();
-                } catch (...) {
+                } catch (const RunAbandoned&) {
                     // The run is being abandoned; the call must end first.
+                    serving = false;
+                } catch (...) {
+                    // Anything else a yield throws is the caller's, once the
+                    // call has ended: nothing may unwind the frames under it.
+                    if (!m_yieldFailure) m_yieldFailure = std::current_exception();
                     serving = false;
                 }
                 lock.lock();
@@ -113,6 +121,7 @@ private:
 
     std::mutex m_mutex;
     std::condition_variable m_changed;
+    std::exception_ptr m_yieldFailure;  // of the wait on this thread's call
     Task* m_task = nullptr;
     bool m_stopping = false;
     std::thread m_thread;
@@ -126,6 +135,8 @@ void ServeWhileWaiting(RunContext& context, const std::function<void()>& work,
     Task task;
     task.work = &work;
     task.cancel = &cancel;
-    worker.run(context, task);
+    std::exception_ptr yieldFailure;
+    worker.run(context, task, yieldFailure);
+    if (yieldFailure) std::rethrow_exception(yieldFailure);
     if (task.failure) std::rethrow_exception(task.failure);
 }

@@ -26,8 +26,11 @@ public:
         ++serverCalls;
         if (onServerCall) onServerCall();
     }
+    bool servesWhileWaiting() const override { return serves; }
     void abandon() { m_abandoned = true; }
 
+    // As a window's context: driver calls and checkpoints run on the worker.
+    bool serves = false;
     QList<int> progress;
     int serverCalls = 0;
     std::function<void()> onServerCall;  // must not throw
