@@ -8,6 +8,7 @@
 #include "db/engine.h"
 #include "db/odbc_result.h"
 #include "db/odbc_support.h"
+#include "db/server_call.h"
 
 namespace db {
 namespace odbc {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "db/db_error.h"
+#include "db/server_call.h"
 
 namespace db {
 namespace odbc {

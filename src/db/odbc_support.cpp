@@ -5,9 +5,9 @@
 #include <optional>
 #include <vector>
 
-#include "base/run_context.h"
 #include "db/connection_string_attributes.h"
 #include "db/db_error.h"
+#include "db/server_call.h"
 
 namespace db {
 namespace odbc {
@@ -72,22 +72,6 @@ void Handle::disconnect() {
     if (m_type != SQL_HANDLE_DBC || !m_connected) return;
     m_connected = false;
     callServer(*this, [this] { return SQLDisconnect(m_handle); });
-}
-
-ServerCall::ServerCall(const Handle& handle) noexcept : m_context(handle.runContext()) {
-    if (!m_context) return;
-    try {
-        m_context->serverCallStarted();
-    } catch (...) {
-    }
-}
-
-ServerCall::~ServerCall() {
-    if (!m_context) return;
-    try {
-        m_context->serverCallEnded();
-    } catch (...) {
-    }
 }
 
 namespace {

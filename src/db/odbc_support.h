@@ -1,18 +1,17 @@
 #pragma once
 
-// What the ODBC engine's parts share: handle ownership, text conversion and
-// turning a driver's diagnostics into DbError. unixODBC's wide-character
+// What the ODBC engine's parts share: handle ownership, text conversion,
+// the capability switches and turning a driver's diagnostics into DbError.
+// Which calls wait on the worker is server_call.h's affair. unixODBC's wide-character
 // API is used throughout; its SQLWCHAR is 16 bits like QChar.
 #include <sql.h>
 #include <sqlext.h>
 #include <sqlucode.h>
 
 #include <QString>
-#include <functional>
 #include <memory>
 
-#include "base/run_context.h"
-#include "base/serve_while_waiting.h"
+class RunContext;
 
 static_assert(sizeof(SQLWCHAR) == sizeof(QChar), "SQLWCHAR must be UTF-16");
 
@@ -68,7 +67,7 @@ public:
     const Handle* connection() const;
 
     // Who hears of the calls to the server made on this connection's handles
-    // (see ServerCall). Kept on the connection's handle; null on the others,
+    // (see ServerCall in server_call.h). Kept on the connection's handle; null on the others,
     // which ask their connection.
     void setRunContext(RunContext* context) { m_runContext = context; }
     RunContext* runContext() const;
@@ -90,56 +89,6 @@ private:
     RunContext* m_runContext = nullptr;
     SwitchedOff m_switchedOff;
 };
-
-// While it lives, the run waits on one driver call to the server: the run
-// context of the handle's connection hears of it before and after. The
-// hooks must not throw; whatever one throws anyway is dropped, as the
-// driver's call goes on regardless.
-class ServerCall final {
-public:
-    explicit ServerCall(const Handle& handle) noexcept;
-    ~ServerCall();
-    ServerCall(const ServerCall&) = delete;
-    ServerCall& operator=(const ServerCall&) = delete;
-
-private:
-    RunContext* m_context;
-};
-
-// Whether the program's end may stop a call with SQLCancel: any call on a
-// statement but the one that frees it, which the cancel would outlive.
-enum class Cancellable { Yes, No };
-
-// One driver call to the server, inside a ServerCall. With a run context
-// that serves a window, the call runs on a worker thread meanwhile, so a
-// slow server (a commit waiting for its log, a query being planned) never
-// freezes the window. Calls on one handle still come one after the other.
-// When the window closes meanwhile, a call on a statement is cancelled from
-// the window's thread, SQLCancel being the one call meant to reach a
-// statement while another thread is in it.
-template <typename Call>
-SQLRETURN callServer(const Handle& handle, Call&& call,
-                     Cancellable cancellable = Cancellable::Yes) {
-    const ServerCall watched(handle);
-    RunContext* context = handle.runContext();
-    if (!context || !context->servesWhileWaiting()) return call();
-    SQLRETURN rc = SQL_ERROR;
-    std::function<void()> cancel;
-    if (cancellable == Cancellable::Yes && handle.type() == SQL_HANDLE_STMT)
-        cancel = [&handle] { SQLCancel(handle.get()); };
-    const std::function<void()> work = [&] { rc = call(); };
-    ServeWhileWaiting(*context, work, cancel);
-    return rc;
-}
-
-// The same, always on this thread: for a call made once per row, which the
-// driver mostly answers from what it already holds, where handing it over
-// would cost more than the call.
-template <typename Call>
-SQLRETURN callServerHere(const Handle& handle, Call&& call) {
-    const ServerCall watched(handle);
-    return call();
-}
 
 // The diagnostic records of a handle as one DbError: the message texts (the
 // driver's own words, as the user should read them), the first state and
