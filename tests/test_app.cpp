@@ -29,6 +29,7 @@
 #include "support/window_helpers.h"
 #include "ui/form1.h"
 #include "ui/form2.h"
+#include "ui/form2_lines.h"
 #include "ui/sorted_list_box.h"
 
 using TableList = JoinWindow::TableList;
@@ -229,6 +230,17 @@ qint64 rowsWritten(const standin::Login& owner) {
 Q_DECLARE_METATYPE(SavedPassword)
 Q_DECLARE_METATYPE(Stuck)
 
+// The program started as main starts it, on a program folder of its own,
+// its boxes answered by the recording dialogs.
+struct StartedFlow {
+    StartedFlow() { flow.start(); }
+    Form1& form() { return flow.loginWindow(); }
+
+    QTemporaryDir programFolder;
+    RecordingDialogs dialogs;
+    WindowFlow flow{programFolder.path(), dialogs};
+};
+
 class TestApp : public QObject {
     Q_OBJECT
 
@@ -268,11 +280,10 @@ private slots:
             SettingsStore::write(SettingsStore::OracleUser(), owner.name());
             SettingsStore::write(SettingsStore::OraclePassword(), password);
         }
-        QTemporaryDir programFolder;
-        RecordingDialogs dialogs;
-        WindowFlow flow(programFolder.path(), dialogs);
-        flow.start();
-        Form1& form = flow.loginWindow();
+        StartedFlow started;
+        const RecordingDialogs& dialogs = started.dialogs;
+        WindowFlow& flow = started.flow;
+        Form1& form = started.form();
         QCOMPARE(dialogs.shown.size(), 0);
         QCOMPARE(form.windowTitle(), QStringLiteral("Quillmere Software"));
         QVERIFY(!form.windowIcon().pixmap(32, 32).isNull());
@@ -334,11 +345,10 @@ private slots:
         const QByteArray before = file.readAll();
         file.close();
 
-        QTemporaryDir programFolder;
-        RecordingDialogs dialogs;
-        WindowFlow flow(programFolder.path(), dialogs);
-        flow.start();
-        Form1& form = flow.loginWindow();
+        StartedFlow started;
+        const RecordingDialogs& dialogs = started.dialogs;
+        WindowFlow& flow = started.flow;
+        Form1& form = started.form();
         QCOMPARE(dialogs.shown.size(), 0);
         QVERIFY(form.isVisible());
         QVERIFY(!flow.setupWindow());
@@ -465,7 +475,8 @@ private slots:
         Form2* form = flow.setupWindow();
         QVERIFY(form);
         QCOMPARE(errorLines(dialogs, QStringLiteral("Form_Load")),
-                 (QList<int>{116, 118, 116, 118}));
+                 (QList<int>{SetupWindowLoadLine::FillList1, SetupWindowLoadLine::FillList3,
+                             SetupWindowLoadLine::FillList1, SetupWindowLoadLine::FillList3}));
         QVERIFY(form->isVisible());
         QVERIFY(!login.isVisible());
 
@@ -501,7 +512,8 @@ private slots:
         form->backButton()->click();
         setCatalogueReadable(owner, false);
         next->click();
-        QCOMPARE(errorLines(dialogs, QStringLiteral("Form_Load")), (QList<int>{116, 118}));
+        QCOMPARE(errorLines(dialogs, QStringLiteral("Form_Load")),
+                 (QList<int>{SetupWindowLoadLine::FillList1, SetupWindowLoadLine::FillList3}));
 
         bool timedOut = false;
         QTimer::singleShot(0, form, [form] { form->close(); });
@@ -527,7 +539,8 @@ private slots:
         QVERIFY(flow.setupWindow());
         QVERIFY(flow.setupWindow()->isVisible());
         QVERIFY(!flow.loginWindow().isVisible());
-        QCOMPARE(errorLines(dialogs, QStringLiteral("Form_Load")), (QList<int>{116, 118}));
+        QCOMPARE(errorLines(dialogs, QStringLiteral("Form_Load")),
+                 (QList<int>{SetupWindowLoadLine::FillList1, SetupWindowLoadLine::FillList3}));
     }
 
     // A second "Start Joining" while a run is yielding starts nothing, nor

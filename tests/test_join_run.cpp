@@ -73,6 +73,15 @@ public:
         choose(JoinWindow::TableList::Second, table2, field2);
     }
 
+    // A table "A" of one column "ID" holding 1 to rows, chosen on both sides
+    // by that field: the self-join that many runs need.
+    void openSelfJoin(int rows) {
+        owner.exec(R"(CREATE TABLE "A" ("ID" varchar(10)))");
+        owner.exec(QStringLiteral(R"(INSERT INTO "A" SELECT g::text FROM generate_series(1, %1) g)")
+                       .arg(rows));
+        openChoosing("A", "ID", "A", "ID");
+    }
+
     void startJoining() { PushButton2_Click(window, dialogs, context, programFolder.path()); }
 
     RecordingRunContext context;
@@ -398,9 +407,7 @@ private slots:
     // copies: nothing is staged under a new name, nothing is written.
     void cancelledPrompt() {
         JoinRig rig;
-        rig.owner.exec(R"(CREATE TABLE "A" ("ID" varchar(10)))");
-        rig.owner.exec(R"(INSERT INTO "A" VALUES ('1'))");
-        rig.openChoosing("A", "ID", "A", "ID");
+        rig.openSelfJoin(1);
         const QStringList before = rig.form().tableListEntries(First);
         rig.startJoining();                               // cancelled
         rig.dialogs.promptAnswers << QStringLiteral("");  // empty
@@ -464,13 +471,13 @@ private slots:
                          rig.form().oracleLogin.password = QStringLiteral("wrong");
                      },
                      nullptr, false}
-            << 124;
+            << int(JoinLine::CopyTable1);
         QTest::newRow("second table gone")
             << Fault{[](JoinRig& rig, std::optional<FileSizeLimit>&) {
                          rig.owner.exec(R"(DROP TABLE "B")");
                      },
                      nullptr, false}
-            << 126;
+            << int(JoinLine::CopyTable2);
         // Once the copies are made, nothing more may be written past the
         // file's first 64 KiB, as on a full disk: what fits in room already
         // there goes in, the rest fails.
@@ -481,7 +488,7 @@ private slots:
                          };
                      },
                      nullptr, true}
-            << 252;
+            << int(JoinLine::StageResult);
         QTest::newRow("login refused for the write")
             << Fault{[](JoinRig& rig, std::optional<FileSizeLimit>&) {
                          rig.dialogs.onShown = [&rig](const RecordingDialogs::Shown& shown) {
@@ -496,7 +503,7 @@ private slots:
                                                       .arg(rig.owner.name(), rig.owner.password()));
                      },
                      false}
-            << 260;
+            << int(JoinLine::OpenOracle);
     }
     void failedStepEndsTheRun() {
         QFETCH(Fault, fault);
@@ -547,12 +554,12 @@ private slots:
         QTest::newRow("unlisted table")
             << QStringList{R"(CREATE TABLE "R" ("P" varchar(10), "Q" varchar(10)))",
                            R"(INSERT INTO "R" VALUES ('own', 'own'))"}
-            << false << QList<int>{306};
+            << false << QList<int>{JoinLine::CreateOracleTable};
         QTest::newRow("view")
             << QStringList{R"(CREATE TABLE base ("P" varchar(10), "Q" varchar(10)))",
                            R"(INSERT INTO base VALUES ('own', 'own'))",
                            R"(CREATE VIEW "R" AS SELECT * FROM base)"}
-            << false << QList<int>{306};
+            << false << QList<int>{JoinLine::CreateOracleTable};
     }
     void tableThatCannotBeMade() {
         QFETCH(QStringList, setup);
@@ -602,7 +609,7 @@ private slots:
                         .arg(QLatin1String(table));
         }
         QTest::newRow("more columns than the server takes")
-            << wide << 0 << QList<int>{306} << false;
+            << wide << 0 << QList<int>{JoinLine::CreateOracleTable} << false;
         const QString longName(63, QLatin1Char('c'));
         QTest::newRow("suffixed name too long")
             << QStringList{QStringLiteral(
@@ -613,7 +620,7 @@ private slots:
                                .arg(longName),
                            R"(INSERT INTO "A" VALUES ('1', 'a'))",
                            R"(INSERT INTO "B" VALUES ('1', 'b'))"}
-            << 0 << QList<int>{306} << false;
+            << 0 << QList<int>{JoinLine::CreateOracleTable} << false;
         const QStringList twoTables{
             R"(CREATE TABLE "A" ("ID" varchar(10)))",
             R"(INSERT INTO "A" SELECT g::text FROM generate_series(1, 10) g)",
@@ -621,8 +628,9 @@ private slots:
             R"(INSERT INTO "B" SELECT g::text FROM generate_series(1, 10) g)"};
         QTest::newRow("old table cannot go")
             << twoTables + QStringList{R"(CREATE TABLE child ("OLD" varchar(10) REFERENCES "R"))"}
-            << 0 << QList<int>{280} << true;
-        QTest::newRow("connection lost mid-write") << twoTables << 2 << QList<int>{348} << true;
+            << 0 << QList<int>{JoinLine::DropOracleTable} << true;
+        QTest::newRow("connection lost mid-write")
+            << twoTables << 2 << QList<int>{JoinLine::InsertRow} << true;
     }
     void overwriteKeepsTheOldTableOnFailure() {
         QFETCH(QStringList, setup);
@@ -694,9 +702,7 @@ private slots:
     // one call to the server.
     void slowCallsKeepTheArraysSteady() {
         JoinRig rig;
-        rig.owner.exec(R"(CREATE TABLE "A" ("ID" varchar(10)))");
-        rig.owner.exec(R"(INSERT INTO "A" SELECT g::text FROM generate_series(1, 300) g)");
-        rig.openChoosing("A", "ID", "A", "ID");
+        rig.openSelfJoin(300);
         bool writing = false;
         int writeCalls = 0;
         rig.context.onStep = [&](int line) {
@@ -802,7 +808,7 @@ private slots:
         rig.dialogs.promptAnswers << QStringLiteral("R");
         rig.startJoining();
 
-        QCOMPARE(reportedLines(rig.dialogs), QList<int>{348});
+        QCOMPARE(reportedLines(rig.dialogs), QList<int>{JoinLine::InsertRow});
         const auto& last = rig.dialogs.shown.back();
         QCOMPARE(last.text, QStringLiteral("2 of 5 rows could not be written to R."));
         QCOMPARE(last.caption, QString());
@@ -873,7 +879,7 @@ private slots:
         rig.dialogs.promptAnswers << QStringLiteral("R");
         rig.startJoining();
 
-        QCOMPARE(reportedLines(rig.dialogs), QList<int>{348});
+        QCOMPARE(reportedLines(rig.dialogs), QList<int>{JoinLine::InsertRow});
         QCOMPARE(rig.dialogs.shown.back().text,
                  QStringLiteral("1 of 1000 rows could not be written to R."));
         QCOMPARE(rig.owner.rows(R"(SELECT count(*), count(DISTINCT "ID"), min("ID"::int),
@@ -928,7 +934,7 @@ private slots:
             rig.startJoining();
         }
 
-        QCOMPARE(reportedLines(rig.dialogs), QList<int>{348});
+        QCOMPARE(reportedLines(rig.dialogs), QList<int>{JoinLine::InsertRow});
         const QString refused = rig.dialogs.errorBoxes().front().text;
         QVERIFY2(
             refused.contains(QStringLiteral("value too long for type character varying(2000)")),
@@ -946,9 +952,7 @@ private slots:
     // no row tried after it, and the count names every row that is missing.
     void connectionLostDuringTheWrite() {
         JoinRig rig;
-        rig.owner.exec(R"(CREATE TABLE "A" ("ID" varchar(10)))");
-        rig.owner.exec(R"(INSERT INTO "A" SELECT g::text FROM generate_series(1, 10) g)");
-        rig.openChoosing("A", "ID", "A", "ID");
+        rig.openSelfJoin(10);
         // After the first row, before the second.
         QVERIFY(joinEndingSessionsAfter(rig, 1));
         QCOMPARE(rig.owner.rows(R"(SELECT * FROM "R")"), (QList<QStringList>{{"1", "1"}}));
@@ -960,7 +964,7 @@ private slots:
         QCOMPARE(rig.dialogs.shown.back().icon, Dialogs::Icon::Information);
         // The server's own answer (57P01) is taken for a lost connection: one
         // box, and no row tried after it.
-        QCOMPARE(lines, QList<int>{348});
+        QCOMPARE(lines, QList<int>{JoinLine::InsertRow});
         QCOMPARE(rig.context.progress, (QList<int>{10, 20, 0}));
         QCOMPARE(rig.form().pointer().pointerState(), PointerState::Default);
     }
@@ -980,13 +984,11 @@ private slots:
         JoinRig rig;
         if (!lacks.isEmpty())
             rig.form().oracleLogin.driverOptions = QStringLiteral("QmDriverLacks=%1;").arg(lacks);
-        rig.owner.exec(R"(CREATE TABLE "A" ("ID" varchar(10)))");
-        rig.owner.exec(R"(INSERT INTO "A" SELECT g::text FROM generate_series(1, 3000) g)");
-        rig.openChoosing("A", "ID", "A", "ID");
+        rig.openSelfJoin(3000);
         QVERIFY(joinEndingSessionsAfter(rig, 3));
         const int written = rig.owner.rows(R"(SELECT count(*) FROM "R")").front().front().toInt();
         QVERIFY2(written > 0 && written < 3000, qPrintable(QString::number(written)));
-        QCOMPARE(reportedLines(rig.dialogs), QList<int>{348});
+        QCOMPARE(reportedLines(rig.dialogs), QList<int>{JoinLine::InsertRow});
         QCOMPARE(rig.dialogs.shown.back().text,
                  QStringLiteral("%1 of 3000 rows could not be written to R.").arg(3000 - written));
         // The last row shown on the bar is the one after the written ones.
@@ -1011,9 +1013,7 @@ private slots:
         QFETCH(QString, name);
         QFETCH(bool, refused);
         JoinRig rig;
-        rig.owner.exec(R"(CREATE TABLE "A" ("ID" varchar(10)))");
-        rig.owner.exec(R"(INSERT INTO "A" VALUES ('1'))");
-        rig.openChoosing("A", "ID", "A", "ID");
+        rig.openSelfJoin(1);
         rig.dialogs.promptAnswers << name;
         rig.startJoining();
 

@@ -22,11 +22,13 @@
 #include "base/event_loop_run_context.h"
 #include "base/settings_store.h"
 #include "oracle/login_help_texts.h"
+#include "oracle/oracle_lines.h"
 #include "support/recording_dialogs.h"
 #include "support/standin.h"
 #include "support/window_helpers.h"
 #include "ui/form1.h"
 #include "ui/form2.h"
+#include "ui/form2_lines.h"
 #include "ui/pointer_image.h"
 #include "ui/qt_dialogs.h"
 #include "ui/sorted_list_box.h"
@@ -599,7 +601,7 @@ private slots:
             hourglassDuringBox = QApplication::overrideCursor() != nullptr;
         };
         clickEntry(form->tableList(side), QStringLiteral("GONE"));
-        QCOMPARE(errorLines(dialogs, handler), QList<int>{100});
+        QCOMPARE(errorLines(dialogs, handler), QList<int>{ListFieldsLine::ListFields});
         QCOMPARE(dialogs.shown.size(), 1);
         QVERIFY(dialogs.shown.front().text.contains(QStringLiteral("GONE")));
         QVERIFY(!hourglassDuringBox);
@@ -717,7 +719,8 @@ private slots:
         const OracleLogin nowhere{QDir::temp().filePath(QStringLiteral("qm-no-server")),
                                   QStringLiteral("u"), QStringLiteral("p")};
         auto form = shownForm(dialogs, nowhere);
-        QCOMPARE(errorLines(dialogs, QStringLiteral("Form_Load")), (QList<int>{116, 118}));
+        QCOMPARE(errorLines(dialogs, QStringLiteral("Form_Load")),
+                 (QList<int>{SetupWindowLoadLine::FillList1, SetupWindowLoadLine::FillList3}));
         QCOMPARE(dialogs.shown.size(), 2);
         QVERIFY(!dialogs.shown.front().text.startsWith(QStringLiteral("\r\n")));
         QVERIFY(form->isVisible());
