@@ -692,6 +692,36 @@ private slots:
             QVERIFY(text.contains(QStringLiteral("-v, --version")) &&
                     text.contains(QStringLiteral("-platform")));
     }
+
+    // Started with no display and stderr a file (as from cron), the program
+    // cannot open its window; it says why on stderr, and in its log, before
+    // it ends.
+    void noDisplayToldOnStderr() {
+        QTemporaryDir home;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_STATE_HOME",
+                                 "XDG_DATA_HOME", "XDG_CONFIG_HOME"})
+            environment.remove(QString::fromLatin1(name));
+        environment.insert(QStringLiteral("HOME"), home.path());
+        QProcess program;
+        program.setProcessEnvironment(environment);
+        program.setStandardInputFile(QProcess::nullDevice());
+        program.setStandardOutputFile(QProcess::nullDevice());
+        const QString errors = home.filePath(QStringLiteral("stderr.txt"));
+        program.setStandardErrorFile(errors);
+        program.start(QStringLiteral(QM_PROGRAM), QStringList());
+        QVERIFY(program.waitForFinished(30000));
+        QVERIFY(program.exitStatus() == QProcess::CrashExit || program.exitCode() != 0);
+        const auto text = [](const QString& path) {
+            QFile file(path);
+            return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+        };
+        const QString reason = QStringLiteral("no Qt platform plugin could be initialized");
+        QVERIFY2(text(errors).contains(reason), qPrintable(text(errors)));
+        const QString log =
+            text(home.filePath(QStringLiteral(".local/state/quillmere/quillmere.log")));
+        QVERIFY2(log.contains(QStringLiteral(" fatal ")) && log.contains(reason), qPrintable(log));
+    }
 };
 
 // Started with the closing child's environment, this program is the

@@ -1,13 +1,19 @@
 // The foundations: the error box text, trapped handlers, the application
 // title, file checks and the settings file.
+#include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QFile>
 #include <QLoggingCategory>
+#include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <atomic>
 #include <condition_variable>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -27,6 +33,7 @@
 #include "base/settings_store.h"
 #include "base/trapped_handler.h"
 #include "support/recording_dialogs.h"
+#include "support/scoped_environment.h"
 
 // Throws one kind of failure.
 using Thrower = void (*)();
@@ -377,32 +384,170 @@ private slots:
         QCOMPARE(fileMode(path), 0600);
     }
 
+    // XDG_STATE_HOME counts only as an absolute path; without one, HOME must
+    // be one, or there is no log rather than one at the root.
     void logFilePath_data() {
-        QTest::addColumn<QByteArray>("stateHome");
+        QTest::addColumn<QByteArray>("stateHome");  // null: unset
+        QTest::addColumn<QByteArray>("home");
         QTest::addColumn<QString>("expected");
-        const QString home = QDir::homePath();
-        QTest::newRow("set") << QByteArray("/var/tmp/state")
-                             << QStringLiteral("/var/tmp/state/quillmere/quillmere.log");
-        QTest::newRow("empty") << QByteArray("")
-                               << home + QStringLiteral("/.local/state/quillmere/quillmere.log");
-        QTest::newRow("unset") << QByteArray()
-                               << home + QStringLiteral("/.local/state/quillmere/quillmere.log");
+        const QString set = QStringLiteral("/var/tmp/state/quillmere/quillmere.log");
+        const QString inHome = QStringLiteral("/home/u/.local/state/quillmere/quillmere.log");
+        QTest::newRow("set") << QByteArray("/var/tmp/state") << QByteArray("/home/u") << set;
+        QTest::newRow("empty") << QByteArray("") << QByteArray("/home/u") << inHome;
+        QTest::newRow("unset") << QByteArray() << QByteArray("/home/u") << inHome;
+        QTest::newRow("relative") << QByteArray("state") << QByteArray("/home/u") << inHome;
+        QTest::newRow("set, HOME unset") << QByteArray("/var/tmp/state") << QByteArray() << set;
+        QTest::newRow("HOME unset") << QByteArray() << QByteArray() << QString();
+        QTest::newRow("HOME empty") << QByteArray() << QByteArray("") << QString();
+        QTest::newRow("HOME relative") << QByteArray("state") << QByteArray("u") << QString();
     }
     void logFilePath() {
         QFETCH(QByteArray, stateHome);
+        QFETCH(QByteArray, home);
         QFETCH(QString, expected);
-        const QByteArray saved = qgetenv("XDG_STATE_HOME");
-        const bool wasSet = qEnvironmentVariableIsSet("XDG_STATE_HOME");
-        if (stateHome.isNull())
-            qunsetenv("XDG_STATE_HOME");
-        else
-            qputenv("XDG_STATE_HOME", stateHome);
-        const QString path = LogFilePath();
-        if (wasSet)
-            qputenv("XDG_STATE_HOME", saved);
-        else
-            qunsetenv("XDG_STATE_HOME");
-        QCOMPARE(path, expected);
+        const ScopedEnvironment environment{{"XDG_STATE_HOME", stateHome}, {"HOME", home}};
+        QCOMPARE(LogFilePath(), expected);
+    }
+
+    // Whatever another user (or a mistake) put at the log's path is never
+    // written, made or narrowed: only a regular file of the user's own with
+    // no other name is a log. Messages are lost, never the program.
+    void logRefusesWhatIsPlanted_data() {
+        QTest::addColumn<QString>("planted");
+        QTest::newRow("symbolic link to a file") << "link";
+        QTest::newRow("dangling symbolic link") << "dangling link";
+        QTest::newRow("symbolic link at the folder") << "folder link";
+        QTest::newRow("second name of a file") << "hard link";
+        QTest::newRow("FIFO") << "fifo";
+        QTest::newRow("file of another user") << "other owner";
+    }
+    void logRefusesWhatIsPlanted() {
+        QFETCH(QString, planted);
+        QTemporaryDir dir;
+        const QString folder = dir.filePath(QStringLiteral("state"));
+        const QString path = folder + QStringLiteral("/quillmere.log");
+        const QString target = dir.filePath(QStringLiteral("target"));
+        QVERIFY(QDir().mkpath(folder));
+        const auto encoded = [](const QString& name) { return QFile::encodeName(name); };
+        const auto makeTarget = [&](const QString& file) {
+            QFile made(file);
+            QVERIFY(made.open(QIODevice::WriteOnly));
+            made.write("precious\n");
+            made.close();
+            QVERIFY(::chmod(encoded(file).constData(), 0644) == 0);
+        };
+        if (planted == QStringLiteral("link")) {
+            makeTarget(target);
+            QVERIFY(QFile::link(target, path));
+        } else if (planted == QStringLiteral("dangling link")) {
+            QVERIFY(QFile::link(target, path));
+        } else if (planted == QStringLiteral("folder link")) {
+            QVERIFY(QDir(folder).removeRecursively());
+            QVERIFY(QDir().mkpath(target));
+            QVERIFY(QFile::link(target, folder));
+        } else if (planted == QStringLiteral("hard link")) {
+            makeTarget(target);
+            QVERIFY(::link(encoded(target).constData(), encoded(path).constData()) == 0);
+        } else if (planted == QStringLiteral("fifo")) {
+            QVERIFY(::mkfifo(encoded(path).constData(), 0644) == 0);
+        } else if (planted == QStringLiteral("other owner")) {
+            makeTarget(path);
+            if (::chown(encoded(path).constData(), 65534, 65534) != 0)
+                QSKIP("only root can give a file to another user");
+        }
+        InstallLogFile(path);
+        qCWarning(lcTest) << "not for this file";
+        UninstallLogFile();
+
+        if (planted == QStringLiteral("dangling link") || planted == QStringLiteral("fifo")) {
+            QVERIFY(!QFileInfo::exists(target));
+            QCOMPARE(QFileInfo(path).size(), 0);
+        } else if (planted == QStringLiteral("folder link")) {
+            QCOMPARE(QDir(target).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+                     QStringList());
+        } else {
+            const QString file = planted == QStringLiteral("other owner") ? path : target;
+            QFile written(file);
+            QVERIFY(written.open(QIODevice::ReadOnly));
+            QCOMPARE(written.readAll(), QByteArray("precious\n"));
+            QCOMPARE(fileMode(file), 0644);
+        }
+    }
+
+    // Critical and fatal messages reach stderr also when it is no terminal
+    // (a start from cron), each line whole though signals interrupt its
+    // write; other levels stay in the file.
+    void criticalReachesStderrWhole() {
+        QTemporaryDir dir;
+        int ends[2];
+        QVERIFY(::pipe(ends) == 0);
+        const int savedStderr = ::dup(STDERR_FILENO);
+        QVERIFY(::dup2(ends[1], STDERR_FILENO) >= 0);
+        ::close(ends[1]);
+        struct sigaction interrupting {
+        }, saved{};
+        interrupting.sa_handler = [](int) {};
+        ::sigemptyset(&interrupting.sa_mask);
+        interrupting.sa_flags = 0;  // no SA_RESTART: a blocked write returns early
+        ::sigaction(SIGUSR1, &interrupting, &saved);
+        InstallLogFile(dir.filePath(QStringLiteral("quillmere.log")));
+
+        // The pipe fills at once: the write blocks, is interrupted over and
+        // over, and goes on only as the reader takes a little at a time.
+        std::atomic<bool> written = false;
+        QByteArray received;
+        const pthread_t writer = ::pthread_self();
+        std::thread reader([&] {
+            ::fcntl(ends[0], F_SETFL, O_NONBLOCK);
+            char buffer[4096];
+            for (;;) {
+                const bool done = written;
+                for (int i = 0; i < 3 && !done; ++i) {
+                    ::pthread_kill(writer, SIGUSR1);
+                    ::usleep(100);
+                }
+                const ssize_t got = ::read(ends[0], buffer, sizeof buffer);
+                if (got > 0) received.append(buffer, got);
+                if (got <= 0 && done) break;
+            }
+        });
+        const QString longText(300 * 1024, QLatin1Char('c'));
+        qCWarning(lcTest) << "warning for the file only";
+        qCCritical(lcTest).noquote() << longText + QStringLiteral("end");
+        written = true;
+        reader.join();
+
+        UninstallLogFile();
+        ::sigaction(SIGUSR1, &saved, nullptr);
+        ::dup2(savedStderr, STDERR_FILENO);
+        ::close(savedStderr);
+        ::close(ends[0]);
+        QVERIFY(received.contains(" critical quillmere.test: " + longText.toLatin1() + "end\n"));
+        QVERIFY(!received.contains("warning for the file only"));
+        QFile file(dir.filePath(QStringLiteral("quillmere.log")));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray text = file.readAll();
+        QVERIFY(text.contains("warning for the file only"));
+        QVERIFY(text.contains(longText.toLatin1() + "end\n"));
+    }
+
+    // A message sent while the program's statics are destroyed, after the
+    // log's own state is gone, goes to Qt's own handler (stderr), not to a
+    // destroyed lock and a closed file.
+    void messageAfterTheLogsEnd() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("quillmere.log"));
+        QProcess probe;
+        probe.start(QStringLiteral(QM_LOG_PROBE), {path});
+        QVERIFY(probe.waitForFinished(20000));
+        QCOMPARE(probe.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(probe.exitCode(), 0);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray text = file.readAll();
+        QVERIFY2(text.contains("while the program runs"), text.constData());
+        QVERIFY2(!text.contains("while statics are destroyed"), text.constData());
+        QVERIFY(probe.readAllStandardError().contains("while statics are destroyed"));
     }
 
     // Messages of every level that the rules let through reach the file,

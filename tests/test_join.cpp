@@ -11,6 +11,7 @@
 #include <QtTest>
 
 #include "base/event_loop_run_context.h"
+#include "base/failure.h"
 #include "base/run_context.h"
 #include "db/connection.h"
 #include "db/db_error.h"
@@ -23,6 +24,7 @@
 #include "join/staging_database_path.h"
 #include "join/staging_table_exists.h"
 #include "oracle/oracle_connection_string.h"
+#include "support/scoped_environment.h"
 #include "support/standin.h"
 
 namespace {
@@ -81,14 +83,14 @@ struct UsualUmask {
     UsualUmask& operator=(const UsualUmask&) = delete;
 };
 
-// A home folder of the case's own, so the user's data folder starts afresh.
+// A home folder of the case's own, so the user's data folder starts afresh
+// and nothing is made outside the case's folders.
 struct FreshHome {
     QTemporaryDir dir;
-    QByteArray saved = qgetenv("HOME");
-    FreshHome() { qputenv("HOME", QFile::encodeName(dir.path())); }
-    ~FreshHome() { qputenv("HOME", saved); }
-    FreshHome(const FreshHome&) = delete;
-    FreshHome& operator=(const FreshHome&) = delete;
+    ScopedEnvironment environment{{"HOME", QFile::encodeName(dir.path())},
+                                  {"XDG_DATA_HOME", QByteArray()}};
+    // Where the staging file goes when the program folder cannot be written.
+    QString dataFolder() const { return dir.filePath(QStringLiteral(".local/share/quillmere")); }
 };
 
 // The modes of the staging file and its WAL companions, as the copy last
@@ -132,33 +134,30 @@ private slots:
     void stagingPath() {
         QFETCH(QString, subfolder);
         QFETCH(bool, writable);
+        FreshHome home;
         QTemporaryDir dir;
         const QString programFolder = subfolder.isEmpty() ? dir.path() : dir.filePath(subfolder);
         if (writable) QVERIFY(QDir().mkpath(programFolder));
-        const QString dataFolder =
-            QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
         const QString path = StagingDatabasePath(programFolder);
-        QCOMPARE(path, (writable ? programFolder : dataFolder) + QStringLiteral("/temp.mdb"));
+        QCOMPARE(path,
+                 (writable ? programFolder : home.dataFolder()) + QStringLiteral("/temp.mdb"));
         QVERIFY(QFileInfo(path).dir().exists());
         // The file is made on first use, at exactly that path, and keeps its tables.
-        DropStagingTable(QStringLiteral("Table1"), path);
         OpenStagingDatabase(path).execute(QStringLiteral("CREATE TABLE `Table1`(a TEXT)"));
         QVERIFY(QFile::exists(path));
         QVERIFY(StagingTableExists(path, QStringLiteral("Table1")));
-        if (!writable) DropStagingTable(QStringLiteral("Table1"), path);
     }
 
     // An installed program keeps the staging file in the user's data folder
     // even where it could write beside itself, as root can.
     void stagingPathOfAnInstalledProgram() {
+        FreshHome home;
         QTemporaryDir dir;
         const QString bin = dir.filePath(QStringLiteral("usr/bin"));
         QVERIFY(QDir().mkpath(bin));
         QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("usr/share/quillmere"))));
         QVERIFY(QFileInfo(bin).isWritable());
-        const QString dataFolder =
-            QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
-        QCOMPARE(StagingDatabasePath(bin), dataFolder + QStringLiteral("/temp.mdb"));
+        QCOMPARE(StagingDatabasePath(bin), home.dataFolder() + QStringLiteral("/temp.mdb"));
         // Without its shared data folder beside it, a bin folder is a build's.
         QVERIFY(QDir(dir.filePath(QStringLiteral("usr/share/quillmere"))).removeRecursively());
         QCOMPARE(StagingDatabasePath(bin), bin + QStringLiteral("/temp.mdb"));
@@ -526,32 +525,164 @@ private slots:
     }
 
     // The user's data folder, used when the program folder cannot be written,
-    // is its owner's alone; levels above it that were there keep their rights.
+    // is made for its owner alone, as is every level above it that is made;
+    // a folder that was there keeps its rights (it may be anyone's choice).
     void fallbackFolderIsOwnerOnly_data() {
         QTest::addColumn<bool>("existing");
         QTest::newRow("made afresh") << false;
-        QTest::newRow("left readable by all") << true;
+        QTest::newRow("there, readable by all") << true;
     }
     void fallbackFolderIsOwnerOnly() {
         QFETCH(bool, existing);
         UsualUmask umask;
         FreshHome home;
         QTemporaryDir programParent;
-        const QString dataFolder =
-            QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
-        QVERIFY2(dataFolder.startsWith(home.dir.path() + QLatin1Char('/')), qPrintable(dataFolder));
+        const QString dataFolder = home.dataFolder();
         if (existing) {
             QVERIFY(QDir().mkpath(dataFolder));
             QVERIFY(setFileMode(dataFolder, 0755));
         }
         const QString path = StagingDatabasePath(programParent.filePath(QStringLiteral("gone")));
         QCOMPARE(path, dataFolder + QStringLiteral("/temp.mdb"));
-        QCOMPARE(fileMode(dataFolder), 0700);
-        for (QString level = QFileInfo(dataFolder).path(); level != home.dir.path();
-             level = QFileInfo(level).path())
+        for (QString level = dataFolder; level != home.dir.path(); level = QFileInfo(level).path())
             QCOMPARE(fileMode(level), existing ? 0755 : 0700);
         OpenStagingDatabase(path).execute(QStringLiteral("CREATE TABLE `Table1`(a TEXT)"));
         QCOMPARE(fileMode(path), 0600);
+    }
+
+    // XDG_DATA_HOME counts only as an absolute path; without one, HOME must
+    // be one, or the run is told so instead of making a folder at the root
+    // or below the current one.
+    void dataFolderFromTheEnvironment_data() {
+        QTest::addColumn<QString>("dataHome");  // "<null>": unset; <root>: the case's folder
+        QTest::addColumn<QString>("home");
+        QTest::addColumn<QString>("expected");  // the staging file, or the failure's text
+        const QString inHome = QStringLiteral("<root>/home/.local/share/quillmere/temp.mdb");
+        const QString inData = QStringLiteral("<root>/data/quillmere/temp.mdb");
+        const QString noFolder = QStringLiteral(
+            "No folder for the program's files: neither XDG_DATA_HOME nor HOME is "
+            "set to an absolute path.");
+        QTest::newRow("set") << "<root>/data"
+                             << "<root>/home" << inData;
+        QTest::newRow("unset") << "<null>"
+                               << "<root>/home" << inHome;
+        QTest::newRow("empty") << ""
+                               << "<root>/home" << inHome;
+        QTest::newRow("relative") << "data"
+                                  << "<root>/home" << inHome;
+        QTest::newRow("set, HOME unset") << "<root>/data"
+                                         << "<null>" << inData;
+        QTest::newRow("HOME unset") << "<null>"
+                                    << "<null>" << noFolder;
+        QTest::newRow("HOME empty") << "<null>"
+                                    << "" << noFolder;
+        QTest::newRow("HOME relative") << "data"
+                                       << "home" << noFolder;
+    }
+    void dataFolderFromTheEnvironment() {
+        QFETCH(QString, dataHome);
+        QFETCH(QString, home);
+        QFETCH(QString, expected);
+        QTemporaryDir root;
+        const auto value = [&](QString text) {
+            if (text == QStringLiteral("<null>")) return QByteArray();
+            return QFile::encodeName(text.replace(QStringLiteral("<root>"), root.path()));
+        };
+        expected.replace(QStringLiteral("<root>"), root.path());
+        // Relative values would be taken from here.
+        const QString current = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(root.path()));
+        const auto back = qScopeGuard([&] { QDir::setCurrent(current); });
+        const ScopedEnvironment environment{{"XDG_DATA_HOME", value(dataHome)},
+                                            {"HOME", value(home)}};
+        QString outcome;
+        try {
+            outcome = StagingDatabasePath(root.filePath(QStringLiteral("gone")));
+        } catch (const Failure& failure) {
+            outcome = failure.description();
+        }
+        QCOMPARE(outcome, expected);
+        const QStringList made =
+            QDir(root.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries);
+        QCOMPARE(made, expected.startsWith(root.path())
+                           ? QStringList{expected.contains(QStringLiteral("/home/"))
+                                             ? QStringLiteral("home")
+                                             : QStringLiteral("data")}
+                           : QStringList());
+    }
+
+    // What stands where the staging folder or file belongs, made by another
+    // user or a mistake, is never written through, made or narrowed: the
+    // failure names it. The data folder is XDG_DATA_HOME's; the file is
+    // looked at in a writable program folder.
+    void plantedStagingPlaces_data() {
+        QTest::addColumn<QString>("place");  // below the case's folder
+        QTest::addColumn<QString>("planted");
+        for (const char* place :
+             {"data/quillmere", "program/temp.mdb", "program/temp.mdb-journal"}) {
+            QTest::addRow("link at %s", place) << place << "link";
+            QTest::addRow("dangling link at %s", place) << place << "dangling link";
+        }
+        QTest::newRow("data folder of another user") << "data/quillmere"
+                                                     << "other owner";
+    }
+    void plantedStagingPlaces() {
+        QFETCH(QString, place);
+        QFETCH(QString, planted);
+        UsualUmask umask;
+        QTemporaryDir root;
+        const ScopedEnvironment environment{
+            {"HOME", QFile::encodeName(root.filePath(QStringLiteral("home")))},
+            {"XDG_DATA_HOME", QFile::encodeName(root.filePath(QStringLiteral("data")))}};
+        const bool folder = place.startsWith(QStringLiteral("data/"));
+        QVERIFY(QDir(root.path()).mkpath(QStringLiteral("data")));
+        QVERIFY(QDir(root.path()).mkpath(QStringLiteral("program")));
+        const QString at = root.filePath(place);
+        QString target = root.filePath(QStringLiteral("target"));
+        const auto makeTarget = [&] {
+            if (folder) {
+                QVERIFY(QDir().mkpath(target));
+            } else {
+                QFile made(target);
+                QVERIFY(made.open(QIODevice::WriteOnly));
+                made.write("precious");
+                made.close();
+            }
+            QVERIFY(setFileMode(target, folder ? 0755 : 0644));
+        };
+        if (planted == QStringLiteral("other owner")) {
+            target = at;
+            makeTarget();
+            if (::chown(QFile::encodeName(at).constData(), 65534, 65534) != 0)
+                QSKIP("only root can give a folder to another user");
+        } else {
+            if (planted == QStringLiteral("link")) makeTarget();
+            QVERIFY(QFile::link(target, at));
+        }
+        if (QTest::currentTestFailed()) return;
+
+        const QString programFolder =
+            root.filePath(folder ? QStringLiteral("gone") : QStringLiteral("program"));
+        QString failure;
+        try {
+            OpenStagingDatabase(StagingDatabasePath(programFolder))
+                .execute(QStringLiteral("CREATE TABLE `Table1`(a TEXT)"));
+        } catch (const Failure& refused) {
+            failure = refused.description();
+        }
+        QVERIFY2(failure.contains(at + QLatin1Char(' ')), qPrintable(failure));
+        if (planted == QStringLiteral("dangling link")) {
+            QVERIFY(!QFileInfo::exists(target));
+        } else if (folder) {
+            QCOMPARE(fileMode(target), 0755);
+            QCOMPARE(QDir(target).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+                     QStringList());
+        } else {
+            QCOMPARE(fileMode(target), 0644);
+            QFile kept(target);
+            QVERIFY(kept.open(QIODevice::ReadOnly));
+            QCOMPARE(kept.readAll(), QByteArray("precious"));
+        }
     }
 };
 

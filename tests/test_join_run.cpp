@@ -23,6 +23,7 @@
 #include "support/join_rig.h"
 #include "support/recording_dialogs.h"
 #include "support/recording_run_context.h"
+#include "support/scoped_environment.h"
 #include "support/standin.h"
 #include "support/test_join_window.h"
 
@@ -1058,6 +1059,24 @@ private slots:
         rig.startJoining();
         QCOMPARE(mode, 0600);
         QCOMPARE(rig.dialogs.errorBoxes().size(), 0);
+    }
+
+    // With no folder of the user's for the staging file, the run tells so
+    // and ends before it copies anything.
+    void noDataFolderEndsTheRun() {
+        JoinRig rig;
+        rig.owner.exec(R"(CREATE TABLE "A" ("ID" varchar(10)))");
+        rig.openChoosing("A", "ID", "A", "ID");
+        const ScopedEnvironment environment{{"HOME", QByteArray()},
+                                            {"XDG_DATA_HOME", QByteArray("relative")}};
+        PushButton2_Click(rig.window, rig.dialogs, rig.context,
+                          rig.programFolder.filePath(QStringLiteral("gone")));
+        QCOMPARE(rig.dialogs.texts(),
+                 QStringList{QStringLiteral("No folder for the program's files: neither "
+                                            "XDG_DATA_HOME nor HOME is set to an absolute path.")});
+        QCOMPARE(rig.dialogs.errorBoxes().size(), 0);
+        QCOMPARE(rig.form().pointer().pointerState(), PointerState::Default);
+        QVERIFY(!rig.form().joinRunning());
     }
 
     // A second program on the same program folder, started while the first

@@ -10,6 +10,9 @@
 
 std::optional<int> AnswerCommandLine(const QStringList& arguments, QTextStream& out) {
     QCommandLineParser parser;
+    QString logPath = LogFilePath();
+    if (logPath.isEmpty())
+        logPath = QStringLiteral("none, as neither XDG_STATE_HOME nor HOME is an absolute path");
     // Qt's options are written with one dash ("-platform", "-reverse"); read
     // as words, none of them is taken for -h or -v.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
@@ -18,7 +21,7 @@ std::optional<int> AnswerCommandLine(const QStringList& arguments, QTextStream& 
         QStringLiteral(": joins two Oracle tables into a new table with a full outer join.\n\n"
                        "Qt's own options (-platform, -style and the rest) are accepted too.\n"
                        "Diagnostics log: ") +
-        LogFilePath());
+        logPath);
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     // Unknown options are Qt's, or mistakes the window does not mind.

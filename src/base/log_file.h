@@ -8,17 +8,22 @@
 // is one line (more when its text has line breaks) with the time, the level
 // and the category. The file is its owner's alone (mode 0600); past
 // LogRotateBytes it becomes "<name>.1", replacing an older one, and a new file
-// is begun. When stderr is a terminal the lines go there too.
+// is begun. When stderr is a terminal the lines go there too; critical and
+// fatal ones go to stderr always.
 
 constexpr qint64 LogRotateBytes = 1024 * 1024;
 
 // $XDG_STATE_HOME/quillmere/quillmere.log, or ~/.local/state/quillmere/
-// quillmere.log when XDG_STATE_HOME is unset or empty.
+// quillmere.log when XDG_STATE_HOME is not an absolute path. Empty when HOME
+// is needed and is not an absolute path either.
 QString LogFilePath();
 
 // Sends every message from now on to the file at path (and the terminal).
-// A file that cannot be opened loses the messages, never the program.
+// Only a regular file of the user's own is written, never through a symbolic
+// link at the file or its folder; a file that cannot be opened, or an empty
+// path, loses the messages, never the program (a warning says so).
 void InstallLogFile(const QString& path = LogFilePath());
 
-// Back to Qt's own handler; the file is closed.
+// Back to the handler that was there before; the file is closed. Done by
+// itself when the program's statics are destroyed.
 void UninstallLogFile();

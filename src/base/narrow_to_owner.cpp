@@ -1,17 +1,19 @@
 #include "base/narrow_to_owner.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
-namespace {
-constexpr QFileDevice::Permissions OwnerRights =
-    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
-constexpr QFileDevice::Permissions WiderRights = QFileDevice::ReadGroup | QFileDevice::WriteGroup |
-                                                 QFileDevice::ExeGroup | QFileDevice::ReadOther |
-                                                 QFileDevice::WriteOther | QFileDevice::ExeOther;
-}  // namespace
+#include <QFile>
 
 void NarrowToOwner(const QString& path) {
-    const QFileDevice::Permissions rights = QFileInfo(path).permissions();
-    if (rights & WiderRights) QFile::setPermissions(path, rights & OwnerRights);
+    const QByteArray name = QFile::encodeName(path);
+    struct stat info {};
+    if (::lstat(name.constData(), &info) != 0) return;
+    if (!S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) return;
+    if (info.st_uid != ::geteuid()) return;
+    const mode_t rights = info.st_mode & 07777;
+    if ((rights & 077) == 0) return;
+    // A link put in its place meanwhile is left alone, not followed.
+    ::fchmodat(AT_FDCWD, name.constData(), rights & 0700, AT_SYMLINK_NOFOLLOW);
 }

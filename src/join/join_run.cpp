@@ -98,8 +98,7 @@ public:
           m_context(context),
           m_handler(LocationText(QStringLiteral("Form2"), QStringLiteral("PushButton2_Click")),
                     dialogs, &context),
-          m_path(StagingDatabasePath(programFolder)),
-          m_stagingLock(m_path + QStringLiteral(".lock")) {}
+          m_programFolder(programFolder) {}
 
     // Logs the run's summary, once.
     void logSummary() {
@@ -128,13 +127,22 @@ public:
             });
             return false;
         }
+        // A staging folder that cannot be used safely (no home, a planted
+        // link) ends the run as a held lock does, before anything is logged.
+        try {
+            m_path = StagingDatabasePath(m_programFolder);
+        } catch (const Failure& failure) {
+            m_dialogs.message(failure.description());
+            return false;
+        }
         // Another program on the same folder would replace the staging tables
         // under this run. A run may take hours, so the lock counts as stale only
         // once the program that took it is gone. A lock that cannot be made for
         // any other reason leaves the staging file's own failure to be reported.
-        m_stagingLock.setStaleLockTime(0);
-        const bool locked = m_stagingLock.tryLock();
-        if (!locked && m_stagingLock.error() == QLockFile::LockFailedError) {
+        m_stagingLock.emplace(m_path + QStringLiteral(".lock"));
+        m_stagingLock->setStaleLockTime(0);
+        const bool locked = m_stagingLock->tryLock();
+        if (!locked && m_stagingLock->error() == QLockFile::LockFailedError) {
             m_dialogs.message(QStringLiteral("Another join is using ") + m_path +
                               QStringLiteral(". Please try again when it has finished."));
             return false;
@@ -294,23 +302,24 @@ private:
     // given up. The staging file is left as it is: its journal undoes what
     // was not committed when it is next opened.
     void endCutShort() {
-        if (!m_stagingLock.isLocked()) return;
+        if (!m_stagingLock || !m_stagingLock->isLocked()) return;
         if (m_writing) {
             m_summary.lap(RunSummary::Write);
             countWritten();
         }
         logSummary();
-        m_stagingLock.unlock();
+        m_stagingLock->unlock();
     }
 
     JoinWindow& m_window;
     Dialogs& m_dialogs;
     RunContext& m_context;
     TrappedHandler m_handler;
-    const QString m_path;
+    const QString m_programFolder;
+    QString m_path;
     JoinChoice m_choice;
     // Made before the connection, so it is given up after the connection closes.
-    QLockFile m_stagingLock;
+    std::optional<QLockFile> m_stagingLock;
     // The run's first lines create its objects; here they come into being
     // where they are opened.
     std::optional<db::Connection> m_staging;  // staging connection A

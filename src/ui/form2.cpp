@@ -146,7 +146,9 @@ void Form2::load() {
 }
 
 void Form2::onTableListClicked(TableList list) {
-    if (longOperationRunning()) return;
+    // Listing fields never yields, so a click during the load (which only
+    // fills the table lists) runs at once and cannot be overtaken by it.
+    if (m_listing || m_joinRunning) return;
     const QScopedValueRollback listing(m_listing, true);
     const std::optional<QString> table = tableList(list)->selectedEntry();
     if (!table) return;

@@ -75,7 +75,8 @@ private:
     std::function<void()> m_startJoining;
     // True while a long operation is under way, one of which may yield
     // (letting clicks in). One started meanwhile is ignored, so none runs
-    // nested inside another; only a newer load overtakes a load.
+    // nested inside another; only a newer load overtakes a load, and a table
+    // list's click, which never yields, runs during a load.
     bool longOperationRunning() const { return m_loading || m_listing || m_joinRunning; }
 
     WidgetPointer m_pointer{*this};
