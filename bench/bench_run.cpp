@@ -154,7 +154,8 @@ BenchResults RunBench(const BenchOptions& options) {
     setup.rowsPerTable = options.rowsPerTable;
 
     // Each run measures every floor and the program, one after the other,
-    // each in a process of its own, so a drift of the machine falls on all.
+    // each in a process of its own, so a drift of the machine falls on all;
+    // which side goes first alternates, and the busy processes spin through both.
     for (int run = 1; run <= options.runs; ++run) {
         const QString child = folder(work, QStringLiteral("child"));
         const bool programFirst = run % 2 == 1;
