@@ -9,6 +9,7 @@
 #include "bench_data.h"
 #include "bench_error.h"
 #include "bench_setup.h"
+#include "busy_processes.h"
 #include "content_check.h"
 #include "external_command.h"
 #include "floor_child.h"
@@ -107,6 +108,8 @@ QString folder(const QTemporaryDir& work, const QString& name) {
 BenchResults RunBench(const BenchOptions& options) {
     BenchResults results;
     results.rowsPerTable = options.rowsPerTable;
+    results.busyProcesses = options.busy;
+    results.replay = options.replay;
     results.sqliteVersion = checkSqliteShell();
     results.psqlVersion = RunForOutput({QStringLiteral("psql"), {QStringLiteral("--version")}});
 
@@ -131,9 +134,9 @@ BenchResults RunBench(const BenchOptions& options) {
     const QString copy2 = work.filePath(QStringLiteral("copy2.sqlite"));
     const QString stagingTemplate = work.filePath(QStringLiteral("staging.sqlite"));
     const QString joined = work.filePath(QStringLiteral("joined.sqlite"));
-    const PsqlWriteFiles psqlFiles{work.filePath(QStringLiteral("insert.sql")),
-                                   work.filePath(QStringLiteral("copy.sql")),
-                                   work.filePath(QStringLiteral("copy.csv"))};
+    const PsqlWriteFiles psqlFiles{
+        options.replay ? work.filePath(QStringLiteral("insert.sql")) : QString(),
+        work.filePath(QStringLiteral("copy.sql")), work.filePath(QStringLiteral("copy.csv"))};
     const QString serverJoin = ServerJoinStatement(tables, ServerResultTable);
     // The program's connection options: its driver streams results.
     const QString connection = login.streamingConnectionString();
@@ -151,51 +154,80 @@ BenchResults RunBench(const BenchOptions& options) {
     setup.rowsPerTable = options.rowsPerTable;
 
     // Each run measures every floor and the program, one after the other,
-    // each in a process of its own, so a drift of the machine falls on all.
+    // each in a process of its own, so a drift of the machine falls on all;
+    // which side goes first alternates, and the busy processes spin through both.
     for (int run = 1; run <= options.runs; ++run) {
         const QString child = folder(work, QStringLiteral("child"));
-        FloorTimings floor;
-        floor.copyTable1 = MeasureFloor(
-            {FloorJob::Kind::Copy, connection, tables.first.name, copy1, QStringLiteral("Table1")},
-            child);
-        floor.copyTable2 = MeasureFloor(
-            {FloorJob::Kind::Copy, connection, tables.second.name, copy2, QStringLiteral("Table2")},
-            child);
-        // The copies are the same every run, so the join's input and psql's
-        // files are made once, outside the timing.
-        if (run == 1) MergeStagingFiles(copy1, copy2, stagingTemplate);
-        floor.indexesJoinStaging = JoinFloor(
-            {SqliteShell, stagingTemplate, joined, tables.first.keyField, tables.second.keyField});
-        if (run == 1)
-            results.joinedRows = WritePsqlFiles(joined, JoinFloorTable(), InsertResultTable,
-                                                CopyResultTable, psqlFiles);
-        dropServerTable(server, FloorResultTable);
-        floor.writeToServer = MeasureFloor(
-            {FloorJob::Kind::Write, connection, FloorResultTable, joined, JoinFloorTable()}, child);
-        checkRowCount(login, FloorResultTable, results.joinedRows);
-        dropServerTable(server, InsertResultTable);
-        floor.psqlInserts = RunPsqlScript(login, psqlFiles.insertScript);
-        dropServerTable(server, CopyResultTable);
-        floor.psqlCopy = RunPsqlScript(login, psqlFiles.copyScript);
-        dropServerTable(server, ServerResultTable);
-        floor.serverCreateTableAs = ServerFloor(login, serverJoin);
-        results.floors << floor;
+        const bool programFirst = run % 2 == 1;
+        BusyProcesses busy(options.busy);
 
-        dropServerTable(server, ProgramResultTable);
-        setup.programFolder = folder(work, QStringLiteral("program"));
-        const ProgramMeasurement program = MeasureProgram(setup, child);
+        FloorTimings floor;
+        const auto measureFloors = [&] {
+            floor.copyTable1 = MeasureFloor({FloorJob::Kind::Copy, connection, tables.first.name,
+                                             copy1, QStringLiteral("Table1")},
+                                            child);
+            floor.copyTable2 = MeasureFloor({FloorJob::Kind::Copy, connection, tables.second.name,
+                                             copy2, QStringLiteral("Table2")},
+                                            child);
+            // The copies are the same every run, so the join's input and
+            // psql's files are made once, outside the timing.
+            if (run == 1) MergeStagingFiles(copy1, copy2, stagingTemplate);
+            floor.indexesJoinStaging = JoinFloor({SqliteShell, stagingTemplate, joined,
+                                                  tables.first.keyField, tables.second.keyField});
+            if (run == 1)
+                results.joinedRows = WritePsqlFiles(joined, JoinFloorTable(), InsertResultTable,
+                                                    CopyResultTable, psqlFiles);
+            dropServerTable(server, FloorResultTable);
+            floor.writeToServer = MeasureFloor(
+                {FloorJob::Kind::Write, connection, FloorResultTable, joined, JoinFloorTable()},
+                child);
+            checkRowCount(login, FloorResultTable, results.joinedRows);
+            if (options.replay) {
+                dropServerTable(server, InsertResultTable);
+                floor.psqlInserts = RunPsqlScript(login, psqlFiles.insertScript);
+            }
+            dropServerTable(server, CopyResultTable);
+            floor.psqlCopy = RunPsqlScript(login, psqlFiles.copyScript);
+            dropServerTable(server, ServerResultTable);
+            floor.serverCreateTableAs = ServerFloor(login, serverJoin);
+        };
+        ProgramMeasurement program;
+        const auto measureProgram = [&] {
+            dropServerTable(server, ProgramResultTable);
+            setup.programFolder = folder(work, QStringLiteral("program"));
+            program = MeasureProgram(setup, child);
+        };
+        if (programFirst) {
+            measureProgram();
+            measureFloors();
+        } else {
+            measureFloors();
+            measureProgram();
+        }
+        // Taken before the busy processes stop, so it shows what the run met.
+        const double load = LoadAverage();
+        busy.stop();
+        results.floors << floor;
         results.programRuns << program;
-        progress(QStringLiteral(
-                     "run %1/%2: floors %3 s + %4 s copy, %5 s join, %6 s write, %7 s server; "
-                     "program %8 s")
+        results.loadAverages << load;
+
+        progress(
+            QStringLiteral("run %1/%2 (%3 first): floors %4 s + %5 s copy, %6 s join, %7 s write, "
+                           "%8 s server; program %9 s")
+                .arg(run)
+                .arg(options.runs)
+                .arg(programFirst ? QStringLiteral("program") : QStringLiteral("floors"))
+                .arg(floor.copyTable1, 0, 'f', 3)
+                .arg(floor.copyTable2, 0, 'f', 3)
+                .arg(floor.indexesJoinStaging, 0, 'f', 3)
+                .arg(floor.writeToServer, 0, 'f', 3)
+                .arg(floor.serverCreateTableAs, 0, 'f', 3)
+                .arg(program.timings.wholeRun, 0, 'f', 3));
+        progress(QStringLiteral("run %1/%2: load average %3 (1 minute), %4 busy process(es)")
                      .arg(run)
                      .arg(options.runs)
-                     .arg(floor.copyTable1, 0, 'f', 3)
-                     .arg(floor.copyTable2, 0, 'f', 3)
-                     .arg(floor.indexesJoinStaging, 0, 'f', 3)
-                     .arg(floor.writeToServer, 0, 'f', 3)
-                     .arg(floor.serverCreateTableAs, 0, 'f', 3)
-                     .arg(program.timings.wholeRun, 0, 'f', 3));
+                     .arg(load < 0 ? QStringLiteral("unknown") : QString::number(load, 'f', 2))
+                     .arg(options.busy));
         // A fast run that lost or changed rows would be no run at all.
         checkContent(server, tables, ProgramResultTable);
     }

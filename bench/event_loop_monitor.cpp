@@ -107,8 +107,9 @@ void EventLoopMonitor::tick() {
     const double ownMs = double(now - m_lastTickNs - m_serverNsInGap) / 1e6;
     if (ownMs > m_outsideCalls.milliseconds)
         m_outsideCalls = {ownMs, from, whereText(where), QString()};
-    UnservedStretch& longest = m_gapConnects ? m_connecting : m_withCalls;
-    if (gapMs > longest.milliseconds) longest = {gapMs, from, whereText(where), m_gapCall};
+    const UnservedStretch gap{gapMs, from, whereText(where), m_gapCall};
+    if (gapMs > m_withCalls.milliseconds) m_withCalls = gap;
+    if (m_gapConnects && gapMs > m_connecting.milliseconds) m_connecting = gap;
     m_lastTickNs = now;
     m_whereAtLastTick = where;
     m_serverNsInGap = 0;

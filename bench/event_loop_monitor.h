@@ -44,12 +44,13 @@ public:
 
     // Counts the stretch since the last tick, which no tick closes, and stops.
     void finish();
-    // The longest gap, driver calls included, leaving out gaps in which a
-    // connection was opened: those are reported by connecting().
+    // The longest gap, driver calls included, connecting among them: a user
+    // waits on a connect as on any other call.
     const UnservedStretch& withCalls() const { return m_withCalls; }
     // The longest time of a gap spent in our own code, outside driver calls.
     const UnservedStretch& outsideCalls() const { return m_outsideCalls; }
-    // The longest gap in which a connection was opened.
+    // The longest gap in which a connection was opened, also counted by
+    // withCalls().
     const UnservedStretch& connecting() const { return m_connecting; }
 
     void serverCallStarted(bool connecting);

@@ -1,5 +1,5 @@
-// qm_bench ROWS [--runs N] [--keep]: the join run's benchmark (scripts/bench.sh).
-// qm_bench --program FOLDER: one run of the program, in a process of its own.
+// qm_bench ROWS [--runs N] [--busy N] [--no-replay] [--keep]: the join run's benchmark
+// (scripts/bench.sh). qm_bench --program FOLDER: one run of the program, in a process of its own.
 // qm_bench --floor FOLDER: one floor through the ODBC driver, the same way.
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -17,7 +17,7 @@ int main(int argc, char* argv[]) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Times the join run of two fresh tables of ROWS rows each on the stand-in server, "
-        "beside the floor of each phase, and prints the medians."));
+        "beside the floor of each phase, and prints the medians and the longest stalls."));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("rows"),
                                  QStringLiteral("Rows in each source table."));
@@ -25,6 +25,14 @@ int main(int argc, char* argv[]) {
         QStringLiteral("runs"),
         QStringLiteral("Runs of each figure, of which the median is shown."), QStringLiteral("n"),
         QStringLiteral("3"));
+    const QCommandLineOption busyOption(
+        QStringLiteral("busy"),
+        QStringLiteral("CPU-bound processes to keep spinning beside the program and its floors "
+                       "alike, from the start of each run to its end."),
+        QStringLiteral("n"), QStringLiteral("0"));
+    const QCommandLineOption noReplayOption(
+        QStringLiteral("no-replay"),
+        QStringLiteral("Skip psql replaying an INSERT a row, the slowest information line."));
     const QCommandLineOption keepOption(
         QStringLiteral("keep"),
         QStringLiteral("Leave the login and the work folder for a look afterwards."));
@@ -38,6 +46,8 @@ int main(int argc, char* argv[]) {
                                    QStringLiteral("folder"));
     floorOption.setFlags(QCommandLineOption::HiddenFromHelp);
     parser.addOption(runsOption);
+    parser.addOption(busyOption);
+    parser.addOption(noReplayOption);
     parser.addOption(keepOption);
     parser.addOption(programOption);
     parser.addOption(floorOption);
@@ -49,12 +59,15 @@ int main(int argc, char* argv[]) {
 
         bool rowsOk = false;
         bool runsOk = false;
+        bool busyOk = false;
         bench::BenchOptions options;
         options.rowsPerTable = parser.positionalArguments().value(0).toLongLong(&rowsOk);
         options.runs = parser.value(runsOption).toInt(&runsOk);
         options.keep = parser.isSet(keepOption);
+        options.busy = parser.value(busyOption).toInt(&busyOk);
+        options.replay = !parser.isSet(noReplayOption);
         if (parser.positionalArguments().size() != 1 || !rowsOk || options.rowsPerTable < 1 ||
-            !runsOk || options.runs < 1) {
+            !runsOk || options.runs < 1 || !busyOk || options.busy < 0) {
             std::fprintf(stderr, "%s\n", qPrintable(parser.helpText()));
             return 2;
         }

@@ -1,6 +1,7 @@
 #include "psql_write.h"
 
 #include <QFile>
+#include <optional>
 
 #include "bench_error.h"
 #include "external_command.h"
@@ -62,9 +63,12 @@ qint64 WritePsqlFiles(const QString& stagingPath, const QString& stagedTable,
                      " WITH (FORMAT csv)\n");
     copyScript.close();
 
-    OutputFile script(files.insertScript);
+    std::optional<OutputFile> script;
+    if (!files.insertScript.isEmpty()) {
+        script.emplace(files.insertScript);
+        script->write(createStatement(stmt, insertName));
+    }
     OutputFile data(files.copyData);
-    script.write(createStatement(stmt, insertName));
     const QByteArray insertStart = "INSERT INTO " + insertName + " VALUES(";
     qint64 count = 0;
     QByteArray line;
@@ -89,11 +93,11 @@ qint64 WritePsqlFiles(const QString& stagingPath, const QString& stagedTable,
             line += quoted(value, '\'');
             csv += quoted(value, '"');
         }
-        script.write(line + ");\n");
+        if (script) script->write(line + ");\n");
         data.write(csv + '\n');
         ++count;
     }
-    script.close();
+    if (script) script->close();
     data.close();
     return count;
 }

@@ -9,7 +9,7 @@ class StandinLogin;
 // The files psql writes the staged result with, for the information lines
 // beside the write floor: one INSERT per row replayed, and COPY from CSV.
 struct PsqlWriteFiles {
-    QString insertScript;  // CREATE TABLE, then one INSERT per row
+    QString insertScript;  // CREATE TABLE, then one INSERT per row; empty: not written
     QString copyScript;    // CREATE TABLE, then \copy from copyData
     QString copyData;      // the rows as CSV
 };

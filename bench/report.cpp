@@ -31,22 +31,21 @@ QStringList phaseRow(const BenchResults& results, const QString& name, const Pro
             ratios.isEmpty() ? QString() : QStringLiteral("%1x").arg(Median(ratios), 0, 'f', 2)};
 }
 
-// The median of a stretch over the runs, with the places of the run whose
-// figure is the middle one, so they go with the figure.
-UnservedStretch medianStretch(const QList<ProgramMeasurement>& runs,
+// The longest stretch of all runs and the run it came from (from 1).
+struct LongestStretch {
+    UnservedStretch stretch;
+    qsizetype run = 0;
+};
+
+LongestStretch longestStretch(const QList<ProgramMeasurement>& runs,
                               UnservedStretch ProgramMeasurement::*stretch) {
-    if (runs.isEmpty()) return {};
-    QList<UnservedStretch> figures;
-    QList<double> milliseconds;
-    for (const ProgramMeasurement& run : runs) {
-        figures << run.*stretch;
-        milliseconds << (run.*stretch).milliseconds;
+    LongestStretch longest;
+    for (qsizetype run = 0; run < runs.size(); ++run) {
+        const UnservedStretch& figure = runs[run].*stretch;
+        if (longest.run == 0 || figure.milliseconds > longest.stretch.milliseconds)
+            longest = {figure, run + 1};
     }
-    std::sort(figures.begin(), figures.end(),
-              [](const auto& a, const auto& b) { return a.milliseconds < b.milliseconds; });
-    UnservedStretch middle = figures.at(figures.size() / 2);
-    middle.milliseconds = Median(milliseconds);
-    return middle;
+    return longest;
 }
 
 QString table(const QList<QStringList>& rows) {
@@ -70,10 +69,20 @@ QString table(const QList<QStringList>& rows) {
     return text;
 }
 
-QString places(const UnservedStretch& stretch) {
-    QString text = QStringLiteral("from \"%1\" to \"%2\"").arg(stretch.from, stretch.to);
+QString places(const LongestStretch& longest) {
+    const UnservedStretch& stretch = longest.stretch;
+    QString text = QStringLiteral("run %1, from \"%2\" to \"%3\"")
+                       .arg(longest.run)
+                       .arg(stretch.from, stretch.to);
     if (!stretch.call.isEmpty()) text += QStringLiteral(", longest driver call ") + stretch.call;
     return text;
+}
+
+QString loadAverages(const QList<double>& loads) {
+    QStringList figures;
+    for (const double load : loads)
+        figures << (load < 0 ? QStringLiteral("unknown") : QString::number(load, 'f', 2));
+    return figures.join(QStringLiteral(", "));
 }
 
 }  // namespace
@@ -109,36 +118,46 @@ QString FormatReport(const BenchResults& results) {
     rows << phaseRow(
         results, QStringLiteral("whole run (the sum of the floors above)"), programWhole,
         [&](const FloorTimings& t) { return copy1(t) + copy2(t) + join(t) + write(t); });
-    rows << phaseRow(results, QStringLiteral("information: write vs psql, an INSERT a row"),
-                     programWrite, [](const FloorTimings& t) { return t.psqlInserts; });
+    if (results.replay)
+        rows << phaseRow(results, QStringLiteral("information: write vs psql, an INSERT a row"),
+                         programWrite, [](const FloorTimings& t) { return t.psqlInserts; });
     rows << phaseRow(results, QStringLiteral("information: write vs psql's COPY"), programWrite,
                      [](const FloorTimings& t) { return t.psqlCopy; });
 
     const QList<ProgramMeasurement>& p = results.programRuns;
     QList<double> peaks;
     for (const ProgramMeasurement& m : p) peaks << double(m.peakResidentKiB) / 1024.0;
-    const UnservedStretch withCalls = medianStretch(p, &ProgramMeasurement::withCalls);
-    const UnservedStretch outsideCalls = medianStretch(p, &ProgramMeasurement::outsideCalls);
-    const UnservedStretch connecting = medianStretch(p, &ProgramMeasurement::connecting);
+    const LongestStretch withCalls = longestStretch(p, &ProgramMeasurement::withCalls);
+    const LongestStretch outsideCalls = longestStretch(p, &ProgramMeasurement::outsideCalls);
+    const LongestStretch connecting = longestStretch(p, &ProgramMeasurement::connecting);
     rows << QStringList{QStringLiteral("peak memory of the program (VmHWM)"),
                         QStringLiteral("%1 MiB").arg(Median(peaks), 0, 'f', 1), QString(),
                         QString()};
-    rows << QStringList{QStringLiteral("window unserved, driver calls included"),
-                        millis(withCalls.milliseconds), QString(), QString()};
-    rows << QStringList{QStringLiteral("window unserved, outside driver calls"),
-                        millis(outsideCalls.milliseconds), QString(), QString()};
-    rows << QStringList{QStringLiteral("window unserved while connecting"),
-                        millis(connecting.milliseconds), QString(), QString()};
+    rows << QStringList{QStringLiteral("window unserved, driver calls included (max of all runs)"),
+                        millis(withCalls.stretch.milliseconds), QString(), QString()};
+    rows << QStringList{QStringLiteral("window unserved, outside driver calls (max of all runs)"),
+                        millis(outsideCalls.stretch.milliseconds), QString(), QString()};
+    rows << QStringList{QStringLiteral("window unserved while connecting (max of all runs)"),
+                        millis(connecting.stretch.milliseconds), QString(), QString()};
     rows << phaseRow(results,
                      QStringLiteral("information: whole run vs the server's CREATE TABLE AS"),
                      programWhole, [](const FloorTimings& t) { return t.serverCreateTableAs; });
 
-    QString text = QStringLiteral(
-                       "Join run: %1 rows per table, %2 rows joined, median of %3 interleaved "
-                       "run(s); ratios are medians of each run's own ratio\n")
-                       .arg(results.rowsPerTable)
-                       .arg(results.joinedRows)
-                       .arg(results.floors.size());
+    QString text =
+        QStringLiteral(
+            "Join run: %1 rows per table, %2 rows joined, median of %3 interleaved run(s), "
+            "the program first in odd runs and last in even ones; ratios are medians of each "
+            "run's own ratio, the window's figures the longest of all runs\n")
+            .arg(results.rowsPerTable)
+            .arg(results.joinedRows)
+            .arg(results.floors.size());
+    text += QStringLiteral(
+                "Busy processes beside each run: %1; load average (1 minute) at the end "
+                "of each run: %2\n")
+                .arg(results.busyProcesses)
+                .arg(loadAverages(results.loadAverages));
+    if (!results.replay)
+        text += QStringLiteral("psql's replay of an INSERT a row skipped (--no-replay)\n");
     text += QStringLiteral("%1; %2; server: %3\n\n")
                 .arg(results.sqliteVersion, results.psqlVersion, results.serverSettings);
     text += table(rows);

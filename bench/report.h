@@ -24,15 +24,19 @@ struct BenchResults {
     QString sqliteVersion;
     QString psqlVersion;
     QString serverSettings;                 // how durably the server commits
+    int busyProcesses = 0;                  // spinning beside every run (--busy)
+    bool replay = true;                     // psql's INSERT-a-row replay was run
     QList<FloorTimings> floors;             // one per run
     QList<ProgramMeasurement> programRuns;  // one per run
+    QList<double> loadAverages;             // 1-minute, at the end of each run
 };
 
 // The middle value; the mean of the two middle ones for an even count.
 double Median(QList<double> values);
 
 // The table of medians: each phase of the program beside its floor, with
-// the median of the ratios taken within each run.
+// the median of the ratios taken within each run; the window's stalls are
+// the longest of all runs, since one stall is what a user feels.
 QString FormatReport(const BenchResults& results);
 
 }  // namespace bench

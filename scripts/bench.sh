@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# The join run's benchmark: bench.sh ROWS [--runs N] [--keep]
+# The join run's benchmark: bench.sh ROWS [--runs N] [--busy N] [--no-replay] [--keep]
 # Builds qm_bench if needed, starts the stand-in server and prints each phase
 # of the program's run beside its floor (the median of --runs runs, 3 unless
-# told), with the server committing durably. Not a test: it asserts no timing.
+# told), with the server committing durably. --busy N keeps N CPU-bound
+# processes spinning through each run; --no-replay skips psql's slow replay of
+# an INSERT a row. Every option goes to qm_bench as given. Not a test: it
+# asserts no timing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-[ $# -ge 1 ] || { echo "usage: $0 ROWS [--runs N] [--keep]" >&2; exit 2; }
+[ $# -ge 1 ] || { echo "usage: $0 ROWS [--runs N] [--busy N] [--no-replay] [--keep]" >&2; exit 2; }
 bash scripts/setup.sh
 
 cmake --preset default >/dev/null
