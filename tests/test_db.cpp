@@ -735,6 +735,54 @@ private slots:
         }
     }
 
+    // With a window to serve, a staging statement runs on the worker: the
+    // window stays served through one long step of SQLite's machine (here
+    // a long sort), and closing the window interrupts the statement at once.
+    void longStagingStatementOnTheWorker_data() {
+        QTest::addColumn<bool>("abandon");
+        QTest::newRow("served") << false;
+        QTest::newRow("closed meanwhile") << true;
+    }
+    void longStagingStatementOnTheWorker() {
+        QFETCH(bool, abandon);
+        const LastWords givenUp([] {
+            std::fputs("FAIL! the interrupted statement never returned\n", stderr);
+            std::_Exit(1);
+        });
+        StagingFile file;
+        EventLoopRunContext context;
+        db::Connection staging;
+        staging.setRunContext(&context);
+        staging.open(file.connect().connectionString());
+        QElapsedTimer clock;
+        qint64 lastTick = 0;
+        qint64 longestGap = 0;
+        QTimer ticks;
+        ticks.setInterval(5);
+        connect(&ticks, &QTimer::timeout, &ticks, [&] {
+            longestGap = std::max(longestGap, clock.elapsed() - lastTick);
+            lastTick = clock.elapsed();
+            if (abandon && lastTick > 200) context.abandon();
+        });
+        clock.start();
+        ticks.start();
+        bool failed = false;
+        try {
+            staging.execute(
+                QStringLiteral("CREATE TABLE sorted AS WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL "
+                               "SELECT x + 1 "
+                               "FROM c WHERE x < %1) SELECT x FROM c ORDER BY (x * 7919) % 1000003")
+                    .arg(abandon ? 50000000 : 2000000));
+        } catch (const DbError&) {
+            failed = true;
+        }
+        const qint64 took = clock.elapsed();
+        ticks.stop();
+        QVERIFY2(longestGap < 100, qPrintable(QString::number(longestGap)));
+        QCOMPARE(failed, abandon);
+        if (abandon) QVERIFY2(took < 1500, qPrintable(QString::number(took)));
+    }
+
     // Every call that waits on the server is told to the run context, the
     // whole wait inside one call: connecting, statements, a batch in a
     // transaction, a slow query.

@@ -5,7 +5,9 @@
 #include <QDir>
 #include <QScopeGuard>
 #include <QStringDecoder>
+#include <atomic>
 #include <chrono>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -74,6 +76,30 @@ public:
     Database& operator=(const Database&) = delete;
 
     sqlite3* get() const { return m_db; }
+    RunContext* context() const { return m_context; }
+
+    // Runs work on this connection on the worker while the window is served,
+    // when there is a window to serve; here otherwise. A long statement (a
+    // table dropped, an index sorted, a commit waiting for the disk) then
+    // never freezes the window, though SQLite's machine stops for no yield
+    // inside it. Meanwhile nothing calls the context from the worker: the
+    // progress handler is off, and the busy handler only pauses. Closing the
+    // window interrupts the statement.
+    void runServed(const std::function<void()>& work) {
+        if (!m_context || !m_context->servesWhileWaiting() || m_onWorker) return work();
+        sqlite3_progress_handler(m_db, 0, nullptr, nullptr);
+        m_onWorker = true;
+        const auto restore = qScopeGuard([this] {
+            m_onWorker = false;
+            if (m_context)
+                sqlite3_progress_handler(m_db, ProgressSteps, &Database::onProgress, this);
+        });
+        m_interrupted = false;
+        ServeWhileWaiting(*m_context, work, [this] {
+            m_interrupted = true;
+            sqlite3_interrupt(m_db);
+        });
+    }
 
     // Folds the log into the file once it holds CheckpointFrames pages, or
     // whatever it holds when finally is set, while the window is served.
@@ -176,8 +202,8 @@ private:
         using namespace std::chrono;
         const auto now = steady_clock::now();
         if (attempts == 0) m_waitStart = now;
-        if (now - m_waitStart >= m_busyTimeout) return false;
-        if (m_context) m_context->yield();
+        if (now - m_waitStart >= m_busyTimeout || m_interrupted) return false;
+        if (m_context && !m_onWorker) m_context->yield();
         // Short pauses first: a lock is mostly held for moments only.
         static constexpr int PauseMs[] = {1, 2, 5, 10, 15};
         const int pause = attempts < int(std::size(PauseMs)) ? PauseMs[attempts] : 20;
@@ -191,7 +217,9 @@ private:
     std::chrono::steady_clock::duration m_busyTimeout;
     std::chrono::steady_clock::time_point m_waitStart;
     std::exception_ptr m_pending;
-    int m_walFrames = 0;  // pages in the log since the last checkpoint
+    int m_walFrames = 0;                      // pages in the log since the last checkpoint
+    bool m_onWorker = false;                  // set only while the window's thread waits
+    std::atomic<bool> m_interrupted = false;  // set from the window's thread
 };
 
 // One statement of SQL text. Text after it is refused rather than left
@@ -390,8 +418,20 @@ public:
                 // The file's closing folds the log in all the same.
             }
         }
+        // The last owner closes the file on the worker: closing folds what
+        // is left of the log in and waits for the disk.
+        RunContext* context = m_db->context();
         m_db->detachContext();
-        if (!m_inTransaction) return;
+        if (!m_inTransaction) {
+            if (context && context->servesWhileWaiting() && m_db.use_count() == 1) {
+                try {
+                    ServeWhileWaiting(*context, [this] { m_db.reset(); });
+                } catch (...) {
+                    // Closing reports nothing; the file stays whole.
+                }
+            }
+            return;
+        }
         try {
             execute(QStringLiteral("ROLLBACK"));
         } catch (...) {
@@ -400,11 +440,11 @@ public:
     }
 
     void execute(const QString& statement) override {
-        {
+        m_db->runServed([&] {
             Statement stmt(m_db, statement);
             while (stmt.step()) {
             }
-        }
+        });
         if (!m_inTransaction) m_db->checkpointIfDue();
     }
 
