@@ -118,7 +118,7 @@ QString LogFilePath() {
     return folder + QStringLiteral("/quillmere/quillmere.log");
 }
 
-void InstallLogFile(const QString& path) {
+void InstallLogFile(const QString& path, LogMirror mirror) {
     LogState& log = state();
     {
         QMutexLocker lock(&log.mutex);
@@ -132,7 +132,7 @@ void InstallLogFile(const QString& path) {
             ::chmod(name.constData(), 0700);
         }
         log.fd = openOwnerOnly(path, log.size);
-        log.toTerminal = ::isatty(STDERR_FILENO) == 1;
+        log.toTerminal = mirror == LogMirror::ToTerminal && ::isatty(STDERR_FILENO) == 1;
     }
     const QtMessageHandler previous = qInstallMessageHandler(handler);
     if (previous != handler) log.previous = previous;

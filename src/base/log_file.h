@@ -16,9 +16,12 @@ constexpr qint64 LogRotateBytes = 1024 * 1024;
 // quillmere.log when XDG_STATE_HOME is unset or empty.
 QString LogFilePath();
 
-// Sends every message from now on to the file at path (and the terminal).
-// A file that cannot be opened loses the messages, never the program.
-void InstallLogFile(const QString& path = LogFilePath());
+enum class LogMirror { ToTerminal, None };
+
+// Sends every message from now on to the file at path, and to stderr when it
+// is a terminal unless told otherwise (a command whose stderr carries its own
+// report). A file that cannot be opened loses the messages, never the program.
+void InstallLogFile(const QString& path = LogFilePath(), LogMirror mirror = LogMirror::ToTerminal);
 
 // Back to Qt's own handler; the file is closed.
 void UninstallLogFile();
