@@ -209,26 +209,34 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("lockHeld");  // another join holds the staging file
         QTest::newRow("field that does not exist")
             << QStringList{"A", "ID", "B", "AMOUNTS", "R"} << 2
-            << R"(no field "AMOUNTS" in table "B"; the closest: "AMOUNT", "ID")";
-        QTest::newRow("table in another case")
-            << QStringList{"a", "ID", "B", "ID", "R"} << 2 << R"(no table "a" among the tables of)";
-        QTest::newRow("too few arguments") << QStringList{"A", "ID", "B", "ID"} << 2
-                                           << "join takes TABLE1 FIELD1 TABLE2 FIELD2 NEWTABLE";
+            << R"(no field "AMOUNTS" in table "B"; the closest: "AMOUNT", "ID")" << false;
+        QTest::newRow("table in another case") << QStringList{"a", "ID", "B", "ID", "R"} << 2
+                                               << R"(no table "a" among the tables of)" << false;
+        QTest::newRow("too few arguments")
+            << QStringList{"A", "ID", "B", "ID"} << 2
+            << "join takes TABLE1 FIELD1 TABLE2 FIELD2 NEWTABLE" << false;
         QTest::newRow("listed name without --overwrite")
             << QStringList{"A", "ID", "B", "ID", "Old"} << 4
-            << R"("Old" is already one of the tables of)";
+            << R"("Old" is already one of the tables of)" << false;
+        QTest::newRow("staging file held by another join")
+            << QStringList{"A", "ID", "B", "ID", "R"} << 5 << "Another join is using " << true;
     }
     void nothingDoneForWrongArguments() {
         QFETCH(QStringList, arguments);
         QFETCH(int, exitCode);
         QFETCH(QString, message);
+        QFETCH(bool, lockHeld);
         CommandRig rig(*m_program);
         makeTables(rig.owner);
         rig.owner.exec(R"(CREATE TABLE "Old" ("V" varchar(10)))");
         rig.owner.exec(R"(INSERT INTO "Old" VALUES ('kept'))");
         const QList<QStringList> before = rig.tables();
+        QDir().mkpath(QFileInfo(rig.stagingPath()).path());
+        QLockFile otherJoin(rig.stagingPath() + ".lock");
+        if (lockHeld) QVERIFY(otherJoin.tryLock(0));
 
         const Ran ran = rig.runWithPassword(arguments);
         QCOMPARE(ran.exitCode, exitCode);
