@@ -8,7 +8,8 @@
 // is one line (more when its text has line breaks) with the time, the level
 // and the category. The file is its owner's alone (mode 0600); past
 // LogRotateBytes it becomes "<name>.1", replacing an older one, and a new file
-// is begun. When stderr is a terminal the lines go there too.
+// is begun. When stderr is a terminal the lines go there too, unless the
+// caller keeps its stderr for a report of its own.
 
 constexpr qint64 LogRotateBytes = 1024 * 1024;
 
