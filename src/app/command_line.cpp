@@ -19,6 +19,9 @@ std::optional<int> AnswerCommandLine(const QStringList& arguments, QTextStream& 
     parser.setApplicationDescription(
         ProductTitle() +
         QStringLiteral(": joins two Oracle tables into a new table with a full outer join.\n\n"
+                       "Without a command it opens the login window. The command\n"
+                       "  join TABLE1 FIELD1 TABLE2 FIELD2 NEWTABLE [options]\n"
+                       "runs one join from a script, without a display (see 'join --help').\n\n"
                        "Qt's own options (-platform, -style and the rest) are accepted too.\n"
                        "Diagnostics log: ") +
         logPath);

@@ -3,6 +3,8 @@
 #include <QTextStream>
 
 #include "app/command_line.h"
+#include "app/console/join_command.h"
+#include "app/console/join_command_line.h"
 #include "app/window_flow.h"
 #include "base/log_file.h"
 #include "base/program_files.h"
@@ -21,10 +23,15 @@ QStringList argumentList(int argc, char** argv) {
 int main(int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("quillmere"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QM_VERSION));
+    const QStringList arguments = argumentList(argc, argv);
+    // A command runs without a display: no QApplication is ever made for it.
+    if (IsJoinCommand(arguments)) {
+        QCoreApplication app(argc, argv);
+        return RunJoinCommand(arguments);
+    }
     {
         QTextStream out(stdout);
-        if (const auto exitCode = AnswerCommandLine(argumentList(argc, argv), out))
-            return *exitCode;
+        if (const auto exitCode = AnswerCommandLine(arguments, out)) return *exitCode;
     }
     InstallLogFile();
     QApplication app(argc, argv);

@@ -165,7 +165,7 @@ QString LogFilePath() {
     }
 }
 
-void InstallLogFile(const QString& path) {
+void InstallLogFile(const QString& path, LogMirror mirror) {
     LogState& log = state();
     QString refusal;
     {
@@ -174,7 +174,7 @@ void InstallLogFile(const QString& path) {
         log.fd = -1;
         log.size = 0;
         log.path = QFile::encodeName(path);
-        log.toTerminal = ::isatty(STDERR_FILENO) == 1;
+        log.toTerminal = mirror == LogMirror::ToTerminal && ::isatty(STDERR_FILENO) == 1;
         if (path.isEmpty()) {
             refusal = QStringLiteral(
                 "no diagnostics log: neither XDG_STATE_HOME nor HOME is set "

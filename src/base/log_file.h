@@ -8,8 +8,9 @@
 // is one line (more when its text has line breaks) with the time, the level
 // and the category. The file is its owner's alone (mode 0600); past
 // LogRotateBytes it becomes "<name>.1", replacing an older one, and a new file
-// is begun. When stderr is a terminal the lines go there too; critical and
-// fatal ones go to stderr always.
+// is begun. When stderr is a terminal the lines go there too, unless the
+// caller keeps its stderr for a report of its own; critical and fatal ones go
+// to stderr always.
 
 constexpr qint64 LogRotateBytes = 1024 * 1024;
 
@@ -18,11 +19,14 @@ constexpr qint64 LogRotateBytes = 1024 * 1024;
 // is needed and is not an absolute path either.
 QString LogFilePath();
 
-// Sends every message from now on to the file at path (and the terminal).
-// Only a regular file of the user's own is written, never through a symbolic
-// link at the file or its folder; a file that cannot be opened, or an empty
-// path, loses the messages, never the program (a warning says so).
-void InstallLogFile(const QString& path = LogFilePath());
+enum class LogMirror { ToTerminal, None };
+
+// Sends every message from now on to the file at path, and to stderr when it
+// is a terminal unless told otherwise (a command whose stderr carries its own
+// report). Only a regular file of the user's own is written, never through a
+// symbolic link at the file or its folder; a file that cannot be opened, or an
+// empty path, loses the messages, never the program (a warning says so).
+void InstallLogFile(const QString& path = LogFilePath(), LogMirror mirror = LogMirror::ToTerminal);
 
 // Back to the handler that was there before; the file is closed. Done by
 // itself when the program's statics are destroyed.

@@ -41,4 +41,7 @@ public:
     virtual std::optional<std::chrono::steady_clock::time_point> giveUpAt() const {
         return std::nullopt;
     }
+    // The exit code the program ends with when such a call is given up: a
+    // closed window is an ordinary end, an interrupted command is not.
+    virtual int givenUpExitCode() const { return 0; }
 };

@@ -83,8 +83,7 @@ private:
             const auto giveUpAt = context.giveUpAt();
             if (giveUpAt && std::chrono::steady_clock::now() >= *giveUpAt) {
                 lock.unlock();
-                // The code a closed window ends the program with.
-                EndProgramNow(0);
+                EndProgramNow(context.givenUpExitCode());
             }
         }
     }

@@ -24,6 +24,7 @@
 #include "join/full_outer_join_sql.h"
 #include "join/join_choice.h"
 #include "join/join_lines.h"
+#include "join/join_summary.h"
 #include "join/join_window.h"
 #include "join/loop_failures.h"
 #include "join/make_column_varchar.h"
@@ -40,38 +41,42 @@ namespace {
 
 Q_LOGGING_CATEGORY(lcJoin, "quillmere.join", QtInfoMsg)
 
-// What one run did, logged when it ends however it ends: -1 is a count the
-// run did not reach.
-struct RunSummary {
-    enum Phase { Copy, Join, Stage, Write, PhaseCount };
+// What one run did, logged when it ends however it ends.
+class RunSummary final {
+public:
+    using Phase = JoinSummary::Phase;
 
-    QString table1, table2, newTable;
-    qint64 copied1 = -1, copied2 = -1, staged = -1, written = -1;
-    double seconds[PhaseCount] = {0, 0, 0, 0};
+    explicit RunSummary(JoinSummary& counts) : m_counts(counts) {}
+
+    JoinSummary& counts() { return m_counts; }
 
     // Adds the time since the last call to the phase.
-    void lap(Phase phase) { seconds[phase] += double(m_clock.restart()) / 1000.0; }
+    void lap(Phase phase) { m_counts.seconds[phase] += double(m_clock.restart()) / 1000.0; }
     void startClock() { m_clock.start(); }
 
     void log() const {
+        const JoinSummary& s = m_counts;
         const auto count = [](qint64 n) {
             return n < 0 ? QStringLiteral("-") : QString::number(n);
         };
-        const auto secs = [&](Phase phase) { return QString::number(seconds[phase], 'f', 3); };
+        const auto secs = [&](Phase phase) { return QString::number(s.seconds[phase], 'f', 3); };
         // One arg() call, so a "%" in a table name is never taken for a place.
         qCInfo(lcJoin).noquote()
             << QStringLiteral(
                    "join run: %1 with %2 into %3: rows copied %4 and %5, staged %6, "
                    "written %7, missing %8; ")
-                       .arg(table1, table2, newTable.isEmpty() ? QStringLiteral("-") : newTable,
-                            count(copied1), count(copied2), count(staged), count(written),
-                            count(staged < 0 || written < 0 ? -1 : staged - written)) +
-                   QStringLiteral("seconds: copy ") + secs(Copy) + QStringLiteral(", join ") +
-                   secs(Join) + QStringLiteral(", stage ") + secs(Stage) +
-                   QStringLiteral(", write ") + secs(Write);
+                       .arg(s.table1, s.table2,
+                            s.newTable.isEmpty() ? QStringLiteral("-") : s.newTable,
+                            count(s.copied1), count(s.copied2), count(s.staged), count(s.written),
+                            count(s.missing())) +
+                   QStringLiteral("seconds: copy ") + secs(JoinSummary::Copy) +
+                   QStringLiteral(", join ") + secs(JoinSummary::Join) +
+                   QStringLiteral(", stage ") + secs(JoinSummary::Stage) +
+                   QStringLiteral(", write ") + secs(JoinSummary::Write);
     }
 
 private:
+    JoinSummary& m_counts;
     QElapsedTimer m_clock;
 };
 
@@ -92,13 +97,16 @@ private:
 // given up and the window is marked idle last.
 class JoinRun final {
 public:
-    JoinRun(JoinWindow& window, Dialogs& dialogs, RunContext& context, const QString& programFolder)
-        : m_window(window),
+    JoinRun(JoinWindow& window, Dialogs& dialogs, RunContext& context, const QString& programFolder,
+            JoinRunResult& result)
+        : m_result(result),
+          m_window(window),
           m_dialogs(dialogs),
           m_context(context),
           m_handler(LocationText(QStringLiteral("Form2"), QStringLiteral("PushButton2_Click")),
                     dialogs, &context),
-          m_programFolder(programFolder) {}
+          m_programFolder(programFolder),
+          m_summary(result.summary) {}
 
     // Logs the run's summary, once.
     void logSummary() {
@@ -143,6 +151,7 @@ public:
         m_stagingLock->setStaleLockTime(0);
         const bool locked = m_stagingLock->tryLock();
         if (!locked && m_stagingLock->error() == QLockFile::LockFailedError) {
+            m_result.ending = JoinRunResult::Ending::StagingBusy;
             m_dialogs.message(QStringLiteral("Another join is using ") + m_path +
                               QStringLiteral(". Please try again when it has finished."));
             return false;
@@ -150,8 +159,9 @@ public:
         // QLockFile takes no mode; the lock sits beside the staging file and is
         // its owner's alone, as that file is.
         if (locked) NarrowToOwner(m_path + QStringLiteral(".lock"));
-        m_summary.table1 = m_choice.table1;
-        m_summary.table2 = m_choice.table2;
+        m_result.ending = JoinRunResult::Ending::Ran;
+        m_summary.counts().table1 = m_choice.table1;
+        m_summary.counts().table2 = m_choice.table2;
         m_summary.startClock();
         return true;
     }
@@ -170,15 +180,15 @@ public:
         const bool copied =
             StepSucceeded(m_handler, JoinLine::CopyTable1,
                           [&] {
-                              m_summary.copied1 =
+                              m_summary.counts().copied1 =
                                   CopyOracleTable(m_choice.login, m_choice.table1, StagingCopy1(),
                                                   m_path, m_context);
                           }) &&
             StepSucceeded(m_handler, JoinLine::CopyTable2, [&] {
-                m_summary.copied2 = CopyOracleTable(m_choice.login, m_choice.table2, StagingCopy2(),
-                                                    m_path, m_context);
+                m_summary.counts().copied2 = CopyOracleTable(m_choice.login, m_choice.table2,
+                                                             StagingCopy2(), m_path, m_context);
             });
-        m_summary.lap(RunSummary::Copy);
+        m_summary.lap(JoinSummary::Copy);
         return copied;
     }
 
@@ -194,7 +204,7 @@ public:
                 [&] { MakeColumnVarchar(StagingCopy2(), m_choice.field2, m_path, &m_context); }) ||
             !StepSucceeded(m_handler, JoinLine::OpenStaging,
                            [&] { m_staging.emplace(OpenStagingDatabase(m_path, &m_context)); })) {
-            m_summary.lap(RunSummary::Join);
+            m_summary.lap(JoinSummary::Join);
             return false;
         }
         QString joinSql;
@@ -210,7 +220,7 @@ public:
             m_joinColumns = join.fieldNames();
             join.next();
         });
-        m_summary.lap(RunSummary::Join);
+        m_summary.lap(JoinSummary::Join);
         return opened;
     }
 
@@ -221,7 +231,7 @@ public:
             const auto answer = m_dialogs.prompt(QStringLiteral("Enter name of new table: "));
             m_newTable = answer.value_or(QString());
         });
-        m_summary.newTable = m_newTable;
+        m_summary.counts().newTable = m_newTable;
         // The user's answer is no phase of the run.
         m_summary.startClock();
         // An empty answer, or a cancelled prompt, ends the run.
@@ -264,11 +274,11 @@ public:
                                        QStringLiteral(" RENAME TO ") + StagingName(m_newTable));
                 }
             })) {
-            m_summary.lap(RunSummary::Stage);
+            m_summary.lap(JoinSummary::Stage);
             return false;
         }
         m_handler.step(JoinLine::CloseStaging, [&] { m_staging.reset(); });
-        m_summary.lap(RunSummary::Stage);
+        m_summary.lap(JoinSummary::Stage);
         return true;
     }
 
@@ -277,7 +287,7 @@ public:
         m_writing = true;
         WriteResultTable(m_handler, m_window, m_dialogs, m_context, m_choice, m_newTable, m_path,
                          m_rows);
-        m_summary.lap(RunSummary::Write);
+        m_summary.lap(JoinSummary::Write);
         countWritten();
         return m_rows;
     }
@@ -293,8 +303,8 @@ public:
 
 private:
     void countWritten() {
-        m_summary.staged = m_rows.staged;
-        m_summary.written = m_rows.written;
+        m_summary.counts().staged = m_rows.staged;
+        m_summary.counts().written = m_rows.written;
     }
 
     // The program ends under a call to the server that has not returned, and
@@ -304,13 +314,14 @@ private:
     void endCutShort() {
         if (!m_stagingLock || !m_stagingLock->isLocked()) return;
         if (m_writing) {
-            m_summary.lap(RunSummary::Write);
+            m_summary.lap(JoinSummary::Write);
             countWritten();
         }
         logSummary();
         m_stagingLock->unlock();
     }
 
+    JoinRunResult& m_result;
     JoinWindow& m_window;
     Dialogs& m_dialogs;
     RunContext& m_context;
@@ -338,11 +349,14 @@ private:
 }  // namespace
 
 void PushButton2_Click(JoinWindow& window, Dialogs& dialogs, RunContext& context,
-                       const QString& programFolder) {
+                       const QString& programFolder, JoinRunResult* result) {
     // One run at a time: a click while a run yields starts nothing.
     if (window.joinRunning()) return;
     RunningMark running(window);
-    JoinRun run(window, dialogs, context, programFolder);
+    JoinRunResult ownResult;
+    if (!result) result = &ownResult;
+    *result = JoinRunResult();
+    JoinRun run(window, dialogs, context, programFolder, *result);
     if (!run.selectAndLock()) return;
     // Staged rows are counted by the writing; an earlier end leaves them unknown.
     auto logSummary = qScopeGuard([&] { run.logSummary(); });

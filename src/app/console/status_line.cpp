@@ -1,0 +1,66 @@
+#include "app/console/status_line.h"
+
+#include <unistd.h>
+
+namespace {
+
+void writeAll(const QByteArray& bytes) {
+    const char* data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t done = ::write(STDERR_FILENO, data, size_t(left));
+        if (done <= 0) return;
+        data += done;
+        left -= done;
+    }
+}
+
+// Back to the start of the line, and the rest of it erased.
+const QByteArray EraseLine = QByteArrayLiteral("\r\x1b[K");
+
+}  // namespace
+
+StatusLine::StatusLine() : m_terminal(::isatty(STDERR_FILENO) == 1) {}
+
+void StatusLine::setPhase(const QString& phase) {
+    m_phase = phase;
+    redraw();
+}
+
+void StatusLine::setPercent(int percent) {
+    m_percent = percent;
+    redraw();
+}
+
+void StatusLine::setShowsPercent(bool shows) {
+    m_showsPercent = shows;
+    redraw();
+}
+
+void StatusLine::print(const QString& text) {
+    QByteArray bytes;
+    if (!m_shown.isEmpty()) bytes += EraseLine;
+    bytes += text.toUtf8();
+    bytes += '\n';
+    writeAll(bytes);
+    m_shown.clear();
+    redraw();
+}
+
+void StatusLine::clear() {
+    if (!m_shown.isEmpty()) writeAll(EraseLine);
+    m_shown.clear();
+    m_phase.clear();
+}
+
+void StatusLine::redraw() {
+    if (!m_terminal) return;
+    QString text = m_phase;
+    if (!text.isEmpty() && m_showsPercent) text += QStringLiteral(": %1%").arg(m_percent);
+    // Redrawn only when it changes: the percentage moves a hundred times at most.
+    if (text == m_shown) return;
+    m_shown = text;
+    QByteArray bytes = EraseLine;
+    bytes += text.toUtf8();
+    writeAll(bytes);
+}

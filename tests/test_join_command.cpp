@@ -1,0 +1,380 @@
+// `quillmere join` from a script: the real program, run as a child process
+// with no display, against the stand-in server.
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLockFile>
+#include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <algorithm>
+#include <csignal>
+
+#include "base/settings_store.h"
+#include "db/connection.h"
+#include "support/standin.h"
+
+namespace {
+
+// What one run of the command left.
+struct Ran {
+    int exitCode = -1;
+    QString out, err;
+};
+
+QList<QStringList> sorted(QList<QStringList> rows) {
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+// The installed program in a folder of its own (bin, with share/quillmere
+// beside it), so its staging file is the per-user one under the case's own
+// XDG_DATA_HOME, as for a user's installed program.
+class InstalledProgram final {
+public:
+    InstalledProgram() {
+        QDir(m_root.path()).mkpath(QStringLiteral("bin"));
+        QDir(m_root.path()).mkpath(QStringLiteral("share/quillmere"));
+        QFile::copy(QStringLiteral(QM_PROGRAM), path());
+        QFile(path()).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    QString path() const { return m_root.filePath(QStringLiteral("bin/quillmere")); }
+
+private:
+    QTemporaryDir m_root;
+};
+
+// A login of its own with a saved login in a settings store of its own, and
+// a home, XDG folders and environment that no display and nothing of the
+// user's reaches.
+class CommandRig final {
+public:
+    explicit CommandRig(const InstalledProgram& program) : m_program(program) {
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, configFolder());
+        SettingsStore::write(SettingsStore::OracleSID(), owner.login().sid);
+        SettingsStore::write(SettingsStore::OracleUser(), owner.name());
+        m_environment = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM",
+                                 "QUILLMERE_PASSWORD", "XDG_RUNTIME_DIR"})
+            m_environment.remove(QString::fromLatin1(name));
+        m_environment.insert("HOME", m_home.path());
+        m_environment.insert("XDG_CONFIG_HOME", configFolder());
+        m_environment.insert("XDG_DATA_HOME", m_home.filePath("data"));
+        m_environment.insert("XDG_STATE_HOME", m_home.filePath("state"));
+    }
+
+    // The password in a file readable by its owner alone, as in the README.
+    QString passwordFile(const QString& password) const {
+        const QString path = m_home.filePath("password");
+        QFile file(path);
+        file.open(QIODevice::WriteOnly);
+        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+        file.write(password.toUtf8() + "\n");
+        return path;
+    }
+
+    // The program started with the arguments after "join".
+    void start(QProcess& process, const QStringList& arguments) const {
+        process.setProcessEnvironment(m_environment);
+        process.start(m_program.path(), QStringList{"join"} + arguments);
+    }
+
+    Ran run(const QStringList& arguments, const QByteArray& input = {}) const {
+        QProcess process;
+        start(process, arguments);
+        if (!input.isNull()) process.write(input);
+        process.closeWriteChannel();
+        Ran ran;
+        if (!process.waitForFinished(120000)) return ran;
+        ran.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        ran.out = QString::fromUtf8(process.readAllStandardOutput());
+        ran.err = QString::fromUtf8(process.readAllStandardError());
+        return ran;
+    }
+    Ran runWithPassword(const QStringList& arguments) const {
+        return run(arguments + QStringList{"--password-file", passwordFile(owner.password())});
+    }
+
+    QString stagingPath() const { return m_home.filePath("data/quillmere/temp.mdb"); }
+    QString log() const {
+        QFile file(m_home.filePath("state/quillmere/quillmere.log"));
+        file.open(QIODevice::ReadOnly);
+        return QString::fromUtf8(file.readAll());
+    }
+    QString configFolder() const { return m_home.filePath("config"); }
+    QList<QStringList> tables() const {
+        return sorted(owner.rows("SELECT table_name FROM user_tables"));
+    }
+
+    standin::Login owner{QStringLiteral("qm_cmd")};
+
+private:
+    const InstalledProgram& m_program;
+    QTemporaryDir m_home;
+    QProcessEnvironment m_environment;
+};
+
+// Two tables that meet on some IDs and not on others, with a null, a quote
+// and a join value that only one side has.
+void makeTables(const standin::Login& owner) {
+    owner.exec(R"(CREATE TABLE "A" ("ID" varchar(10), "NAME" varchar(20)))");
+    owner.exec(R"(INSERT INTO "A" VALUES ('1', 'one'), ('2', 'it''s'), ('3', NULL), (NULL, 'x'))");
+    owner.exec(R"(CREATE TABLE "B" ("ID" varchar(10), "AMOUNT" varchar(20)))");
+    owner.exec(R"(INSERT INTO "B" VALUES ('2', '20'), ('3', '30'), ('4', '40'), ('4', '41'))");
+}
+
+const QString ServerJoin = QStringLiteral(
+    R"(SELECT a."ID", a."NAME", b."ID", b."AMOUNT" FROM "A" a FULL OUTER JOIN "B" b ON a."ID" = b."ID")");
+
+// A server process stopped as a hung server would be, resumed whatever the
+// test's end, so the shared server recovers.
+class StoppedServerProcess final {
+public:
+    ~StoppedServerProcess() {
+        if (m_pid > 0) ::kill(pid_t(m_pid), SIGCONT);
+    }
+    // True once the process shows as stopped.
+    bool stop(qint64 pid) {
+        m_pid = pid;
+        if (::kill(pid_t(pid), SIGSTOP) != 0) return false;
+        for (QDeadlineTimer deadline(5000); !deadline.hasExpired(); QThread::msleep(10)) {
+            QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+            if (!stat.open(QIODevice::ReadOnly)) return false;
+            const QByteArray text = stat.readAll();
+            if (text.mid(text.lastIndexOf(')') + 2, 1) == "T") return true;
+        }
+        return false;
+    }
+
+private:
+    qint64 m_pid = 0;
+};
+
+}  // namespace
+
+class TestJoinCommand : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<InstalledProgram> m_program;
+
+private slots:
+    void initTestCase() {
+        m_program = std::make_unique<InstalledProgram>();
+        QVERIFY(QFile::exists(m_program->path()));
+    }
+
+    // The new table holds the server's own full outer join of the two, once
+    // made and once overwritten; the summary says so, in text and JSON, and
+    // the settings store is left as it was.
+    void joinEqualsTheServersFullOuterJoin() {
+        CommandRig rig(*m_program);
+        makeTables(rig.owner);
+        QFile settings(SettingsStore::fileName());
+        QVERIFY(settings.open(QIODevice::ReadOnly));
+        const QByteArray savedBefore = settings.readAll();
+        settings.close();
+        const QList<QStringList> expected = sorted(rig.owner.rows(ServerJoin));
+
+        const Ran made = rig.runWithPassword({"A", "ID", "B", "ID", "R"});
+        QVERIFY2(made.exitCode == 0, qPrintable(made.err));
+        QCOMPARE(sorted(rig.owner.rows(R"(SELECT * FROM "R")")), expected);
+        QVERIFY2(made.out.contains(QStringLiteral("rows copied: 4 from A, 4 from B\nrows staged: "
+                                                  "%1\nrows written: %1\nrows missing: 0\n")
+                                       .arg(expected.size())),
+                 qPrintable(made.out));
+        // Off a terminal, no progress line.
+        QVERIFY2(made.err.isEmpty(), qPrintable(made.err));
+
+        rig.owner.exec(R"(DELETE FROM "B" WHERE "ID" = '4')");
+        const Ran overwritten =
+            rig.runWithPassword({"A", "ID", "B", "ID", "R", "--overwrite", "--json"});
+        QVERIFY2(overwritten.exitCode == 0, qPrintable(overwritten.err));
+        const QList<QStringList> expectedNow = sorted(rig.owner.rows(ServerJoin));
+        QCOMPARE(sorted(rig.owner.rows(R"(SELECT * FROM "R")")), expectedNow);
+        const QJsonObject summary = QJsonDocument::fromJson(overwritten.out.toUtf8()).object();
+        QCOMPARE(summary.value("written").toInteger(), expectedNow.size());
+        QCOMPARE(summary.value("missing").toInteger(), 0);
+        QCOMPARE(summary.value("exitCode").toInt(), 0);
+        QVERIFY(summary.value("seconds").toObject().contains("write"));
+
+        QVERIFY(settings.open(QIODevice::ReadOnly));
+        QCOMPARE(settings.readAll(), savedBefore);
+    }
+
+    // Wrong arguments end the command before anything is copied or made,
+    // naming what is wrong and the closest entries that exist.
+    void nothingDoneForWrongArguments_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("lockHeld");  // another join holds the staging file
+        QTest::newRow("field that does not exist")
+            << QStringList{"A", "ID", "B", "AMOUNTS", "R"} << 2
+            << R"(no field "AMOUNTS" in table "B"; the closest: "AMOUNT", "ID")" << false;
+        QTest::newRow("table in another case") << QStringList{"a", "ID", "B", "ID", "R"} << 2
+                                               << R"(no table "a" among the tables of)" << false;
+        QTest::newRow("too few arguments")
+            << QStringList{"A", "ID", "B", "ID"} << 2
+            << "join takes TABLE1 FIELD1 TABLE2 FIELD2 NEWTABLE" << false;
+        QTest::newRow("listed name without --overwrite")
+            << QStringList{"A", "ID", "B", "ID", "Old"} << 4
+            << R"("Old" is already one of the tables of)" << false;
+        QTest::newRow("staging file held by another join")
+            << QStringList{"A", "ID", "B", "ID", "R"} << 5 << "Another join is using " << true;
+    }
+    void nothingDoneForWrongArguments() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, message);
+        QFETCH(bool, lockHeld);
+        CommandRig rig(*m_program);
+        makeTables(rig.owner);
+        rig.owner.exec(R"(CREATE TABLE "Old" ("V" varchar(10)))");
+        rig.owner.exec(R"(INSERT INTO "Old" VALUES ('kept'))");
+        const QList<QStringList> before = rig.tables();
+        QDir().mkpath(QFileInfo(rig.stagingPath()).path());
+        QLockFile otherJoin(rig.stagingPath() + ".lock");
+        if (lockHeld) QVERIFY(otherJoin.tryLock(0));
+
+        const Ran ran = rig.runWithPassword(arguments);
+        QCOMPARE(ran.exitCode, exitCode);
+        QVERIFY2(ran.err.contains(message), qPrintable(ran.err));
+        if (QByteArray(QTest::currentDataTag()) == "table in another case")
+            QVERIFY2(ran.err.contains(R"(the closest: "A")"), qPrintable(ran.err));
+        QVERIFY2(ran.out.isEmpty(), qPrintable(ran.out));
+        QCOMPARE(rig.tables(), before);
+        QCOMPARE(rig.owner.rows(R"(SELECT * FROM "Old")"), (QList<QStringList>{{"kept"}}));
+        // Not even the staging file was made.
+        QVERIFY(!QFile::exists(rig.stagingPath()));
+    }
+
+    // A password the server refuses: the driver's reason on standard error,
+    // and the password nowhere the command writes.
+    void wrongPassword() {
+        CommandRig rig(*m_program);
+        makeTables(rig.owner);
+        const QString wrong = QStringLiteral("Wr0ng-secret-%1").arg(rig.owner.name());
+        const Ran ran =
+            rig.run({"A", "ID", "B", "ID", "R", "--password-file", "-"}, wrong.toUtf8() + "\n");
+        QCOMPARE(ran.exitCode, 1);
+        QVERIFY2(ran.err.contains("password authentication failed"), qPrintable(ran.err));
+        QVERIFY2(ran.err.contains("SQLSTATE"), qPrintable(ran.err));
+        const QString log = rig.log();
+        QVERIFY(!log.isEmpty());
+        for (const QString& text : {ran.out, ran.err, log})
+            QVERIFY2(!text.contains(wrong), qPrintable(text));
+    }
+
+    // Rows too long for VARCHAR(2000) are reported once, counted, and the
+    // rest written.
+    void rowsTooLong() {
+        CommandRig rig(*m_program);
+        makeTables(rig.owner);
+        rig.owner.exec(R"(ALTER TABLE "A" ALTER COLUMN "NAME" TYPE text)");
+        rig.owner.exec(R"(UPDATE "A" SET "NAME" = repeat('n', 2001) WHERE "ID" IN ('1', '2'))");
+        const qsizetype rows = rig.owner.rows(ServerJoin).size();
+        const Ran ran = rig.runWithPassword({"A", "ID", "B", "ID", "R"});
+        QCOMPARE(ran.exitCode, 3);
+        QVERIFY2(
+            ran.out.contains(QStringLiteral("rows staged: %1\nrows written: %2\nrows missing: 2\n")
+                                 .arg(rows)
+                                 .arg(rows - 2)),
+            qPrintable(ran.out));
+        QVERIFY2(ran.err.contains("Application Error\n") && ran.err.contains(" at line 348\n"),
+                 qPrintable(ran.err));
+        QVERIFY2(
+            ran.err.contains(QStringLiteral("2 of %1 rows could not be written to R.").arg(rows)),
+            qPrintable(ran.err));
+        QCOMPARE(rig.owner.rows(R"(SELECT count(*) FROM "R")"),
+                 (QList<QStringList>{{QString::number(rows - 2)}}));
+    }
+
+    // SIGTERM while a row's insert sleeps on the server ends the command
+    // within 3 seconds, as closing the window does: the insert is cancelled,
+    // or given up when its server process cannot even hear the cancel. Exit
+    // 130, the lock free, the log's summary and the printed one counting
+    // what was written.
+    void sigtermDuringTheWrite_data() {
+        QTest::addColumn<bool>("serverStopped");
+        QTest::newRow("sleeping insert") << false;
+        QTest::newRow("server process stopped") << true;
+    }
+    void sigtermDuringTheWrite() {
+        QFETCH(bool, serverStopped);
+        CommandRig rig(*m_program);
+        rig.owner.exec(R"(CREATE TABLE "A" ("ID" varchar(10)))");
+        rig.owner.exec(
+            R"(INSERT INTO "A" SELECT to_char(n, 'FM00') FROM generate_series(1, 20) n)");
+        db::Connection admin = standin::admin(rig.owner.name());
+        admin.execute(QStringLiteral(
+            "CREATE FUNCTION qm_sleep_at_last() RETURNS trigger LANGUAGE plpgsql AS "
+            "$$ BEGIN IF to_jsonb(NEW) ->> 'ID' = '20' THEN PERFORM pg_sleep(30); END IF; "
+            "RETURN NEW; END $$"));
+        admin.execute(QStringLiteral(
+            "CREATE FUNCTION qm_slow_writes() RETURNS event_trigger LANGUAGE plpgsql AS $$ "
+            "DECLARE made record; BEGIN "
+            "FOR made IN SELECT * FROM pg_event_trigger_ddl_commands() "
+            "WHERE command_tag = 'CREATE TABLE' LOOP "
+            "EXECUTE format('CREATE TRIGGER slow BEFORE INSERT ON %s FOR EACH ROW "
+            "EXECUTE FUNCTION qm_sleep_at_last()', made.object_identity); "
+            "END LOOP; END $$"));
+        admin.execute(QStringLiteral(
+            "CREATE EVENT TRIGGER qm_slow_writes ON ddl_command_end WHEN TAG IN ('CREATE TABLE') "
+            "EXECUTE FUNCTION qm_slow_writes()"));
+
+        QProcess program;
+        rig.start(program, {"A", "ID", "A", "ID", "R", "--password-file",
+                            rig.passwordFile(rig.owner.password())});
+        QVERIFY(program.waitForStarted());
+        qint64 sleeping = 0;
+        db::Connection server = standin::admin();
+        for (QDeadlineTimer deadline(60000); !sleeping && !deadline.hasExpired();) {
+            const QList<QStringList> found =
+                AllRows(server, QStringLiteral("SELECT pid FROM pg_stat_activity WHERE "
+                                               "usename = '%1' AND wait_event = 'PgSleep'")
+                                    .arg(rig.owner.name()));
+            if (!found.isEmpty()) sleeping = found.front().front().toLongLong();
+            if (program.waitForFinished(50)) break;
+        }
+        QVERIFY2(sleeping, program.readAllStandardError().constData());
+        StoppedServerProcess stopped;
+        if (serverStopped) QVERIFY(stopped.stop(sleeping));
+
+        QElapsedTimer sinceSignal;
+        sinceSignal.start();
+        ::kill(pid_t(program.processId()), SIGTERM);
+        QVERIFY(program.waitForFinished(10000));
+        QVERIFY2(sinceSignal.elapsed() < 3000, qPrintable(QString::number(sinceSignal.elapsed())));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 130);
+        QLockFile lock(rig.stagingPath() + ".lock");
+        QVERIFY(lock.tryLock(0));
+        // The rows before the sleeping one were committed, and are counted.
+        const QString written = rig.owner.rows(R"(SELECT count(*) FROM "R")").value(0).value(0);
+        QVERIFY(written.toInt() > 0 && written.toInt() < 20);
+        const QString counts = QStringLiteral("staged 20, written %1, missing %2")
+                                   .arg(written)
+                                   .arg(20 - written.toInt());
+        QVERIFY2(rig.log().contains("join run: A with A into R: rows copied 20 and 20, " + counts),
+                 qPrintable(rig.log()));
+        const QString out = QString::fromUtf8(program.readAllStandardOutput());
+        QVERIFY2(
+            out.contains("rows written: " + written + "\n") && out.contains("exit code: 130\n"),
+            qPrintable(out));
+    }
+
+    // Its help lists the options and exit codes, with no display.
+    void help() {
+        CommandRig rig(*m_program);
+        const Ran ran = rig.run({"--help"});
+        QCOMPARE(ran.exitCode, 0);
+        for (const char* text : {"--password-file <FILE>", "--overwrite", "--suffix <TEXT>",
+                                 "--json", "Exit codes:", "  130  interrupted"})
+            QVERIFY2(ran.out.contains(QLatin1String(text)), text);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestJoinCommand)
+#include "test_join_command.moc"
