@@ -76,7 +76,7 @@ grep -q 'quillmere' "$work/man" || fail "the man page renders empty"
 # --- lintian -------------------------------------------------------------------
 if command -v lintian >/dev/null; then
   # Run as root it says so on stderr; that line is no tag and is left out.
-  if lintian --fail-on none --no-tag-display-limit "$deb" >"$work/lintian" 2>"$work/lintian.err"; then
+  if lintian --fail-on none --tag-display-limit 0 "$deb" >"$work/lintian" 2>"$work/lintian.err"; then
     grep -v 'running with root privileges' "$work/lintian.err" >&2 || true
     cat "$work/lintian"
     tags=$(grep -cE '^[EW]: ' "$work/lintian" || true)
