@@ -49,7 +49,9 @@ private:
 class BenchDialogs final : public Dialogs {
 public:
     explicit BenchDialogs(QString answer) : m_answer(std::move(answer)) {}
-    void message(const QString& text, const QString&, Icon) override { shown << text; }
+    void message(const QString& text, const QString&, Icon, const QString&) override {
+        shown << text;
+    }
     bool askYesNo(const QString& text, const QString&) override {
         shown << text;
         return false;

@@ -5,7 +5,9 @@
 #  - the program: stripped, answering --version without a display;
 #  - the desktop entry (desktop-file-validate prints nothing at all), the
 #    icon and the AppStream metainfo (appstreamcli validate --no-net), all
-#    under one application id; the man page renders without warnings.
+#    under one application id; the man page renders without warnings;
+#  - lintian: any error (E:) or warning (W:) fails the check; its notes are
+#    printed only.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 app_id=example.varnholt.Quillmere
@@ -23,6 +25,7 @@ dpkg-deb --contents "$deb" | awk '{print $6}' | sed 's|^\./|/|' | grep -v '/$' |
 cat >"$work/expected" <<LIST
 /usr/bin/quillmere
 /usr/share/applications/$app_id.desktop
+/usr/share/doc/quillmere/changelog.gz
 /usr/share/doc/quillmere/copyright
 /usr/share/icons/hicolor/scalable/apps/$app_id.svg
 /usr/share/man/man1/quillmere.1.gz
@@ -41,6 +44,10 @@ for lib in libc6 libqt6core6 libqt6widgets6 libqt6svg6 libodbc2 libsqlite3-0; do
   grep -qE "(^|, )$lib( |,|$)" <<<"$depends" || fail "Depends lacks $lib: $depends"
 done
 grep -q '^ Maintainer: ' "$work/info" || fail "no Maintainer in the control data"
+recommends=$(dpkg-deb --field "$deb" Recommends)
+for pkg in unixodbc odbcinst; do
+  grep -qE "(^|, )$pkg( |,|$)" <<<"$recommends" || fail "Recommends lacks $pkg: $recommends"
+done
 
 # --- the program ---------------------------------------------------------------
 dpkg-deb -x "$deb" "$work/root"
@@ -65,6 +72,22 @@ grep -q "<launchable type=\"desktop-id\">$app_id.desktop</launchable>" "$metainf
 warnings=$(MANWIDTH=80 man --warnings -l "$work/root/usr/share/man/man1/quillmere.1.gz" 2>&1 >"$work/man")
 [ -z "$warnings" ] || fail "man reported: $warnings"
 grep -q 'quillmere' "$work/man" || fail "the man page renders empty"
+
+# --- lintian -------------------------------------------------------------------
+if command -v lintian >/dev/null; then
+  # Run as root it says so on stderr; that line is no tag and is left out.
+  if lintian --fail-on none --tag-display-limit 0 "$deb" >"$work/lintian" 2>"$work/lintian.err"; then
+    grep -v 'running with root privileges' "$work/lintian.err" >&2 || true
+    cat "$work/lintian"
+    tags=$(grep -cE '^[EW]: ' "$work/lintian" || true)
+    ((tags == 0)) || fail "lintian reported $tags error or warning tag(s)"
+  else
+    cat "$work/lintian.err" >&2
+    fail "lintian could not check the package"
+  fi
+else
+  fail "lintian is not installed; run scripts/setup.sh"
+fi
 
 if ((failures)); then
   echo "check_package.sh: $failures failure(s)" >&2

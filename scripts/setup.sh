@@ -17,7 +17,7 @@ packages=(
   clang-format
   fonts-liberation
   xauth xvfb
-  dpkg-dev file desktop-file-utils appstream man-db
+  dpkg-dev file desktop-file-utils appstream man-db lintian
 )
 
 not_installed() {

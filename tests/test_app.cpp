@@ -24,6 +24,7 @@
 #include "join/staging_database_path.h"
 #include "support/join_checks.h"
 #include "support/join_rig.h"
+#include "support/private_home.h"
 #include "support/recording_dialogs.h"
 #include "support/standin.h"
 #include "support/window_helpers.h"
@@ -378,8 +379,9 @@ private slots:
         QCOMPARE(flow.loginWindow().login().user, QStringLiteral("kept"));
     }
 
-    // An installed program finds the pointer in its shared data folder: the
-    // real file loads, a broken one there is reported at its line.
+    // An installed program finds the pointer in its shared data folder, in
+    // both windows: the real file loads, a broken one there is reported at
+    // each window's line.
     void startUpFindsThePointerOfAnInstalledProgram_data() {
         QTest::addColumn<bool>("broken");
         QTest::newRow("real pointer") << false;
@@ -401,11 +403,26 @@ private slots:
             QVERIFY(
                 QFile::copy(QStringLiteral(QM_SOURCE_DIR "/src/ui/resources/HAND-M.CUR"), pointer));
         }
+        // A saved login that works opens the join set-up window at once.
+        standin::Login owner;
+        SettingsStore::write(SettingsStore::OracleSID(), owner.login().sid);
+        SettingsStore::write(SettingsStore::OracleUser(), owner.name());
+        SettingsStore::write(SettingsStore::OraclePassword(), owner.password());
         RecordingDialogs dialogs;
         WindowFlow flow(bin, dialogs);
         flow.start();
-        QCOMPARE(dialogs.errorBoxes().size(), broken ? 1 : 0);
-        if (broken) QVERIFY(dialogs.shown.front().text.contains(pointer));
+        QVERIFY(flow.setupWindow());
+        QCOMPARE(flow.loginWindow().pointer().image().has_value(), !broken);
+        QCOMPARE(flow.setupWindow()->pointer().image().has_value(), !broken);
+        if (!broken) {
+            QCOMPARE(dialogs.errorBoxes().size(), 0);
+            return;
+        }
+        const auto boxes = dialogs.errorBoxes();
+        QCOMPARE(boxes.size(), 2);
+        QVERIFY(boxes[0].text.contains(QStringLiteral("Form1.Form_Load at line 126\r\r")));
+        QVERIFY(boxes[1].text.contains(QStringLiteral("Form2.Form_Load at line 108\r\r")));
+        for (const auto& box : boxes) QVERIFY2(box.text.contains(pointer), qPrintable(box.text));
     }
 
     // The skin: absent, present, or there but unreadable.
@@ -477,6 +494,10 @@ private slots:
         QCOMPARE(errorLines(dialogs, QStringLiteral("Form_Load")),
                  (QList<int>{SetupWindowLoadLine::FillList1, SetupWindowLoadLine::FillList3,
                              SetupWindowLoadLine::FillList1, SetupWindowLoadLine::FillList3}));
+        // Each error box gives the server's refusal in full behind its text.
+        for (const auto& box : dialogs.errorBoxes())
+            QVERIFY2(box.details.startsWith(QStringLiteral("SQLSTATE: 42501\nNative code: ")),
+                     qPrintable(box.details));
         QVERIFY(form->isVisible());
         QVERIFY(!login.isVisible());
 
@@ -650,6 +671,51 @@ private slots:
         }
     }
 
+    // An overwrite through the window takes the old table out of both lists
+    // and puts the new one in. The other selections stay, so a second "Start
+    // Joining" needs no new choice; only a list whose selected table was the
+    // one overwritten loses its selection.
+    void overwriteKeepsTheSelections_data() {
+        QTest::addColumn<QString>("table1");
+        QTest::addColumn<QString>("table2");
+        QTest::addColumn<bool>("table1Kept");
+        QTest::newRow("other tables selected") << "A"
+                                               << "B" << true;
+        QTest::newRow("overwritten table selected") << "R"
+                                                    << "B" << false;
+    }
+    void overwriteKeepsTheSelections() {
+        QFETCH(QString, table1);
+        QFETCH(QString, table2);
+        QFETCH(bool, table1Kept);
+        WindowJoinRig rig;
+        for (const char* table : {"A", "B", "R"}) {
+            rig.owner.exec(QStringLiteral("CREATE TABLE \"%1\" (\"ID\" varchar(10))").arg(table));
+            rig.owner.exec(QStringLiteral("INSERT INTO \"%1\" VALUES ('1')").arg(table));
+        }
+        rig.openChoosing(table1, "ID", table2, "ID");
+        rig.dialogs.promptAnswers << QStringLiteral("R");
+        rig.dialogs.yesNoAnswers << true;
+        rig.startJoining();
+        QCOMPARE(rig.dialogs.errorBoxes().size(), 0);
+        QCOMPARE(rig.owner.rows(R"(SELECT * FROM "R")"), (QList<QStringList>{{"1", "1"}}));
+        Form2& form = rig.form();
+        QCOMPARE(form.tableListEntries(First), (QStringList{"A", "B", "R"}));
+        QCOMPARE(form.tableListEntries(Second), (QStringList{"A", "B", "R"}));
+        QCOMPARE(form.selectedTable1(), table1Kept ? std::optional(table1) : std::nullopt);
+        QCOMPARE(form.selectedTable2(), std::optional(table2));
+        QCOMPARE(form.selectedField1(), QStringLiteral("ID"));
+        QCOMPARE(form.selectedField2(), QStringLiteral("ID"));
+        if (!table1Kept) return;
+        // The same choices join again.
+        rig.dialogs.shown.clear();
+        rig.dialogs.promptAnswers << QStringLiteral("R");
+        rig.dialogs.yesNoAnswers << true;
+        rig.startJoining();
+        QCOMPARE(rig.dialogs.texts(),
+                 (QStringList{"Enter name of new table: ", "Would you like to overwrite R?"}));
+    }
+
     // --help and --version answer and end the program; anything else,
     // Qt's own options among it, goes on to the window.
     void commandLine_data() {
@@ -727,6 +793,8 @@ private slots:
 // Started with the closing child's environment, this program is the
 // program being closed (see closingEndsTheProgramWhateverTheServerDoes).
 int main(int argc, char** argv) {
+    // Before the application object: the program's home is a temporary one.
+    UsePrivateHome();
     QApplication app(argc, argv);
     if (qEnvironmentVariableIsSet(ClosingChildFolder)) return runClosingChild();
     app.setAttribute(Qt::AA_Use96Dpi, true);

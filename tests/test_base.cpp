@@ -26,12 +26,14 @@
 #include "base/event_loop_run_context.h"
 #include "base/failure.h"
 #include "base/failure_description.h"
+#include "base/failure_details.h"
 #include "base/file_exists.h"
 #include "base/log_file.h"
 #include "base/program_files.h"
 #include "base/serve_while_waiting.h"
 #include "base/settings_store.h"
 #include "base/trapped_handler.h"
+#include "support/private_home.h"
 #include "support/recording_dialogs.h"
 #include "support/scoped_environment.h"
 
@@ -90,6 +92,10 @@ private:
 class TestBase : public QObject {
     Q_OBJECT
 
+public:
+    // Before the application object: the program's home is a temporary one.
+    static void initMain() { UsePrivateHome(); }
+
     std::unique_ptr<QTemporaryDir> m_settingsDir;
 
     // A file's mode bits, as the file system holds them.
@@ -145,17 +151,17 @@ private slots:
         QVERIFY(boxes[2].text.contains(QStringLiteral("at line 112\r\r")));
         for (const auto& box : boxes) QCOMPARE(box.icon, Dialogs::Icon::Warning);
 
-        // Own handling: the failure is pending, no error box; the lines
-        // after the failing one do not run.
-        const bool failed = handler.ownHandling([&] {
+        // Own handling: the failure is pending with its details, no error
+        // box; the lines after the failing one do not run.
+        const std::optional<QString> failed = handler.ownHandling([&] {
             ran << "own 104";
             throw Failure(QStringLiteral("refused"));
             ran << "own after";
         });
-        QVERIFY(failed);
+        QCOMPARE(failed, QStringLiteral("refused"));
         QCOMPARE(ran.last(), QStringLiteral("own 104"));
         QCOMPARE(dialogs.shown.size(), 3);
-        QVERIFY(!handler.ownHandling([] {}));
+        QCOMPARE(handler.ownHandling([] {}), std::nullopt);
         QCOMPARE(dialogs.shown.size(), 3);
     }
 
@@ -293,6 +299,52 @@ private slots:
         TrappedHandler(QStringLiteral("in test "), dialogs).step(100, fail);
         QCOMPARE(dialogs.shown.size(), 1);
         QVERIFY(dialogs.shown[0].text.startsWith(description + "\r\nin test at line 100"));
+    }
+
+    // A box that reports a failure gives it in full behind its text, with the
+    // log file's path while a log is written; a kind of failure with codes of
+    // its own adds them.
+    void failureDetails_data() {
+        QTest::addColumn<Thrower>("fail");
+        QTest::addColumn<bool>("logged");
+        QTest::addColumn<QString>("details");  // before the log file's line
+        const Thrower refused = [] { throw Failure(QStringLiteral("refused\n")); };
+        QTest::newRow("failure, no log") << refused << false << "refused";
+        QTest::newRow("failure, logged") << refused << true << "refused";
+        QTest::newRow("coded failure") << Thrower([] {
+            class CodedFailure final : public Failure {
+            public:
+                using Failure::Failure;
+                QString details() const override { return "code 7: " + description(); }
+            };
+            throw CodedFailure(QStringLiteral("refused"));
+        }) << true << "code 7: refused";
+        QTest::newRow("out of memory")
+            << Thrower([] { throw std::bad_alloc(); }) << true << "Out of memory";
+        QTest::newRow("other exception")
+            << Thrower([] { throw std::runtime_error("disk full"); }) << true << "disk full";
+    }
+    void failureDetails() {
+        QFETCH(Thrower, fail);
+        QFETCH(bool, logged);
+        QFETCH(QString, details);
+        std::optional<LogFixture> log;
+        if (logged) log.emplace();
+        const QString expected =
+            logged ? details + QStringLiteral("\n\nLog file: ") + log->path() : details;
+        try {
+            fail();
+            QFAIL("no failure");
+        } catch (const std::exception& error) {
+            QCOMPARE(FailureDetails(error), expected);
+        }
+        // The error box of a handler, and its own handling.
+        RecordingDialogs dialogs;
+        TrappedHandler handler(QStringLiteral("in test "), dialogs);
+        handler.step(100, fail);
+        QCOMPARE(dialogs.shown.size(), 1);
+        QCOMPARE(dialogs.shown[0].details, expected);
+        QCOMPARE(handler.ownHandling(fail), expected);
     }
 
     void appTitle_data() {

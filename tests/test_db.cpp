@@ -10,6 +10,7 @@
 #include "db/connection_string_attributes.h"
 #include "db/db_error.h"
 #include "db/odbc_result.h"
+#include "support/private_home.h"
 #include "support/recording_run_context.h"
 #include "support/standin.h"
 
@@ -113,6 +114,10 @@ Q_DECLARE_METATYPE(AtYield)
 
 class TestDb : public QObject {
     Q_OBJECT
+
+public:
+    // Before the application object: the program's home is a temporary one.
+    static void initMain() { UsePrivateHome(); }
 
 private slots:
     // Values come back as the server's own text: every digit, every fraction

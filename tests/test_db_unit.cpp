@@ -7,11 +7,16 @@
 #include "db/db_error.h"
 #include "db/insert_statement.h"
 #include "db/quoted_names.h"
+#include "support/private_home.h"
 
 Q_DECLARE_METATYPE(NameQuoting)
 
 class TestDbUnit : public QObject {
     Q_OBJECT
+
+public:
+    // Before the application object: the program's home is a temporary one.
+    static void initMain() { UsePrivateHome(); }
 
 private slots:
     // A quote inside a name or text is doubled, so it can never end the quoting.
@@ -155,6 +160,25 @@ private slots:
         const std::optional<bool> answer =
             driverAnswer < 0 ? std::nullopt : std::optional<bool>(driverAnswer == 1);
         QCOMPARE(DbError(description, state, native, answer).connectionLost(), lost);
+    }
+
+    // The details of a box that reports a database failure name its codes.
+    void dbErrorDetails_data() {
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<int>("native");
+        QTest::addColumn<QString>("details");
+        QTest::newRow("ODBC") << "08001" << 101
+                              << "SQLSTATE: 08001\nNative code: 101\nMessage: refused";
+        QTest::newRow("no state (SQLite)")
+            << "" << 14 << "SQLSTATE: -\nNative code: 14\nMessage: refused";
+    }
+    void dbErrorDetails() {
+        QFETCH(QString, state);
+        QFETCH(int, native);
+        QFETCH(QString, details);
+        const DbError error(QStringLiteral("refused"), state, native);
+        QCOMPARE(error.details(), details);
+        QCOMPARE(static_cast<const Failure&>(error).details(), details);
     }
 };
 

@@ -6,11 +6,16 @@
 #include "app/login_window_load_lines.h"
 #include "join/join_lines.h"
 #include "oracle/oracle_lines.h"
+#include "support/private_home.h"
 #include "ui/form1_lines.h"
 #include "ui/form2_lines.h"
 
 class TestHandlerLines : public QObject {
     Q_OBJECT
+
+public:
+    // Before the application object: the program's home is a temporary one.
+    static void initMain() { UsePrivateHome(); }
 
 private slots:
     void linesKeepTheirNumbers_data() {

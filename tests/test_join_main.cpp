@@ -2,10 +2,13 @@
 // whole join runs, headless.
 #include <QCoreApplication>
 
+#include "support/private_home.h"
+
 int runStagingTests(int argc, char** argv);
 int runJoinRunTests(int argc, char** argv);
 
 int main(int argc, char** argv) {
+    UsePrivateHome();
     QCoreApplication app(argc, argv);
     const int staging = runStagingTests(argc, argv);
     const int joinRun = runJoinRunTests(argc, argv);

@@ -14,10 +14,15 @@
 #include "join/result_column_names.h"
 #include "join/staging_connection_string.h"
 #include "join/strip_table_prefix.h"
+#include "support/private_home.h"
 #include "support/recording_dialogs.h"
 
 class TestJoinUnit : public QObject {
     Q_OBJECT
+
+public:
+    // Before the application object: the program's home is a temporary one.
+    static void initMain() { UsePrivateHome(); }
 
 private slots:
     void fullOuterJoinSql() {

@@ -14,6 +14,7 @@
 #include "oracle/list_table_fields.h"
 #include "oracle/oracle_connection_string.h"
 #include "oracle/test_connection.h"
+#include "support/private_home.h"
 #include "support/recording_dialogs.h"
 #include "support/standin.h"
 
@@ -56,6 +57,10 @@ Q_DECLARE_METATYPE(LoginField)
 class TestOracle : public QObject {
     Q_OBJECT
 
+public:
+    // Before the application object: the program's home is a temporary one.
+    static void initMain() { UsePrivateHome(); }
+
     QTemporaryDir m_settingsDir;
 
 private slots:
@@ -95,6 +100,8 @@ private slots:
                                     "Could not connect. Please check with your administrator.")});
         QCOMPARE(dialogs.shown.front().caption, QString());  // the application title
         QCOMPARE(dialogs.shown.front().icon, Dialogs::Icon::None);
+        // A refusal gives its reason behind the box's text; a success has none.
+        QCOMPARE(dialogs.shown.front().details.isEmpty(), works);
         QCOMPARE(pointer.states,
                  (QList<PointerState>{PointerState::Hourglass, PointerState::Default}));
     }
@@ -170,6 +177,49 @@ private slots:
                  (QStringList{
                      QStringLiteral("Connection successful."),
                      QStringLiteral("Could not connect. Please check with your administrator.")}));
+    }
+
+    // The failure box of the connection test gives the driver's reason in
+    // full as its details (SQLSTATE, native code, message) and the log
+    // file's path; the box's own text stays, and no piece of the password is
+    // in the details. "Next >" (the login check) still shows nothing.
+    void testConnectionDetailsGiveTheDriversReason_data() {
+        QTest::addColumn<QString>("sid");  // the stand-in's when empty
+        QTest::addColumn<QString>("message");
+        QTest::newRow("wrong password") << ""
+                                        << "password authentication failed for user";
+        QTest::newRow("unknown SID folder") << "/tmp/qm-no-such-folder"
+                                            << "qm-no-such-folder";
+    }
+    void testConnectionDetailsGiveTheDriversReason() {
+        QFETCH(QString, sid);
+        QFETCH(QString, message);
+        const QString state = QStringLiteral("08001");
+        const QString password = QStringLiteral("Pq7;Quill{mere}Hidden");
+        standin::Login owner;
+        QTemporaryDir dir;
+        const QString logPath = dir.filePath(QStringLiteral("quillmere.log"));
+        InstallLogFile(logPath);
+        const auto uninstall = qScopeGuard([] { UninstallLogFile(); });
+
+        const OracleLogin login{sid.isEmpty() ? standin::sid() : sid, owner.name(), password};
+        RecordingDialogs dialogs;
+        FakePointer pointer;
+        QVERIFY(!CheckOracleLogin(login));
+        QCOMPARE(dialogs.shown.size(), 0);
+        TestConnection(login, dialogs, pointer);
+        QCOMPARE(dialogs.texts(), QStringList{QStringLiteral(
+                                      "Could not connect. Please check with your administrator.")});
+        const QString details = dialogs.shown.front().details;
+        QVERIFY2(details.startsWith(QStringLiteral("SQLSTATE: ") + state + QStringLiteral("\n")),
+                 qPrintable(details));
+        QVERIFY2(details.contains(QStringLiteral("\nNative code: ")), qPrintable(details));
+        QVERIFY2(details.contains(QStringLiteral("\nMessage: ")) && details.contains(message),
+                 qPrintable(details));
+        QVERIFY2(details.endsWith(QStringLiteral("\n\nLog file: ") + logPath), qPrintable(details));
+        for (const QString& piece : password.split(QLatin1Char(';')))
+            QVERIFY2(!details.contains(piece), qPrintable(details));
+        QVERIFY(!details.contains(QStringLiteral("Pwd=")));
     }
 
     // A login that fails and one that works, by the login check and the

@@ -3,9 +3,14 @@
 
 #include "db/connection_string_attributes.h"
 #include "oracle/oracle_connection_string.h"
+#include "support/private_home.h"
 
 class TestOracleUnit : public QObject {
     Q_OBJECT
+
+public:
+    // Before the application object: the program's home is a temporary one.
+    static void initMain() { UsePrivateHome(); }
 
 private slots:
     void connectionString_data() {

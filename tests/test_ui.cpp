@@ -23,6 +23,7 @@
 #include "base/settings_store.h"
 #include "oracle/login_help_texts.h"
 #include "oracle/oracle_lines.h"
+#include "support/private_home.h"
 #include "support/recording_dialogs.h"
 #include "support/standin.h"
 #include "support/window_helpers.h"
@@ -81,6 +82,10 @@ Q_DECLARE_METATYPE(OpenBox)
 
 class TestUi : public QObject {
     Q_OBJECT
+
+public:
+    // Before the application object: the program's home is a temporary one.
+    static void initMain() { UsePrivateHome(); }
 
     std::unique_ptr<QTemporaryDir> m_settingsDir;
     QTemporaryDir m_programFolder;
@@ -488,6 +493,14 @@ private slots:
         QTest::keyClick(&list, Qt::Key_Down);
         QCOMPARE(clicks.size(), 4);
         QCOMPARE(list.selectedEntry(), QStringLiteral("one"));
+        // The program's removal of another entry keeps it too, as a run does
+        // when it overwrites a table.
+        list.addEntry(QStringLiteral("three"));
+        list.removeEntryAt(int(list.entries().indexOf(QStringLiteral("three"))));
+        QCOMPARE(list.selectedEntry(), QStringLiteral("one"));
+        list.removeEntryAt(int(list.entries().indexOf(QStringLiteral("one"))));
+        QCOMPARE(list.selectedEntry(), std::nullopt);
+        list.addEntry(QStringLiteral("one"));
         list.setFrozen(false);
         clickEntry(&list, QStringLiteral("two"));
         QCOMPARE(clicks.size(), 5);

@@ -61,8 +61,7 @@ void WindowFlow::loginWindowLoad() {
         form.setWindowIcon(ProgramIcon());
         SetAppTitle();
     });
-    // Beside the program first; an installed program has it in its data folder.
-    const QString pointerFile = ProgramFilePath(m_programFolder, QStringLiteral("HAND-M.CUR"));
+    const QString pointerFile = HandPointerFile(m_programFolder);
     if (handler.test(LoginWindowLoadLine::TestPointerFile, [&] { return FileExists(pointerFile); }))
         handler.step(LoginWindowLoadLine::LoadPointer,
                      [&] { form.pointer().setImage(LoadPointerImage(pointerFile)); });

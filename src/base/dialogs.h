@@ -13,8 +13,10 @@ public:
     virtual ~Dialogs() = default;
 
     // A modal box with a single OK button; returns once the user closed it.
-    virtual void message(const QString& text, const QString& caption = {},
-                         Icon icon = Icon::None) = 0;
+    // Details, when given, are shown on the user's asking, below the text
+    // (a box that reports a failure gives its reason in full there).
+    virtual void message(const QString& text, const QString& caption = {}, Icon icon = Icon::None,
+                         const QString& details = {}) = 0;
     // A modal question with Yes and No; true for Yes.
     virtual bool askYesNo(const QString& text, const QString& caption = {}) = 0;
     // A modal text prompt; no value when the user cancelled it.

@@ -11,6 +11,9 @@ public:
         : m_description(std::move(description)), m_utf8(m_description.toUtf8()) {}
 
     const QString& description() const noexcept { return m_description; }
+    // The failure in full, for whoever needs more than the description: a
+    // kind of failure with codes of its own adds them here.
+    virtual QString details() const { return m_description; }
     const char* what() const noexcept override { return m_utf8.constData(); }
 
 private:

@@ -165,6 +165,16 @@ QString LogFilePath() {
     }
 }
 
+QString OpenLogFilePath() {
+    LogState& log = state();
+    QByteArray path;
+    {
+        QMutexLocker lock(&log.mutex);
+        if (log.fd >= 0) path = log.path;
+    }
+    return path.isEmpty() ? QString() : QFile::decodeName(path);
+}
+
 void InstallLogFile(const QString& path, LogMirror mirror) {
     LogState& log = state();
     QString refusal;

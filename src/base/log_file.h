@@ -19,6 +19,10 @@ constexpr qint64 LogRotateBytes = 1024 * 1024;
 // is needed and is not an absolute path either.
 QString LogFilePath();
 
+// The path of the file the messages go to; empty when none is installed or it
+// could not be opened.
+QString OpenLogFilePath();
+
 enum class LogMirror { ToTerminal, None };
 
 // Sends every message from now on to the file at path, and to stderr when it

@@ -19,3 +19,7 @@ QString ProgramFilePath(const QString& programFolder, const QString& name) {
     const QString shared = SharedDataFolder(programFolder) + QLatin1Char('/') + name;
     return QFileInfo::exists(shared) ? shared : own;
 }
+
+QString HandPointerFile(const QString& programFolder) {
+    return ProgramFilePath(programFolder, QStringLiteral("HAND-M.CUR"));
+}

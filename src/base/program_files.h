@@ -18,3 +18,7 @@ QString SharedDataFolder(const QString& programFolder);
 // shared data folder when it is there; otherwise (missing in both) the path
 // in the program folder.
 QString ProgramFilePath(const QString& programFolder, const QString& name);
+
+// The windows' hand pointer, HAND-M.CUR, found as ProgramFilePath finds it:
+// both windows load it from here.
+QString HandPointerFile(const QString& programFolder);

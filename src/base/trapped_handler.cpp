@@ -6,6 +6,7 @@
 #include "base/error_message.h"
 #include "base/failure.h"
 #include "base/failure_description.h"
+#include "base/failure_details.h"
 #include "base/run_context.h"
 
 TrappedHandler::TrappedHandler(QString location, Dialogs& dialogs, RunContext* context)
@@ -14,16 +15,20 @@ TrappedHandler::TrappedHandler(QString location, Dialogs& dialogs, RunContext* c
 namespace {
 Q_LOGGING_CATEGORY(lcBase, "quillmere.base", QtInfoMsg)
 
-// The description of whatever failed, as the platform words it.
+// Whatever failed: its description, as the platform words it, and its details.
+struct Caught {
+    QString description;
+    QString details;
+};
+
 template <typename Action>
-bool failureDescription(const Action& action, QString& description) {
+std::optional<Caught> failureOf(const Action& action) {
     try {
         action();
-        return false;
+        return std::nullopt;
     } catch (const std::exception& error) {
-        description = FailureDescription(error);
+        return Caught{FailureDescription(error), FailureDetails(error)};
     }
-    return true;
 }
 }  // namespace
 
@@ -32,16 +37,15 @@ bool TrappedHandler::runReporting(int line, const std::function<void()>& action)
     if (m_context && m_context->abandoned()) m_abandoned = true;
     if (m_abandoned) return true;
     if (m_context) m_context->stepStarted(line);
-    QString description;
-    bool failed = false;
+    std::optional<Caught> failure;
     try {
-        failed = failureDescription(action, description);
+        failure = failureOf(action);
     } catch (const RunAbandoned&) {
         m_abandoned = true;
         return true;
     }
-    if (!failed) return false;
-    report(description, line);
+    if (!failure) return false;
+    report(failure->description, line, failure->details);
     return true;
 }
 
@@ -55,19 +59,19 @@ bool TrappedHandler::test(int line, const std::function<bool()>& condition) {
     return result && !m_abandoned;
 }
 
-bool TrappedHandler::ownHandling(const std::function<void()>& lines) {
+std::optional<QString> TrappedHandler::ownHandling(const std::function<void()>& lines) {
     if (m_context && m_context->abandoned()) m_abandoned = true;
-    if (m_abandoned) return false;
-    QString description;
+    if (m_abandoned) return std::nullopt;
     try {
-        return failureDescription(lines, description);
+        if (const std::optional<Caught> failure = failureOf(lines)) return failure->details;
+        return std::nullopt;
     } catch (const RunAbandoned&) {
         m_abandoned = true;
-        return false;
+        return std::nullopt;
     }
 }
 
-void TrappedHandler::report(const QString& description, int line) {
+void TrappedHandler::report(const QString& description, int line, const QString& details) {
     const QString text = ErrorMessage(description, m_location, line);
     // A failure once the program is ending (a call cut short by the close)
     // is part of the ending: no box keeps the program from it.
@@ -79,5 +83,5 @@ void TrappedHandler::report(const QString& description, int line) {
     // Kept before the box opens, so the text stays when the box is closed
     // unread, or never closes.
     qCWarning(lcBase).noquote() << "error box:" << text;
-    m_dialogs.message(text, QStringLiteral("Application Error"), Dialogs::Icon::Warning);
+    m_dialogs.message(text, QStringLiteral("Application Error"), Dialogs::Icon::Warning, details);
 }

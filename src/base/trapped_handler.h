@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <functional>
+#include <optional>
 
 class Dialogs;
 class Failure;
@@ -24,14 +25,16 @@ public:
     bool test(int line, const std::function<bool()>& condition);
 
     // Lines that hand failures to the handler's own handling: they run until
-    // one fails, and the result says whether a failure is pending.
-    bool ownHandling(const std::function<void()>& lines);
+    // one fails. A failure that is pending gives its details (FailureDetails),
+    // for the handler's own message to show.
+    std::optional<QString> ownHandling(const std::function<void()>& lines);
 
     bool abandoned() const { return m_abandoned; }
 
-    // Shows the error box for a failure at the given line; none once the
+    // Shows the error box for a failure at the given line, with the
+    // failure's details (FailureDetails) behind its text; none once the
     // program is ending.
-    void report(const QString& description, int line);
+    void report(const QString& description, int line, const QString& details);
 
 private:
     bool runReporting(int line, const std::function<void()>& action);

@@ -18,6 +18,12 @@ bool DbError::codesNameALostLink(const QString& state, long nativeCode) {
            LostLinkOraNumbers.end();
 }
 
+QString DbError::details() const {
+    return QStringLiteral("SQLSTATE: ") + (m_state.isEmpty() ? QStringLiteral("-") : m_state) +
+           QStringLiteral("\nNative code: ") + QString::number(m_nativeCode) +
+           QStringLiteral("\nMessage: ") + description();
+}
+
 DbError::DbError(QString description, QString state, long nativeCode, std::optional<bool> linkLost)
     : Failure(std::move(description)),
       m_state(std::move(state)),

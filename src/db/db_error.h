@@ -20,6 +20,10 @@ public:
     const QString& state() const noexcept { return m_state; }
     long nativeCode() const noexcept { return m_nativeCode; }
 
+    // "SQLSTATE: <state>", "Native code: <code>" and "Message: <description>",
+    // one to a line; a state the engine does not give shows as "-".
+    QString details() const override;
+
     // True when the failure means the connection is gone: nothing more will
     // get through it.
     bool connectionLost() const noexcept { return m_connectionLost; }

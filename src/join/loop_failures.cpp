@@ -1,6 +1,7 @@
 #include "join/loop_failures.h"
 
 #include "base/failure_description.h"
+#include "base/failure_details.h"
 #include "base/trapped_handler.h"
 #include "db/db_error.h"
 
@@ -9,18 +10,21 @@ LoopFailures::LoopFailures(TrappedHandler& handler, int line, Ends ends)
 
 bool LoopFailures::run(const std::function<void()>& action) {
     QString description;
+    QString details;
     bool brokenConnection = false;
     try {
         action();
         return true;
     } catch (const DbError& error) {
         description = error.description();
+        details = FailureDetails(error);
         brokenConnection = error.connectionLost();
     } catch (const std::exception& error) {
         description = FailureDescription(error);
+        details = FailureDetails(error);
     }
     if (!m_shownAny || brokenConnection) {
-        m_handler.report(description, m_line);
+        m_handler.report(description, m_line, details);
         m_shownAny = true;
     }
     return m_ends == Ends::OnBrokenConnection && !brokenConnection;

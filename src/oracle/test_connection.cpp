@@ -18,15 +18,18 @@ void TestConnection(const OracleLogin& login, Dialogs& dialogs, WindowPointer& p
     handler.step(TestConnectionLine::CreateConnection, [&] { connection.emplace(); });
 
     // From here on a failure goes to the message below, never to the error box.
-    const bool failed = handler.ownHandling([&] {
+    const std::optional<QString> failure = handler.ownHandling([&] {
         pointer.setPointerState(PointerState::Hourglass);
         if (!connection) throw Failure(QStringLiteral("No connection object."));
         connection->open(OracleConnectionString(login));
         dialogs.message(QStringLiteral("Connection successful."));
         pointer.setPointerState(PointerState::Default);
     });
-    if (failed) {
-        dialogs.message(QStringLiteral("Could not connect. Please check with your administrator."));
+    if (failure) {
+        // The driver's reason in full behind the box's text, which stays as
+        // users know it.
+        dialogs.message(QStringLiteral("Could not connect. Please check with your administrator."),
+                        QString(), Dialogs::Icon::None, *failure);
         pointer.setPointerState(PointerState::Default);
     }
 }

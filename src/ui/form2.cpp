@@ -13,6 +13,7 @@
 #include "base/event_loop_run_context.h"
 #include "base/file_exists.h"
 #include "base/product.h"
+#include "base/program_files.h"
 #include "base/trapped_handler.h"
 #include "oracle/list_oracle_tables.h"
 #include "oracle/list_table_fields.h"
@@ -120,7 +121,7 @@ void Form2::load() {
                            m_dialogs, &m_context);
     handler.step(SetupWindowLoadLine::SetColours, [&] { SetSystemColours(*this); });
     handler.step(SetupWindowLoadLine::SetIcon, [&] { setWindowIcon(ProgramIcon()); });
-    const QString pointerFile = m_programFolder + QStringLiteral("/HAND-M.CUR");
+    const QString pointerFile = HandPointerFile(m_programFolder);
     if (handler.test(SetupWindowLoadLine::TestPointerFile, [&] { return FileExists(pointerFile); }))
         handler.step(SetupWindowLoadLine::LoadPointer,
                      [&] { m_pointer.setImage(LoadPointerImage(pointerFile)); });

@@ -52,10 +52,13 @@ QMessageBox::Icon boxIcon(Dialogs::Icon icon) {
 
 }  // namespace
 
-void QtDialogs::message(const QString& text, const QString& caption, Icon icon) {
+void QtDialogs::message(const QString& text, const QString& caption, Icon icon,
+                        const QString& details) {
     QMessageBox box(boxIcon(icon), captionOrTitle(caption), shownText(text), QMessageBox::Ok,
                     owner());
     box.setTextFormat(Qt::PlainText);
+    // Behind the box's "Show Details..." button; the text above stays as it was.
+    if (!details.isEmpty()) box.setDetailedText(shownText(details));
     const ArrowWhileOpen arrow;
     box.exec();
 }

@@ -55,8 +55,10 @@ void SortedListBox::removeEntryAt(int index) {
     delete takeItem(index);
     clearSelection();
     if (selected && selected != removed) {
-        setCurrentItem(selected);
-        selected->setSelected(true);
+        // Through the selection model, which a frozen list (no selection
+        // mode) still obeys; the view's own calls would select nothing then.
+        selectionModel()->setCurrentIndex(indexFromItem(selected),
+                                          QItemSelectionModel::ClearAndSelect);
     } else {
         setCurrentItem(nullptr);
     }

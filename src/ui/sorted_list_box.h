@@ -20,7 +20,7 @@ public:
     void addEntry(const QString& name) override;
     void clearEntries() override;
     // Removing the selected entry leaves nothing selected; any other removal
-    // keeps the selection where it was.
+    // keeps the selection where it was, frozen or not.
     void removeEntryAt(int index);
 
     QStringList entries() const;

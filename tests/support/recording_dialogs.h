@@ -15,20 +15,22 @@ public:
         QString text;
         QString caption;
         Icon icon = Icon::None;
+        QString details;  // a message's details; empty when it has none
     };
 
-    void message(const QString& text, const QString& caption, Icon icon) override {
-        shown << Shown{QStringLiteral("message"), text, caption, icon};
+    void message(const QString& text, const QString& caption, Icon icon,
+                 const QString& details) override {
+        shown << Shown{QStringLiteral("message"), text, caption, icon, details};
         if (onShown) onShown(shown.back());
     }
     bool askYesNo(const QString& text, const QString& caption) override {
-        shown << Shown{QStringLiteral("question"), text, caption, Icon::None};
+        shown << Shown{QStringLiteral("question"), text, caption, Icon::None, QString()};
         if (onShown) onShown(shown.back());
         return !yesNoAnswers.isEmpty() && yesNoAnswers.takeFirst();
     }
     std::optional<QString> prompt(const QString& text, const QString& caption,
                                   const QString&) override {
-        shown << Shown{QStringLiteral("prompt"), text, caption, Icon::None};
+        shown << Shown{QStringLiteral("prompt"), text, caption, Icon::None, QString()};
         if (onShown) onShown(shown.back());
         if (promptAnswers.isEmpty()) return std::nullopt;
         return promptAnswers.takeFirst();

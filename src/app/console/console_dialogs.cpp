@@ -31,7 +31,8 @@ QString TerminalText(const QString& boxText) {
 ConsoleDialogs::ConsoleDialogs(StatusLine& status, QString newTable, bool overwrite)
     : m_status(status), m_newTable(std::move(newTable)), m_overwrite(overwrite) {}
 
-void ConsoleDialogs::message(const QString& text, const QString& caption, Icon icon) {
+void ConsoleDialogs::message(const QString& text, const QString& caption, Icon icon,
+                             const QString&) {
     if (caption == ErrorBoxCaption) {
         ++m_failures;
         m_status.print(programName() + ErrorBoxCaption + QLatin1Char('\n') + TerminalText(text) +

@@ -11,7 +11,10 @@ class ConsoleDialogs final : public Dialogs {
 public:
     ConsoleDialogs(StatusLine& status, QString newTable, bool overwrite);
 
-    void message(const QString& text, const QString& caption, Icon icon) override;
+    // The details are left out: the error box's text already names the
+    // reason, and the log holds the driver's codes.
+    void message(const QString& text, const QString& caption, Icon icon,
+                 const QString& details) override;
     bool askYesNo(const QString& text, const QString& caption) override;
     std::optional<QString> prompt(const QString& text, const QString& caption,
                                   const QString& defaultAnswer) override;
