@@ -14,6 +14,7 @@
 
 #include "base/settings_store.h"
 #include "db/connection.h"
+#include "support/private_home.h"
 #include "support/standin.h"
 
 namespace {
@@ -156,6 +157,10 @@ private:
 
 class TestJoinCommand : public QObject {
     Q_OBJECT
+
+public:
+    // Before the application object: the program's home is a temporary one.
+    static void initMain() { UsePrivateHome(); }
 
     std::unique_ptr<InstalledProgram> m_program;
 
