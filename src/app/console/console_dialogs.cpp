@@ -32,11 +32,14 @@ ConsoleDialogs::ConsoleDialogs(StatusLine& status, QString newTable, bool overwr
     : m_status(status), m_newTable(std::move(newTable)), m_overwrite(overwrite) {}
 
 void ConsoleDialogs::message(const QString& text, const QString& caption, Icon icon,
-                             const QString&) {
+                             const QString& details) {
     if (caption == ErrorBoxCaption) {
         ++m_failures;
+        // The box's details carry the driver's state, code and words; a box
+        // without them has its own words as the reason.
         m_status.print(programName() + ErrorBoxCaption + QLatin1Char('\n') + TerminalText(text) +
-                       QStringLiteral("\nreason: ") + TerminalText(reasonOf(text)));
+                       QStringLiteral("\nreason: ") +
+                       TerminalText(details.isEmpty() ? reasonOf(text) : details));
         return;
     }
     // The count of rows not written is told by the exit code and the summary.
