@@ -22,6 +22,7 @@
 #include "base/settings_store.h"
 #include "join/open_staging_database.h"
 #include "join/staging_database_path.h"
+#include "support/held_up_server.h"
 #include "support/join_checks.h"
 #include "support/join_rig.h"
 #include "support/private_home.h"
@@ -157,30 +158,6 @@ qint64 stuckServerProcess(const standin::Login& owner, QProcess& program) {
     return 0;
 }
 
-// A server process stopped as a hung server would be, resumed whatever the
-// test's end, so the shared server recovers and the session can be ended.
-class StoppedServerProcess final {
-public:
-    ~StoppedServerProcess() {
-        if (m_pid > 0) ::kill(pid_t(m_pid), SIGCONT);
-    }
-    // True once the process shows as stopped.
-    bool stop(qint64 pid) {
-        m_pid = pid;
-        if (::kill(pid_t(pid), SIGSTOP) != 0) return false;
-        for (QDeadlineTimer deadline(5000); !deadline.hasExpired(); QThread::msleep(10)) {
-            QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-            if (!stat.open(QIODevice::ReadOnly)) return false;
-            const QByteArray text = stat.readAll();
-            if (text.mid(text.lastIndexOf(')') + 2, 1) == "T") return true;
-        }
-        return false;
-    }
-
-private:
-    qint64 m_pid = 0;
-};
-
 // Makes the server hold up the run at one point, as the server's
 // administrator on the login's database.
 void holdUp(Stuck stuck, const standin::Login& owner) {
@@ -194,23 +171,7 @@ void holdUp(Stuck stuck, const standin::Login& owner) {
         admin.execute(QStringLiteral("ALTER TABLE \"A\" FORCE ROW LEVEL SECURITY"));
         admin.execute(QStringLiteral("CREATE POLICY slow ON \"A\" USING (qm_sleep_at(\"ID\"))"));
     } else if (stuck == Stuck::StoppedServer) {
-        // Every table made from now on sleeps when its row of ID '20' is
-        // inserted, whatever name the run gives it.
-        admin.execute(QStringLiteral(
-            "CREATE FUNCTION qm_sleep_at_last() RETURNS trigger LANGUAGE plpgsql AS "
-            "$$ BEGIN IF to_jsonb(NEW) ->> 'ID' = '20' THEN PERFORM pg_sleep(30); END IF; "
-            "RETURN NEW; END $$"));
-        admin.execute(QStringLiteral(
-            "CREATE FUNCTION qm_slow_writes() RETURNS event_trigger LANGUAGE plpgsql AS $$ "
-            "DECLARE made record; BEGIN "
-            "FOR made IN SELECT * FROM pg_event_trigger_ddl_commands() "
-            "WHERE command_tag = 'CREATE TABLE' LOOP "
-            "EXECUTE format('CREATE TRIGGER slow BEFORE INSERT ON %s FOR EACH ROW "
-            "EXECUTE FUNCTION qm_sleep_at_last()', made.object_identity); "
-            "END LOOP; END $$"));
-        admin.execute(QStringLiteral(
-            "CREATE EVENT TRIGGER qm_slow_writes ON ddl_command_end WHEN TAG IN ('CREATE TABLE') "
-            "EXECUTE FUNCTION qm_slow_writes()"));
+        MakeInsertsOfId20Sleep(owner);
     }
 }
 

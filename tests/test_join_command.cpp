@@ -14,6 +14,7 @@
 
 #include "base/settings_store.h"
 #include "db/connection.h"
+#include "support/held_up_server.h"
 #include "support/private_home.h"
 #include "support/standin.h"
 
@@ -128,30 +129,6 @@ void makeTables(const standin::Login& owner) {
 
 const QString ServerJoin = QStringLiteral(
     R"(SELECT a."ID", a."NAME", b."ID", b."AMOUNT" FROM "A" a FULL OUTER JOIN "B" b ON a."ID" = b."ID")");
-
-// A server process stopped as a hung server would be, resumed whatever the
-// test's end, so the shared server recovers.
-class StoppedServerProcess final {
-public:
-    ~StoppedServerProcess() {
-        if (m_pid > 0) ::kill(pid_t(m_pid), SIGCONT);
-    }
-    // True once the process shows as stopped.
-    bool stop(qint64 pid) {
-        m_pid = pid;
-        if (::kill(pid_t(pid), SIGSTOP) != 0) return false;
-        for (QDeadlineTimer deadline(5000); !deadline.hasExpired(); QThread::msleep(10)) {
-            QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-            if (!stat.open(QIODevice::ReadOnly)) return false;
-            const QByteArray text = stat.readAll();
-            if (text.mid(text.lastIndexOf(')') + 2, 1) == "T") return true;
-        }
-        return false;
-    }
-
-private:
-    qint64 m_pid = 0;
-};
 
 }  // namespace
 
@@ -312,22 +289,7 @@ private slots:
         rig.owner.exec(R"(CREATE TABLE "A" ("ID" varchar(10)))");
         rig.owner.exec(
             R"(INSERT INTO "A" SELECT to_char(n, 'FM00') FROM generate_series(1, 20) n)");
-        db::Connection admin = standin::admin(rig.owner.name());
-        admin.execute(QStringLiteral(
-            "CREATE FUNCTION qm_sleep_at_last() RETURNS trigger LANGUAGE plpgsql AS "
-            "$$ BEGIN IF to_jsonb(NEW) ->> 'ID' = '20' THEN PERFORM pg_sleep(30); END IF; "
-            "RETURN NEW; END $$"));
-        admin.execute(QStringLiteral(
-            "CREATE FUNCTION qm_slow_writes() RETURNS event_trigger LANGUAGE plpgsql AS $$ "
-            "DECLARE made record; BEGIN "
-            "FOR made IN SELECT * FROM pg_event_trigger_ddl_commands() "
-            "WHERE command_tag = 'CREATE TABLE' LOOP "
-            "EXECUTE format('CREATE TRIGGER slow BEFORE INSERT ON %s FOR EACH ROW "
-            "EXECUTE FUNCTION qm_sleep_at_last()', made.object_identity); "
-            "END LOOP; END $$"));
-        admin.execute(QStringLiteral(
-            "CREATE EVENT TRIGGER qm_slow_writes ON ddl_command_end WHEN TAG IN ('CREATE TABLE') "
-            "EXECUTE FUNCTION qm_slow_writes()"));
+        MakeInsertsOfId20Sleep(rig.owner);
 
         QProcess program;
         rig.start(program, {"A", "ID", "A", "ID", "R", "--password-file",

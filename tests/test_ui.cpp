@@ -38,6 +38,16 @@ using TableList = JoinWindow::TableList;
 
 namespace {
 
+// The login's own catalogue, in its own schema before the shared one, slow:
+// listing tables yields while it waits, so a load can be caught mid-way.
+void makeCatalogueSlow(const standin::Login& owner) {
+    owner.exec(QStringLiteral("CREATE SCHEMA \"%1\"").arg(owner.name()));
+    owner.exec(QStringLiteral("CREATE VIEW \"%1\".user_tables AS SELECT u.table_name FROM "
+                              "public.user_tables u, "
+                              "LATERAL pg_sleep(0.03 + 0 * length(u.table_name))")
+                   .arg(owner.name()));
+}
+
 // Once a modal box is open, runs inspect and closes the box with Escape's
 // answer; gives up after a while if none opens.
 void closeBoxWhenOpen(std::function<void()> inspect, int attempts = 200) {
@@ -676,13 +686,7 @@ private slots:
         standin::Login owner;
         owner.exec(QStringLiteral("CREATE TABLE \"A\" (\"ID\" integer, \"V\" text)"));
         owner.exec(QStringLiteral("CREATE TABLE \"B\" (\"ID\" integer)"));
-        // The login's own catalogue, in its own schema, before the shared
-        // one: slow, so the load yields while it waits.
-        owner.exec(QStringLiteral("CREATE SCHEMA \"%1\"").arg(owner.name()));
-        owner.exec(QStringLiteral("CREATE VIEW \"%1\".user_tables AS SELECT u.table_name FROM "
-                                  "public.user_tables u, "
-                                  "LATERAL pg_sleep(0.03 + 0 * length(u.table_name))")
-                       .arg(owner.name()));
+        makeCatalogueSlow(owner);
         RecordingDialogs dialogs;
         auto form = shownForm(dialogs, owner.login());
         int started = 0;
@@ -737,12 +741,7 @@ private slots:
         owner.exec(QStringLiteral("CREATE TABLE \"A\" (\"ID\" integer, \"V\" text)"));
         owner.exec(QStringLiteral("CREATE TABLE \"B\" (\"W\" integer)"));
         owner.exec(QStringLiteral("CREATE TABLE \"C\" (\"Y\" integer, \"X\" date)"));
-        // The login's own catalogue, slow, so the load yields while it waits.
-        owner.exec(QStringLiteral("CREATE SCHEMA \"%1\"").arg(owner.name()));
-        owner.exec(QStringLiteral("CREATE VIEW \"%1\".user_tables AS SELECT u.table_name FROM "
-                                  "public.user_tables u, "
-                                  "LATERAL pg_sleep(0.03 + 0 * length(u.table_name))")
-                       .arg(owner.name()));
+        makeCatalogueSlow(owner);
         RecordingDialogs dialogs;
         auto form = shownForm(dialogs, owner.login());
         int started = 0;
