@@ -51,11 +51,13 @@ done
 
 # --- the program ---------------------------------------------------------------
 dpkg-deb -x "$deb" "$work/root"
-file "$work/root/usr/bin/quillmere" | grep -q ', stripped' || fail "the program is not stripped"
+# grep reads to the end (no -q) in these pipes: with pipefail, a grep that
+# stops at its first match would fail the pipe by ending the writer early.
+file "$work/root/usr/bin/quillmere" | grep ', stripped' >/dev/null || fail "the program is not stripped"
 answer=$(env -u DISPLAY -u WAYLAND_DISPLAY "$work/root/usr/bin/quillmere" --version 2>&1) || fail "--version failed"
 [ "$answer" = "quillmere $version" ] || fail "--version printed: $answer"
 # The program's texts are UTF-16.
-strings -el "$work/root/usr/bin/quillmere" | grep -qx "$app_id" || fail "the program does not name its desktop file $app_id"
+strings -el "$work/root/usr/bin/quillmere" | grep -x "$app_id" >/dev/null || fail "the program does not name its desktop file $app_id"
 
 # --- desktop entry, icon, metainfo, man page -----------------------------------
 desktop=$work/root/usr/share/applications/$app_id.desktop
