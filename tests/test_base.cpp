@@ -44,6 +44,9 @@ Q_DECLARE_METATYPE(Thrower)
 // How the worker is asked: what the work does, and what its waits' yields do.
 enum class WorkerCase { Returns, Fails, AbandonedMidCall, NestedInAYield, YieldFails };
 Q_DECLARE_METATYPE(WorkerCase)
+// How the caller parts from work begun ahead.
+enum class AheadEnd { Waited, WaitAbandoned, Stopped, Destroyed };
+Q_DECLARE_METATYPE(AheadEnd)
 
 Q_LOGGING_CATEGORY(lcTest, "quillmere.test", QtInfoMsg)
 
@@ -270,6 +273,79 @@ private slots:
             QCOMPARE(context.yields, 1);
         else
             QVERIFY2(context.yields > 1, qPrintable(QString::number(context.yields)));
+    }
+
+    // Work begun ahead runs while the caller goes on: it ends only once the
+    // caller, not waiting yet, lets it. Waiting gives its failure; a wait
+    // abandoned by a yield, a stop and a destruction each ask the work to
+    // stop and return only once it has ended.
+    void workAheadRunsBesideTheCaller_data() {
+        QTest::addColumn<AheadEnd>("end");
+        QTest::addColumn<bool>("fails");
+        QTest::addColumn<QString>("thrown");
+        QTest::addColumn<bool>("cancelled");
+        QTest::newRow("waited") << AheadEnd::Waited << false << "" << false;
+        QTest::newRow("waited, work failed") << AheadEnd::Waited << true << "refused" << false;
+        QTest::newRow("wait abandoned") << AheadEnd::WaitAbandoned << false << "" << true;
+        QTest::newRow("stopped") << AheadEnd::Stopped << true << "" << true;
+        QTest::newRow("destroyed") << AheadEnd::Destroyed << false << "" << true;
+    }
+    void workAheadRunsBesideTheCaller() {
+        QFETCH(AheadEnd, end);
+        QFETCH(bool, fails);
+        QFETCH(QString, thrown);
+        QFETCH(bool, cancelled);
+        ServingContext context;
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool callerWentOn = false;
+        bool cancelAsked = false;
+        bool workEnded = false;
+        // Ends once the caller went on and, where the caller asks it to stop,
+        // only then.
+        const auto work = [&] {
+            std::unique_lock lock(mutex);
+            changed.wait(lock, [&] { return callerWentOn && (!cancelled || cancelAsked); });
+            workEnded = true;
+            if (fails) throw Failure(QStringLiteral("refused"));
+        };
+        const auto cancel = [&] {
+            const std::lock_guard lock(mutex);
+            cancelAsked = true;
+            changed.notify_all();
+        };
+        context.onYield = [&] {
+            if (end == AheadEnd::WaitAbandoned) context.abandon();
+        };
+        QString caught;
+        {
+            WorkAhead ahead;
+            ahead.start(work, cancel);
+            QVERIFY(ahead.running());
+            {
+                const std::lock_guard lock(mutex);
+                QVERIFY(!workEnded);
+                callerWentOn = true;
+                changed.notify_all();
+            }
+            try {
+                if (end == AheadEnd::Waited || end == AheadEnd::WaitAbandoned)
+                    ahead.wait(&context);
+                else if (end == AheadEnd::Stopped)
+                    ahead.stop(&context);
+            } catch (const Failure& failure) {
+                caught = failure.description();
+            }
+            if (end != AheadEnd::Destroyed) {
+                QVERIFY(!ahead.running());
+                const std::lock_guard lock(mutex);
+                QVERIFY(workEnded);
+            }
+        }
+        const std::lock_guard lock(mutex);
+        QVERIFY(workEnded);
+        QCOMPARE(caught, thrown);
+        QCOMPARE(cancelAsked, cancelled);
     }
 
     // The user reads the driver's or platform's own words; memory that ran out

@@ -54,6 +54,28 @@ public:
         yieldFailure = std::exchange(m_yieldFailure, nullptr);
     }
 
+    // Hands task to a worker that runs nothing else, and returns.
+    void start(Task& task) {
+        const std::lock_guard lock(m_mutex);
+        m_task = &task;
+        m_changed.notify_all();
+    }
+
+    // Waits until the started task has ended: serving the context, if any,
+    // from the first yield on or, with stopFirst, only after asking the task
+    // to stop.
+    void wait(RunContext* context, Task& task, std::exception_ptr& yieldFailure, bool stopFirst) {
+        std::unique_lock lock(m_mutex);
+        if (stopFirst) cancelInFlight(lock);
+        if (!context) {
+            m_changed.wait(lock, [&] { return task.done; });
+            return;
+        }
+        bool serving = true;
+        waitServing(lock, *context, serving, [&] { return task.done; });
+        yieldFailure = std::exchange(m_yieldFailure, nullptr);
+    }
+
 private:
     // Waits until ready() holds, yielding to the context meanwhile. Once a
     // yield abandons the run, the call in flight is asked to stop, and one
@@ -138,4 +160,50 @@ void ServeWhileWaiting(RunContext& context, const std::function<void()>& work,
     worker.run(context, task, yieldFailure);
     if (yieldFailure) std::rethrow_exception(yieldFailure);
     if (task.failure) std::rethrow_exception(task.failure);
+}
+
+struct WorkAhead::State {
+    // Made at the first start: most reads never need one.
+    std::unique_ptr<Worker> worker;
+    std::function<void()> work;
+    std::function<void()> cancel;
+    Task task;
+    bool running = false;
+};
+
+WorkAhead::WorkAhead() : m_state(std::make_unique<State>()) {}
+
+WorkAhead::~WorkAhead() { stop(nullptr); }
+
+void WorkAhead::start(std::function<void()> work, std::function<void()> cancel) {
+    State& state = *m_state;
+    if (!state.worker) state.worker = std::make_unique<Worker>();
+    state.work = std::move(work);
+    state.cancel = std::move(cancel);
+    state.task = Task{};
+    state.task.work = &state.work;
+    state.task.cancel = &state.cancel;
+    state.running = true;
+    state.worker->start(state.task);
+}
+
+bool WorkAhead::running() const { return m_state->running; }
+
+void WorkAhead::wait(RunContext* context) {
+    State& state = *m_state;
+    if (!state.running) return;
+    std::exception_ptr yieldFailure;
+    state.worker->wait(context, state.task, yieldFailure, false);
+    state.running = false;
+    if (yieldFailure) std::rethrow_exception(yieldFailure);
+    if (state.task.failure) std::rethrow_exception(std::exchange(state.task.failure, nullptr));
+}
+
+void WorkAhead::stop(RunContext* context) noexcept {
+    State& state = *m_state;
+    if (!state.running) return;
+    // What the yields threw is dropped: the work's end is all that matters.
+    std::exception_ptr yieldFailure;
+    state.worker->wait(context, state.task, yieldFailure, true);
+    state.running = false;
 }

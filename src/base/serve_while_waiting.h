@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 class RunContext;
 
@@ -15,3 +16,32 @@ class RunContext;
 // destructors.
 void ServeWhileWaiting(RunContext& context, const std::function<void()>& work,
                        const std::function<void()>& cancel = {});
+
+// Work begun on a thread of its own while this thread goes on with its own
+// (the next block of rows fetched while the last one is stored), and waited
+// for later as ServeWhileWaiting waits. One work at a time.
+class WorkAhead final {
+public:
+    WorkAhead();
+    // Stops the work still running, as stop(nullptr) does.
+    ~WorkAhead();
+    WorkAhead(const WorkAhead&) = delete;
+    WorkAhead& operator=(const WorkAhead&) = delete;
+
+    // Begins work; none may be running. cancel, if given, asks it to stop.
+    void start(std::function<void()> work, std::function<void()> cancel = {});
+    // Begun and not yet waited for.
+    bool running() const;
+    // Waits until the work has returned, yielding to the context (if any)
+    // meanwhile just as ServeWhileWaiting does; rethrows what the work or a
+    // yield threw.
+    void wait(RunContext* context);
+    // Asks the work to stop and waits for it: yielding to the context, if
+    // any, until the run is abandoned, and ending the program at its
+    // giveUpAt(). Never throws, for a destructor.
+    void stop(RunContext* context) noexcept;
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};

@@ -1,7 +1,5 @@
 #include "db/insert_statement.h"
 
-#include "db/value_or_default.h"
-
 QString InsertStatement(NameQuoting quoting, const QString& table, int columns) {
     QString statement =
         QStringLiteral("INSERT INTO ") + QuotedName(quoting, table) + QStringLiteral(" VALUES(");
@@ -13,9 +11,14 @@ QString InsertStatement(NameQuoting quoting, const QString& table, int columns) 
 }
 
 db::Row InsertValues(const db::Row& row, EmptyText empty) {
-    if (empty == EmptyText::AsText) return row;
-    db::Row values = row;
-    for (db::Value& value : values)
-        if (ValueOrDefault(value, QString()).isEmpty()) value.reset();
+    db::Row values;
+    InsertValues(row, empty, values);
     return values;
+}
+
+void InsertValues(const db::Row& row, EmptyText empty, db::Row& values) {
+    values.assign(row.begin(), row.end());
+    if (empty == EmptyText::AsText) return;
+    for (db::Value& value : values)
+        if (value && value->isEmpty()) value.reset();
 }

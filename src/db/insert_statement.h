@@ -16,3 +16,5 @@ QString InsertStatement(NameQuoting quoting, const QString& table, int columns);
 // The row as its INSERT takes it: a Null stays a Null, a text stays itself,
 // an empty text as the rule says.
 db::Row InsertValues(const db::Row& row, EmptyText empty);
+// The same into values, whose memory serves again row after row.
+void InsertValues(const db::Row& row, EmptyText empty, db::Row& values);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <iterator>
 #include <vector>
 
 #include "db/db_error.h"
@@ -27,6 +28,9 @@ constexpr qsizetype BlockBytes = 4 * 1024 * 1024;
 // The text made into rows in one call, besides its last row: a block of
 // long values is made a part at a time.
 constexpr qsizetype RowsBudgetUnits = 4 * 1024 * 1024;
+// A value's memory is used again for another only up to this many code
+// units, so that one long value does not hold on to its memory.
+constexpr qsizetype KeptUnits = 8192;
 // Code units per SQLGetData piece, the terminating NUL included.
 constexpr qsizetype PieceUnits = 4096;
 // A row status that no driver writes: the row was not touched by the fetch.
@@ -59,6 +63,9 @@ public:
     }
 
     ~OdbcResult() override {
+        // The rows being made ahead are not wanted any more; the buffers
+        // they are made from must outlive their making.
+        m_ahead.stop(m_statement->runContext());
         if (m_blockRows > 0) readRowByRow();
     }
     OdbcResult(const OdbcResult&) = delete;
@@ -67,6 +74,9 @@ public:
     const QStringList& fieldNames() const override { return m_names; }
 
     bool next() override {
+        // A row made from a block goes back, for a later one to be made in
+        // its memory.
+        if (m_blockRows > 0 && !m_row.empty()) m_spent.push_back(std::move(m_row));
         m_row.clear();
         if (m_finished) return false;
         try {
@@ -172,31 +182,53 @@ private:
     // The next row of those made from blocks; more are made, a block or part
     // of one at a time, as one call to the server (on the worker while a
     // window is served), so the window's thread waits once for many rows.
+    // While a window is served, the rows after them are made meanwhile on a
+    // thread of their own, as the caller stores these.
     bool nextInBlock() {
         if (m_ready == m_rows.size()) {
             m_rows.clear();
             m_ready = 0;
+            if (m_ahead.running()) {
+                const ServerCall watched(*m_statement);
+                m_ahead.wait(m_statement->runContext());
+                std::swap(m_rows, m_rowsAhead);
+            } else if (!m_failure && !m_noMoreBlocks) {
+                callServer(*m_statement, [this] {
+                    makeRows(m_rows, m_spent);
+                    return SQLRETURN(SQL_SUCCESS);
+                });
+            }
             // The rows before a failure are delivered first, then the failure.
-            if (m_failure) std::rethrow_exception(std::exchange(m_failure, nullptr));
-            if (m_noMoreBlocks) return false;
-            callServer(*m_statement, [this] {
-                makeRows();
-                return SQLRETURN(SQL_SUCCESS);
-            });
             if (m_rows.empty()) {
                 if (m_failure) std::rethrow_exception(std::exchange(m_failure, nullptr));
                 return false;
+            }
+            if (worthMakingAhead()) {
+                std::move(m_spent.begin(), m_spent.end(), std::back_inserter(m_spentAhead));
+                m_spent.clear();
+                m_ahead.start([this] { makeRows(m_rowsAhead, m_spentAhead); },
+                              [this] { SQLCancel(stmt()); });
             }
         }
         m_row = std::move(m_rows[m_ready++]);
         return true;
     }
 
+    // Whether more rows are likely, and a window is served meanwhile: a
+    // block that came short was the last but for the driver's saying so.
+    bool worthMakingAhead() const {
+        const RunContext* context = m_statement->runContext();
+        return context && context->servesWhileWaiting() && !m_failure && !m_noMoreBlocks &&
+               (m_nextInBlock < m_available || m_fetched >= m_blockRows);
+    }
+
     // Rows of the block not yet made, fetching the next block when none is
     // left, until RowsBudgetUnits of text are made; a failure is kept for
     // after the rows before it. Makes every driver call itself: it is one
-    // call already.
-    void makeRows() {
+    // call already. The rows are made in the memory of spent ones, so that
+    // a steady read allocates nothing, nor frees on another thread what
+    // this one allocated.
+    void makeRows(std::vector<Row>& rows, std::vector<Row>& spent) {
         try {
             if (m_nextInBlock >= m_available && !fetchBlock()) return;
             qsizetype units = 0;
@@ -204,12 +236,16 @@ private:
                 m_current = m_nextInBlock;
                 m_positioned = false;
                 Row row;
-                row.reserve(size_t(m_names.size()));
-                for (int i = 0; i < int(m_names.size()); ++i) {
-                    row.push_back(value(i));
-                    if (row.back()) units += row.back()->size();
+                if (!spent.empty()) {
+                    row = std::move(spent.back());
+                    spent.pop_back();
                 }
-                m_rows.push_back(std::move(row));
+                row.resize(size_t(m_names.size()));
+                for (size_t i = 0; i < row.size(); ++i) {
+                    valueInto(int(i), row[i]);
+                    if (row[i]) units += row[i]->size();
+                }
+                rows.push_back(std::move(row));
                 ++m_nextInBlock;
             }
         } catch (...) {
@@ -261,6 +297,29 @@ private:
                (m_status[rows] == SQL_ROW_SUCCESS || m_status[rows] == SQL_ROW_SUCCESS_WITH_INFO))
             ++rows;
         return rows;
+    }
+
+    // The value of a block's column in the current row, into the memory of
+    // the one it replaces where it fits.
+    void valueInto(int index, Value& into) {
+        const BoundColumn& column = m_columns[size_t(index)];
+        if (column.width > 0) {
+            const SQLLEN indicator = column.indicators[m_current];
+            if (indicator == SQL_NULL_DATA) {
+                into.reset();
+                return;
+            }
+            const qsizetype units = qsizetype(indicator) / qsizetype(sizeof(SQLWCHAR));
+            if (indicator != SQL_NO_TOTAL && indicator >= 0 && units <= column.width - 1 && into &&
+                into->capacity() <= KeptUnits) {
+                // Resizing keeps the memory unless another holds the text too.
+                into->resize(units);
+                std::copy_n(column.values.data() + qsizetype(m_current) * column.width, units,
+                            reinterpret_cast<SQLWCHAR*>(into->data()));
+                return;
+            }
+        }
+        into = value(index);
     }
 
     Value value(int index) {
@@ -338,9 +397,17 @@ private:
     bool m_noMoreBlocks = false;
     std::vector<Row> m_rows;  // made from blocks, not yet delivered
     size_t m_ready = 0;       // the next of them to deliver
+    // The rows after them, made on m_ahead's thread; while it runs, only it
+    // touches the block's buffers and the members above that read them.
+    std::vector<Row> m_rowsAhead;
+    // Rows delivered, their memory to make others in; the second for the
+    // rows made ahead.
+    std::vector<Row> m_spent;
+    std::vector<Row> m_spentAhead;
 
     Row m_row;
     bool m_finished = false;
+    WorkAhead m_ahead;
 };
 
 }  // namespace

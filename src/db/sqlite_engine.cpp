@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QScopeGuard>
 #include <QStringDecoder>
+#include <QStringEncoder>
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -30,6 +31,9 @@ QString fromSqlite(const char* text, qsizetype bytes = -1) {
                                                        QStringConverter::Flag::ConvertInitialBom);
     return decoder(bytes < 0 ? QByteArrayView(text) : QByteArrayView(text, bytes));
 }
+
+// A bound text's memory serves the next row up to this size.
+constexpr qsizetype KeptTextBytes = 64 * 1024;
 
 // Waits for a locked file by polling, so that the run context can serve the
 // window between attempts (SQLite's own busy time-out sleeps without doing
@@ -337,7 +341,9 @@ public:
             const auto reset = qScopeGuard([this, stmt] {
                 sqlite3_reset(stmt);
                 sqlite3_clear_bindings(stmt);
-                for (QByteArray& text : m_texts) text.clear();
+                // Each text's memory serves the next row, unless it is large.
+                for (QByteArray& text : m_texts)
+                    if (text.capacity() > KeptTextBytes) text = QByteArray();
             });
             for (size_t i = 0; i < row.size(); ++i) bind(int(i) + 1, row[i], m_texts[i]);
             while (m_statement.step()) {
@@ -382,7 +388,9 @@ private:
         if (!value) {
             rc = sqlite3_bind_null(stmt, index);
         } else {
-            text = value->toUtf8();
+            // At most three bytes for each UTF-16 unit.
+            text.resize(3 * value->size());
+            text.truncate(m_utf8.appendToBuffer(text.data(), *value) - text.constData());
             rc = sqlite3_bind_text64(stmt, index, text.constData(), sqlite3_uint64(text.size()),
                                      SQLITE_STATIC, SQLITE_UTF8);
         }
@@ -391,6 +399,7 @@ private:
 
     Statement m_statement;
     std::vector<QByteArray> m_texts;  // the bound texts of the row being run
+    QStringEncoder m_utf8{QStringEncoder::Utf8, QStringEncoder::Flag::Stateless};
 };
 
 class SqliteConnection final : public ConnectionEngine {
