@@ -1050,24 +1050,34 @@ private slots:
     // Rows run as a transaction of their own are one call to the server as
     // the run sees it (one hand-over to the worker when a window is served),
     // whatever the driver does inside it, and take effect all or not at
-    // all; the connection runs statements of its own again afterwards.
+    // all; the connection runs statements of its own again afterwards. Run
+    // in two halves, the call is the wait at the finish, and a failure comes
+    // there.
     void committedRowsAreOneCall_data() {
         QTest::addColumn<QString>("lacks");
         QTest::addColumn<bool>("serves");
         QTest::addColumn<bool>("failing");
-        for (const bool serves : {false, true}) {
-            const char* how = serves ? "on the worker" : "here";
-            QTest::addRow("arrays, %s", how) << "" << serves << false;
-            QTest::addRow("row by row, %s", how) << "ParameterArrays" << serves << false;
-            QTest::addRow("arrays, a row fails, %s", how) << "" << serves << true;
-            QTest::addRow("row by row, a row fails, %s", how)
-                << "ParameterArrays" << serves << true;
+        QTest::addColumn<bool>("halves");
+        for (const bool halves : {false, true}) {
+            for (const bool serves : {false, true}) {
+                const QString how = QString::fromLatin1(serves ? "on the worker" : "here") +
+                                    QString::fromLatin1(halves ? ", begun and finished" : "");
+                const QByteArray h = how.toLatin1();
+                QTest::addRow("arrays, %s", h.constData()) << "" << serves << false << halves;
+                QTest::addRow("row by row, %s", h.constData())
+                    << "ParameterArrays" << serves << false << halves;
+                QTest::addRow("arrays, a row fails, %s", h.constData())
+                    << "" << serves << true << halves;
+                QTest::addRow("row by row, a row fails, %s", h.constData())
+                    << "ParameterArrays" << serves << true << halves;
+            }
         }
     }
     void committedRowsAreOneCall() {
         QFETCH(QString, lacks);
         QFETCH(bool, serves);
         QFETCH(bool, failing);
+        QFETCH(bool, halves);
         standin::Login owner;
         owner.exec(QStringLiteral("CREATE TABLE t (k varchar(5))"));
         ServerCallWatch watch;
@@ -1084,10 +1094,16 @@ private slots:
             rows.push_back(
                 {failing && i == 1400 ? QStringLiteral("too long") : QString::number(i)});
         const int before = watch.calls;
+        const auto run = [&] {
+            if (!halves) return insert.executeCommitted(rows);
+            insert.beginCommitted(rows);
+            QCOMPARE(watch.calls - before, 0);
+            insert.finishCommitted();
+        };
         if (failing)
-            QVERIFY_THROWS_EXCEPTION(DbError, insert.executeCommitted(rows));
+            QVERIFY_THROWS_EXCEPTION(DbError, run());
         else
-            insert.executeCommitted(rows);
+            run();
         QCOMPARE(watch.calls - before, 1);
         QVERIFY(watch.paired());
         QCOMPARE(owner.rows(QStringLiteral("SELECT count(*) FROM t")),
@@ -1097,7 +1113,46 @@ private slots:
                  (QList<QStringList>{{"1"}}));
         connection.beginTransaction();
         QVERIFY_THROWS_EXCEPTION(DbError, insert.executeCommitted(rows));
+        insert.beginCommitted(rows);
+        QVERIFY_THROWS_EXCEPTION(DbError, insert.finishCommitted());
         connection.rollback();
+    }
+
+    // Rows begun go to the server while the caller goes on, when a window
+    // is served: the caller is back before the server is done with them.
+    // A statement closed with rows still begun asks them to stop and waits:
+    // they take effect all or not at all, and the connection goes on.
+    void begunRowsGoWhileTheCallerGoesOn() {
+        standin::Login owner;
+        owner.exec(QStringLiteral("CREATE TABLE t (k varchar(5))"));
+        ServerCallWatch watch;
+        watch.serves = true;
+        db::Connection connection;
+        connection.setRunContext(&watch);
+        connection.open(owner.connect().connectionString());
+        // Each row waits 20 ms on the server: 10 rows, 200 ms.
+        owner.exec(
+            QStringLiteral("CREATE FUNCTION slow() RETURNS trigger LANGUAGE plpgsql AS "
+                           "$$BEGIN PERFORM pg_sleep(0.02); RETURN NEW; END$$"));
+        owner.exec(QStringLiteral(
+            "CREATE TRIGGER slow BEFORE INSERT ON t FOR EACH ROW EXECUTE FUNCTION slow()"));
+        std::vector<db::Row> rows;
+        for (int i = 0; i < 10; ++i) rows.push_back({QString::number(i)});
+        {
+            db::PreparedStatement insert =
+                connection.prepare(QStringLiteral("INSERT INTO t VALUES (?)"));
+            QElapsedTimer clock;
+            clock.start();
+            insert.beginCommitted(rows);
+            QVERIFY2(clock.elapsed() < 100, qPrintable(QString::number(clock.elapsed())));
+            insert.finishCommitted();
+            QVERIFY2(clock.elapsed() >= 200, qPrintable(QString::number(clock.elapsed())));
+            insert.beginCommitted(rows);
+        }
+        QVERIFY(watch.paired());
+        const QString count = owner.rows(QStringLiteral("SELECT count(*) FROM t")).front().front();
+        QVERIFY2(count == "10" || count == "20", qPrintable(count));
+        QCOMPARE(onlyValue(connection, QStringLiteral("SELECT 'next'")), QStringLiteral("next"));
     }
 
     // A driver may stop part-way through an array and leave the rest of its

@@ -724,6 +724,48 @@ private slots:
         QVERIFY2(writeCalls <= 12, qPrintable(QString::number(writeCalls)));
     }
 
+    // The window closed while the write reads the next rows, a batch being
+    // with the server: the run stops, and its summary counts exactly the rows
+    // the new table holds, that batch's among them if it was committed.
+    void closedWhileABatchIsWithTheServer() {
+        QTemporaryDir logDir;
+        const QString logPath = logDir.filePath(QStringLiteral("quillmere.log"));
+        InstallLogFile(logPath);
+        const auto uninstall = qScopeGuard([] { UninstallLogFile(); });
+        JoinRig rig;
+        rig.context.serves = true;
+        rig.openSelfJoin(6000);
+        bool writing = false;
+        int calls = 0;
+        int yieldsSinceCall = 0;
+        rig.context.onStep = [&](int line) {
+            if (line == JoinLine::SendRows || line == JoinLine::ResetProgress)
+                writing = line == JoinLine::SendRows;
+        };
+        rig.context.onServerCall = [&] {
+            if (!writing) return;
+            ++calls;
+            yieldsSinceCall = 0;
+        };
+        // Past the arrays' growth (2,047 rows), reading the rows of the next
+        // array while a full one is with the server.
+        rig.context.onYield = [&] {
+            if (writing && calls == 13 && ++yieldsSinceCall == 500) rig.context.abandon();
+        };
+        rig.dialogs.promptAnswers << QStringLiteral("R");
+        rig.startJoining();
+
+        const int inTable = rig.owner.rows(R"(SELECT count(*) FROM "R")").front().front().toInt();
+        QVERIFY2(inTable > 2000 && inTable < 6000, qPrintable(QString::number(inTable)));
+        QFile log(logPath);
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(log.readAll());
+        static const QRegularExpression written(QStringLiteral(R"(join run: .* written (\d+),)"));
+        const QRegularExpressionMatch match = written.match(text);
+        QVERIFY2(match.hasMatch(), qPrintable(text));
+        QCOMPARE(match.captured(1).toInt(), inTable);
+    }
+
     // Names the engine cannot read bare, a point inside a name, and suffixes
     // that clash again: the result has every row and a unique name for each
     // column. Table A is joined with table B, or with itself.
@@ -869,9 +911,17 @@ private slots:
     }
 
     // Rows go to the server in batches: a row the server refuses in the
-    // middle of a large batch costs only itself, reported once and counted.
+    // middle of a large batch costs only itself, reported once and counted,
+    // also while the next batch is read as one is with the server.
+    void failingRowInsideABatch_data() {
+        QTest::addColumn<bool>("serving");
+        QTest::newRow("here") << false;
+        QTest::newRow("served") << true;
+    }
     void failingRowInsideABatch() {
+        QFETCH(bool, serving);
         JoinRig rig;
+        rig.context.serves = serving;
         rig.owner.exec(R"(CREATE TABLE "A" ("ID" integer, "V" text))");
         rig.owner.exec(R"(INSERT INTO "A" SELECT g, CASE WHEN g = 700 THEN repeat('x', 2001)
                                                        ELSE 'v' || g END
@@ -976,13 +1026,17 @@ private slots:
     // that met it is tried, so the bar stops there.
     void connectionLostBetweenBatches_data() {
         QTest::addColumn<QString>("lacks");
-        QTest::newRow("driver's own") << "";
-        QTest::newRow("no connection-dead answer") << "ConnectionDead";
-        QTest::newRow("no parameter arrays either") << "ConnectionDead,ParameterArrays";
+        QTest::addColumn<bool>("serving");
+        QTest::newRow("driver's own") << "" << false;
+        QTest::newRow("driver's own, served") << "" << true;
+        QTest::newRow("no connection-dead answer") << "ConnectionDead" << false;
+        QTest::newRow("no parameter arrays either") << "ConnectionDead,ParameterArrays" << false;
     }
     void connectionLostBetweenBatches() {
         QFETCH(QString, lacks);
+        QFETCH(bool, serving);
         JoinRig rig;
+        rig.context.serves = serving;
         if (!lacks.isEmpty())
             rig.form().oracleLogin.driverOptions = QStringLiteral("QmDriverLacks=%1;").arg(lacks);
         rig.openSelfJoin(3000);

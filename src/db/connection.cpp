@@ -1,6 +1,7 @@
 #include "db/connection.h"
 
 #include <QLoggingCategory>
+#include <utility>
 
 #include "db/connection_string_attributes.h"
 #include "db/db_error.h"
@@ -121,6 +122,36 @@ void PreparedStatement::executeCommitted(std::span<const Row> rows) {
     PreparedEngine& engine = requireOpen(m_engine);
     requireValueCounts(engine.parameterCount(), rows);
     if (!rows.empty()) runLogged([&] { engine.executeCommitted(rows); });
+}
+
+void PreparedStatement::beginCommitted(std::span<const Row> rows) {
+    PreparedEngine& engine = requireOpen(m_engine);
+    m_begun = rows;
+    m_begunAside = false;
+    m_beginFailure = nullptr;
+    if (rows.empty()) return;
+    // Failures come at the finish, in order with those of the rows.
+    try {
+        requireValueCounts(engine.parameterCount(), rows);
+        m_begunAside = engine.beginCommitted(rows);
+    } catch (...) {
+        m_beginFailure = std::current_exception();
+    }
+}
+
+void PreparedStatement::finishCommitted() {
+    PreparedEngine& engine = requireOpen(m_engine);
+    const std::span<const Row> rows = std::exchange(m_begun, {});
+    const bool aside = std::exchange(m_begunAside, false);
+    const std::exception_ptr failure = std::exchange(m_beginFailure, nullptr);
+    if (rows.empty()) return;
+    runLogged([&] {
+        if (failure) std::rethrow_exception(failure);
+        if (aside)
+            engine.finishCommitted();
+        else
+            engine.executeCommitted(rows);
+    });
 }
 
 void PreparedStatement::runLogged(const std::function<void()>& run) {

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -72,6 +73,15 @@ public:
     // worker, so the window waits once for all the rows. The connection
     // must have no transaction open.
     void executeCommitted(std::span<const Row> rows);
+    // The same in two halves, so the caller can go on meanwhile (read the
+    // next rows, say): where a window is served, an ODBC driver gets the
+    // rows on a thread of their own from beginCommitted on, and
+    // finishCommitted waits for them, serving the window, and throws what
+    // executeCommitted would have. Elsewhere finishCommitted runs them. The
+    // rows must stay as they are, and the statement unused, until it has
+    // returned.
+    void beginCommitted(std::span<const Row> rows);
+    void finishCommitted();
 
     void close();
 
@@ -81,6 +91,10 @@ private:
 
     std::unique_ptr<PreparedEngine> m_engine;
     int m_failures = 0;
+    // Rows begun and not yet finished; whether the engine took them on.
+    std::span<const Row> m_begun;
+    bool m_begunAside = false;
+    std::exception_ptr m_beginFailure;
 };
 
 // One connection to either database. The engine is chosen by the connection

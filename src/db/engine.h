@@ -37,6 +37,11 @@ public:
     // The same as a transaction of its own, committed; rolled back before a
     // failure is thrown. The connection has no transaction open.
     virtual void executeCommitted(std::span<const Row> rows) = 0;
+    // Begins executeCommitted beside the caller and returns true, or returns
+    // false where the engine cannot (finishCommitted is then never called).
+    virtual bool beginCommitted(std::span<const Row> /*rows*/) { return false; }
+    // Waits for the rows begun; throws what executeCommitted would have.
+    virtual void finishCommitted() {}
 };
 
 class ConnectionEngine {

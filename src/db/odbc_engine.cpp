@@ -77,33 +77,42 @@ public:
     // statuses read, the commit) is one call on the worker: the window's
     // thread waits for the scheduler once, not at every driver call.
     void executeCommitted(std::span<const Row> rows) override {
-        const Handle& connection = *m_connection;
-        SQLUINTEGER autocommit = SQL_AUTOCOMMIT_ON;
-        if (succeeded(SQLGetConnectAttrW(connection.get(), SQL_ATTR_AUTOCOMMIT, &autocommit, 0,
-                                         nullptr)) &&
-            autocommit == SQL_AUTOCOMMIT_OFF)
-            throw DbError(transactionOpenText());
+        requireNoTransaction();
         const InOneCall inOneCall(m_inOneCall);
         // Called on the array's statement, which closing the window may then
         // cancel; the commit, on the connection, runs to its end.
-        check(callServer(*m_statement,
-                         [&] {
-                             check(setAutocommit(connection, false), connection,
-                                   "SQLSetConnectAttr(AUTOCOMMIT)");
-                             try {
-                                 execute(rows);
-                                 check(SQLEndTran(SQL_HANDLE_DBC, connection.get(), SQL_COMMIT),
-                                       connection, "SQLEndTran");
-                             } catch (...) {
-                                 // A lost connection has nothing left to undo.
-                                 SQLEndTran(SQL_HANDLE_DBC, connection.get(), SQL_ROLLBACK);
-                                 setAutocommit(connection, true);
-                                 throw;
-                             }
-                             return setAutocommit(connection, true);
-                         }),
-              connection, "SQLSetConnectAttr(AUTOCOMMIT)");
+        check(callServer(*m_statement, [&] { return commitRows(rows); }), *m_connection,
+              "SQLSetConnectAttr(AUTOCOMMIT)");
     }
+
+    // With a window served, the same unit runs on a thread of its own while
+    // the caller goes on; the window's thread waits only at the finish.
+    bool beginCommitted(std::span<const Row> rows) override {
+        const RunContext* context = m_connection->runContext();
+        if (!context || !context->servesWhileWaiting()) return false;
+        requireNoTransaction();
+        m_inOneCall = true;
+        m_aside.start(
+            [this, rows] {
+                check(commitRows(rows), *m_connection, "SQLSetConnectAttr(AUTOCOMMIT)");
+            },
+            [this] { SQLCancel(m_statement->get()); });
+        return true;
+    }
+
+    void finishCommitted() override {
+        const ServerCall watched(*m_statement);
+        const auto done = qScopeGuard([this] { m_inOneCall = false; });
+        m_aside.wait(m_connection->runContext());
+    }
+
+    ~OdbcPrepared() override {
+        // Rows still with the server are not waited for by anyone else; the
+        // statement must outlive them.
+        m_aside.stop(m_connection->runContext());
+    }
+    OdbcPrepared(const OdbcPrepared&) = delete;
+    OdbcPrepared& operator=(const OdbcPrepared&) = delete;
 
     // Arrays are cut where their buffers would pass the bound; a row that
     // passes it alone goes by itself.
@@ -124,6 +133,32 @@ public:
     }
 
 private:
+    void requireNoTransaction() const {
+        SQLUINTEGER autocommit = SQL_AUTOCOMMIT_ON;
+        if (succeeded(SQLGetConnectAttrW(m_connection->get(), SQL_ATTR_AUTOCOMMIT, &autocommit, 0,
+                                         nullptr)) &&
+            autocommit == SQL_AUTOCOMMIT_OFF)
+            throw DbError(transactionOpenText());
+    }
+
+    // Autocommit off, the rows run, committed (or rolled back before the
+    // failure is thrown), autocommit on again: what turning it on returned.
+    SQLRETURN commitRows(std::span<const Row> rows) {
+        const Handle& connection = *m_connection;
+        check(setAutocommit(connection, false), connection, "SQLSetConnectAttr(AUTOCOMMIT)");
+        try {
+            execute(rows);
+            check(SQLEndTran(SQL_HANDLE_DBC, connection.get(), SQL_COMMIT), connection,
+                  "SQLEndTran");
+        } catch (...) {
+            // A lost connection has nothing left to undo.
+            SQLEndTran(SQL_HANDLE_DBC, connection.get(), SQL_ROLLBACK);
+            setAutocommit(connection, true);
+            throw;
+        }
+        return setAutocommit(connection, true);
+    }
+
     // here: the call is part of one already made on the worker.
     static std::shared_ptr<Handle> prepared(const std::shared_ptr<Handle>& connection,
                                             const QString& sql, int commandTimeout,
@@ -316,7 +351,9 @@ private:
     std::shared_ptr<Handle> m_single;     // for single rows, made when first needed
     int m_parameterCount = 0;
     bool m_parameterArrays = true;
-    bool m_inOneCall = false;  // set only while the window's thread waits
+    // Set only while the window's thread waits, or rows begun run aside.
+    bool m_inOneCall = false;
+    WorkAhead m_aside;  // rows begun beside the caller
 };
 
 class OdbcConnection final : public ConnectionEngine {

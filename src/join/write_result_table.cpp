@@ -194,60 +194,113 @@ private:
     }
 
     // The rows' loop, InsertRow and ReadNextRow inside it; the number of
-    // rows tried.
+    // rows tried. While one batch is with the server, the next is read; its
+    // failures are reported in their turn, after the batch before it.
     qint64 sendRows() {
         LoopFailures reads(m_handler, JoinLine::ReadNextRow, LoopFailures::Ends::OnAnyFailure);
         LoopFailures writes(m_handler, JoinLine::InsertRow, LoopFailures::Ends::OnBrokenConnection);
+        std::vector<db::Row> pending;  // read, not yet sent
+        std::vector<db::Row> sending;  // with the server
         // One prepared INSERT; an empty value and a Null both go to Oracle as NULL.
         db::PreparedStatement insert = m_oracle->prepare(
             InsertStatement(NameQuoting::Oracle, m_target, m_reader->fieldCount()));
         DoublingBatch batches(WriteBatches);
-        std::vector<db::Row> batch;
         qint64 tried = 0;
-        for (bool more = true; more;) {
-            more = readBatch(batch, qint64(batches.rows()), reads);
-            if (batch.empty()) break;
-            const qint64 first = tried;
-            tried += qint64(batch.size());
-            if (sendBatch(insert, batch, first, batches)) continue;
-            batches.failed();
-            const qint64 sent = sendSingly(insert, batch, first, writes);
-            // Rows after a lost connection were never tried.
-            if (sent < qint64(batch.size())) {
-                m_connectionLost = true;
-                return first + sent + 1;
+        bool more = true;
+        bool withServer = false;  // sending begun, its outcome not yet asked for
+        std::exception_ptr readFailure;
+        try {
+            for (;;) {
+                if (more) more = readRows(pending, qint64(batches.rows()), readFailure);
+                if (!sending.empty()) {
+                    const qint64 first = tried - qint64(sending.size());
+                    withServer = false;
+                    if (!sendBatch(insert, sending, first, batches)) {
+                        batches.failed();
+                        const qint64 sent = sendSingly(insert, sending, first, writes);
+                        // Rows after a lost connection were never tried.
+                        if (sent < qint64(sending.size())) {
+                            m_connectionLost = true;
+                            return first + sent + 1;
+                        }
+                    }
+                    sending.clear();
+                    // The batch's outcome sized the next one: it may take more rows.
+                    if (more) more = readRows(pending, qint64(batches.rows()), readFailure);
+                }
+                if (readFailure) {
+                    reads.run([&] { std::rethrow_exception(std::exchange(readFailure, nullptr)); });
+                    m_readFailed = true;
+                }
+                takeBatch(pending, sending, qint64(batches.rows()));
+                if (sending.empty()) break;
+                tried += qint64(sending.size());
+                insert.beginCommitted(sending);
+                withServer = true;
             }
+        } catch (...) {
+            // A batch still with the server when the run ends counts if it
+            // was committed.
+            if (withServer) {
+                try {
+                    insert.finishCommitted();
+                    m_rows.written += qint64(sending.size());
+                } catch (...) {
+                }
+            }
+            throw;
         }
         return tried;
     }
 
-    // The next rows from the staged table, as many as the batch takes; false
-    // once the rows are at an end (or could not be read).
-    bool readBatch(std::vector<db::Row>& batch, qint64 rows, LoopFailures& reads) {
-        batch.clear();
-        qint64 characters = 0;
-        while (qint64(batch.size()) < rows && characters < MaxBatchCharacters) {
+    // Staged rows into pending until it holds a batch; false once the rows
+    // are at an end, or could not be read: the failure is kept for its turn.
+    bool readRows(std::vector<db::Row>& pending, qint64 rows, std::exception_ptr& failure) {
+        qint64 characters = charactersOf(pending);
+        while (qint64(pending.size()) < rows && characters < MaxBatchCharacters) {
             m_context.yield();
-            bool more = false;
-            if (!reads.run([&] { more = m_reader->next(); })) {
-                m_readFailed = true;
+            try {
+                if (!m_reader->next()) return false;
+            } catch (const std::exception&) {
+                failure = std::current_exception();
                 return false;
             }
-            if (!more) return false;
-            batch.push_back(InsertValues(m_reader->row(), EmptyText::AsNull));
-            for (const db::Value& value : batch.back())
-                if (value) characters += value->size();
+            pending.push_back(InsertValues(m_reader->row(), EmptyText::AsNull));
+            characters += charactersOf(pending.back());
         }
         return true;
     }
 
-    // The whole batch in one exchange with the server, committed; false when
-    // some row of it failed, or the connection did: then no row of it counts
-    // as written, and it is undone.
+    // The first rows of pending, as many as a batch takes, moved to batch.
+    static void takeBatch(std::vector<db::Row>& pending, std::vector<db::Row>& batch, qint64 rows) {
+        qint64 characters = 0;
+        size_t taken = 0;
+        while (taken < pending.size() && qint64(taken) < rows && characters < MaxBatchCharacters) {
+            characters += charactersOf(pending[taken]);
+            batch.push_back(std::move(pending[taken++]));
+        }
+        pending.erase(pending.begin(), pending.begin() + qsizetype(taken));
+    }
+
+    static qint64 charactersOf(const db::Row& row) {
+        qint64 characters = 0;
+        for (const db::Value& value : row)
+            if (value) characters += value->size();
+        return characters;
+    }
+    static qint64 charactersOf(const std::vector<db::Row>& rows) {
+        qint64 characters = 0;
+        for (const db::Row& row : rows) characters += charactersOf(row);
+        return characters;
+    }
+
+    // The batch begun, in one exchange with the server, committed; false
+    // when some row of it failed, or the connection did: then no row of it
+    // counts as written, and it is undone.
     bool sendBatch(db::PreparedStatement& insert, const std::vector<db::Row>& batch, qint64 first,
                    DoublingBatch& batches) {
         try {
-            insert.executeCommitted(batch);
+            insert.finishCommitted();
         } catch (const Failure&) {
             return false;
         }
