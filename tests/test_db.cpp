@@ -335,7 +335,8 @@ private slots:
     }
 
     // Values go in through a prepared statement exactly as given, alone and
-    // in a batch beside values of other lengths.
+    // in a batch beside values of other lengths; asked to, a row takes an
+    // empty text as a Null, and only that.
     void preparedValuesArriveExactly_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("null");
@@ -366,12 +367,14 @@ private slots:
                 connection.prepare(QStringLiteral("INSERT INTO t VALUES (?, ?)"));
             QCOMPARE(insert.parameterCount(), 2);
             insert.execute({QStringLiteral("single"), value});
+            insert.execute({QStringLiteral("empty as Null"), value}, db::EmptyText::AsNull);
             insert.executeBatch({{QStringLiteral("short"), QStringLiteral("x")},
                                  {QStringLiteral("batch"), value},
                                  {QStringLiteral("null"), std::nullopt}});
             const auto values = valuesByKey(connection, QStringLiteral("SELECT k, v FROM t"));
             const QMap<QString, db::Value> expected = {
                 {QStringLiteral("single"), value},
+                {QStringLiteral("empty as Null"), value && value->isEmpty() ? db::Value() : value},
                 {QStringLiteral("short"), QStringLiteral("x")},
                 {QStringLiteral("batch"), value},
                 {QStringLiteral("null"), std::nullopt}};

@@ -105,17 +105,17 @@ static void requireValueCounts(int parameters, std::span<const Row> rows) {
                               .arg(row.size()));
 }
 
-void PreparedStatement::execute(const Row& values) {
+void PreparedStatement::execute(const Row& values, EmptyText empty) {
     PreparedEngine& engine = requireOpen(m_engine);
     const std::span<const Row> rows(&values, 1);
     requireValueCounts(engine.parameterCount(), rows);
-    runLogged([&] { engine.execute(rows); });
+    runLogged([&] { engine.execute(rows, empty); });
 }
 
 void PreparedStatement::executeBatch(const std::vector<Row>& rows) {
     PreparedEngine& engine = requireOpen(m_engine);
     requireValueCounts(engine.parameterCount(), rows);
-    if (!rows.empty()) runLogged([&] { engine.execute(rows); });
+    if (!rows.empty()) runLogged([&] { engine.execute(rows, EmptyText::AsText); });
 }
 
 void PreparedStatement::executeCommitted(std::span<const Row> rows) {

@@ -59,8 +59,9 @@ public:
     // The number of "?" in the statement: the values each row must hold.
     int parameterCount() const;
 
-    // Runs the statement once with these values; throws DbError on a failure.
-    void execute(const Row& values);
+    // Runs the statement once with these values, an empty text as the rule
+    // says; throws DbError on a failure.
+    void execute(const Row& values, EmptyText empty = EmptyText::AsText);
     // Runs the statement once per row, in as few round trips as the engine
     // allows, its buffers within a bound however long the values are.
     // Throws DbError when any row fails; which of the other rows took effect

@@ -33,7 +33,8 @@ public:
     virtual ~PreparedEngine() = default;
     virtual int parameterCount() const = 0;
     // Runs the statement once per row; every row holds parameterCount values.
-    virtual void execute(std::span<const Row> rows) = 0;
+    // An empty text goes in as the rule says.
+    virtual void execute(std::span<const Row> rows, EmptyText empty) = 0;
     // The same as a transaction of its own, committed; rolled back before a
     // failure is thrown. The connection has no transaction open.
     virtual void executeCommitted(std::span<const Row> rows) = 0;

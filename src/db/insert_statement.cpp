@@ -12,13 +12,7 @@ QString InsertStatement(NameQuoting quoting, const QString& table, int columns) 
 
 db::Row InsertValues(const db::Row& row, EmptyText empty) {
     db::Row values;
-    InsertValues(row, empty, values);
+    values.reserve(row.size());
+    for (const db::Value& value : row) values.push_back(db::BoundValue(value, empty));
     return values;
-}
-
-void InsertValues(const db::Row& row, EmptyText empty, db::Row& values) {
-    values.assign(row.begin(), row.end());
-    if (empty == EmptyText::AsText) return;
-    for (db::Value& value : values)
-        if (value && value->isEmpty()) value.reset();
 }

@@ -116,18 +116,18 @@ public:
 
     // Arrays are cut where their buffers would pass the bound; a row that
     // passes it alone goes by itself.
-    void execute(std::span<const Row> rows) override {
+    void execute(std::span<const Row> rows, EmptyText empty) override {
         if (!m_parameterArrays) {
             // Row by row, for a driver without parameter arrays.
-            for (const Row& row : rows) executeSingle(row);
+            for (const Row& row : rows) executeSingle(row, empty);
             return;
         }
         for (size_t start = 0; start < rows.size();) {
             const size_t end = arrayEnd(rows, start);
             if (end - start == 1)
-                executeSingle(rows[start]);
+                executeSingle(rows[start], empty);
             else
-                executeArray(rows.subspan(start, end - start));
+                executeArray(rows.subspan(start, end - start), empty);
             start = end;
         }
     }
@@ -147,7 +147,7 @@ private:
         const Handle& connection = *m_connection;
         check(setAutocommit(connection, false), connection, "SQLSetConnectAttr(AUTOCOMMIT)");
         try {
-            execute(rows);
+            execute(rows, EmptyText::AsText);
             check(SQLEndTran(SQL_HANDLE_DBC, connection.get(), SQL_COMMIT), connection,
                   "SQLEndTran");
         } catch (...) {
@@ -192,14 +192,14 @@ private:
 
     // One row on the statement for single rows, its values bound where they
     // lie, at their own lengths: nothing is copied, however long they are.
-    void executeSingle(const Row& row) {
+    void executeSingle(const Row& row, EmptyText empty) {
         if (!m_single) m_single = prepared(m_connection, m_sql, m_commandTimeout, m_inOneCall);
         const Handle& statement = *m_single;
         std::vector<SQLLEN> lengths(row.size());
         static SQLWCHAR none = 0;
         const auto unbind = qScopeGuard([&] { reset(statement); });
         for (size_t p = 0; p < row.size(); ++p) {
-            const Value& value = row[p];
+            const Value& value = BoundValue(row[p], empty);
             lengths[p] = value ? SQLLEN(value->size()) * SQLLEN(sizeof(SQLWCHAR)) : SQL_NULL_DATA;
             const qsizetype size = value ? value->size() : 0;
             SQLPOINTER data = value ? const_cast<SQLWCHAR*>(wide(*value)) : &none;
@@ -212,7 +212,7 @@ private:
         run(statement);
     }
 
-    void executeArray(std::span<const Row> rows) {
+    void executeArray(std::span<const Row> rows, EmptyText empty) {
         const size_t count = rows.size();
         const Handle& statement = *m_statement;
         std::vector<std::vector<SQLWCHAR>> values(static_cast<size_t>(m_parameterCount));
@@ -229,7 +229,7 @@ private:
         });
         setArrayAttributes(count, status.data(), &processed);
         for (int p = 0; p < m_parameterCount; ++p)
-            bindColumn(rows, p, values[size_t(p)], lengths[size_t(p)]);
+            bindColumn(rows, p, empty, values[size_t(p)], lengths[size_t(p)]);
 
         if (statement.switchedOff().wholeArrays)
             // As a driver that stops part-way: the second half is never run.
@@ -275,8 +275,8 @@ private:
     }
 
     // Parameter p of every row, into one buffer of equal slots.
-    void bindColumn(std::span<const Row> rows, int p, std::vector<SQLWCHAR>& buffer,
-                    std::vector<SQLLEN>& length) {
+    void bindColumn(std::span<const Row> rows, int p, EmptyText empty,
+                    std::vector<SQLWCHAR>& buffer, std::vector<SQLLEN>& length) {
         const size_t count = rows.size();
         qsizetype longest = 0;
         for (const Row& row : rows)
@@ -285,7 +285,7 @@ private:
         buffer.assign(size_t(width) * count, 0);
         length.resize(count);
         for (size_t r = 0; r < count; ++r) {
-            const Value& value = rows[r][size_t(p)];
+            const Value& value = BoundValue(rows[r][size_t(p)], empty);
             if (!value) {
                 length[r] = SQL_NULL_DATA;
                 continue;

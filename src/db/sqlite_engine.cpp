@@ -332,7 +332,7 @@ public:
 
     int parameterCount() const override { return sqlite3_bind_parameter_count(m_statement.get()); }
 
-    void execute(std::span<const Row> rows) override {
+    void execute(std::span<const Row> rows, EmptyText empty) override {
         sqlite3_stmt* stmt = m_statement.get();
         for (const Row& row : rows) {
             // Reset even after a failure, so the statement serves the next
@@ -345,7 +345,8 @@ public:
                 for (QByteArray& text : m_texts)
                     if (text.capacity() > KeptTextBytes) text = QByteArray();
             });
-            for (size_t i = 0; i < row.size(); ++i) bind(int(i) + 1, row[i], m_texts[i]);
+            for (size_t i = 0; i < row.size(); ++i)
+                bind(int(i) + 1, BoundValue(row[i], empty), m_texts[i]);
             while (m_statement.step()) {
             }
         }
@@ -356,7 +357,7 @@ public:
         if (!sqlite3_get_autocommit(db)) throw DbError(transactionOpenText());
         run(QStringLiteral("BEGIN IMMEDIATE"));
         try {
-            execute(rows);
+            execute(rows, EmptyText::AsText);
             run(QStringLiteral("COMMIT"));
         } catch (...) {
             // SQLite may have rolled back by itself already.

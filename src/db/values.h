@@ -12,6 +12,16 @@ namespace db {
 using Value = std::optional<QString>;
 using Row = std::vector<Value>;
 
+// How a value of empty text is written: as NULL (so the table cannot tell it
+// from a missing value), or as the empty text it is.
+enum class EmptyText { AsNull, AsText };
+
+// The value as a statement binds it: an empty text as the rule says.
+inline const Value& BoundValue(const Value& value, EmptyText empty) {
+    static const Value null;
+    return empty == EmptyText::AsNull && value && value->isEmpty() ? null : value;
+}
+
 // ADO-style connection settings; how each maps onto an engine is decided by
 // the engine (see the engines' sources).
 enum class Mode { Unspecified = 0, ReadWrite = 3 };

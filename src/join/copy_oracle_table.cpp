@@ -38,7 +38,6 @@ qint64 copyRows(db::ResultSet& source, db::Connection& staging, const QString& s
     DoublingBatch stretch(CopyStretches);
     qint64 inStretch = 0;
     qint64 copied = 0;
-    db::Row values;
     QElapsedTimer sinceCommit;
     staging.beginTransaction();
     sinceCommit.start();
@@ -47,8 +46,7 @@ qint64 copyRows(db::ResultSet& source, db::Connection& staging, const QString& s
         for (;;) {
             context.yield();
             if (!source.next()) break;
-            InsertValues(source.row(), EmptyText::AsNull, values);
-            insert.execute(values);
+            insert.execute(source.row(), EmptyText::AsNull);
             ++copied;
             if (++inStretch < stretch.rows() && sinceCommit.elapsed() < CommitMs) continue;
             staging.commit();
