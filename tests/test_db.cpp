@@ -95,6 +95,23 @@ private:
     bool m_unpaired = false;
 };
 
+// The login's connection string for a driver that streams rows from the
+// server as they are fetched, with more options.
+QString streamingConnectionString(const standin::Login& owner, const char* more = "") {
+    return QStringLiteral(
+               "Driver={Microsoft ODBC for Oracle};Server=%1;Uid=%2;Pwd=%3;"
+               "UseDeclareFetch=1;%4")
+        .arg(standin::sid(), owner.name(), owner.password(), QLatin1String(more));
+}
+
+// A connection whose calls to the server the watch hears of.
+db::Connection watchedConnection(ServerCallWatch& watch, const QString& connectionString) {
+    db::Connection connection;
+    connection.setRunContext(&watch);
+    connection.open(connectionString);
+    return connection;
+}
+
 // Watches the window's event loop while a call runs: a timer ticks every
 // 5 ms, and the longest time between two ticks (or from the last tick to
 // the end, when asked) is how long the window went unserved. onTick hears
@@ -398,9 +415,7 @@ private slots:
         standin::Login owner;
         ServerCallWatch watch;
         watch.serves = served;
-        db::Connection connection;
-        connection.setRunContext(&watch);
-        connection.open(owner.connect().connectionString());
+        db::Connection connection = watchedConnection(watch, owner.connect().connectionString());
         connection.execute(
             QStringLiteral("CREATE TABLE t (k numeric(10), short varchar(8), open varchar, "
                            "long text, n numeric(38))"));
@@ -534,12 +549,9 @@ private slots:
                        .arg(failingRow));
         ServerCallWatch watch;
         watch.serves = served;
-        db::Connection connection;
-        connection.setRunContext(&watch);
         // Fetched from the server two rows at a time, so a fetch fails, not the query.
-        connection.open(QStringLiteral("Driver={Microsoft ODBC for Oracle};Server=%1;Uid=%2;Pwd=%3;"
-                                       "UseDeclareFetch=1;Fetch=2;")
-                            .arg(standin::sid(), owner.name(), owner.password()));
+        db::Connection connection =
+            watchedConnection(watch, streamingConnectionString(owner, "Fetch=2;"));
         db::ResultSet result = connection.query(QStringLiteral("SELECT v FROM breaks"));
         QStringList read;
         try {
@@ -563,12 +575,8 @@ private slots:
         standin::Login owner;
         ServerCallWatch watch;
         watch.serves = true;
-        db::Connection connection;
-        connection.setRunContext(&watch);
         // Rows streamed from the server, so rows are still to come at the close.
-        connection.open(QStringLiteral("Driver={Microsoft ODBC for Oracle};Server=%1;Uid=%2;Pwd=%3;"
-                                       "UseDeclareFetch=1;")
-                            .arg(standin::sid(), owner.name(), owner.password()));
+        db::Connection connection = watchedConnection(watch, streamingConnectionString(owner));
         for (int i = 0; i < 3; ++i) {
             db::ResultSet result = connection.query(
                 QStringLiteral("SELECT g, repeat('x', g % 300) FROM generate_series(1, 200000) g"));
@@ -1130,9 +1138,7 @@ private slots:
         owner.exec(QStringLiteral("CREATE TABLE t (k varchar(5))"));
         ServerCallWatch watch;
         watch.serves = true;
-        db::Connection connection;
-        connection.setRunContext(&watch);
-        connection.open(owner.connect().connectionString());
+        db::Connection connection = watchedConnection(watch, owner.connect().connectionString());
         // Each row waits 20 ms on the server: 10 rows, 200 ms.
         owner.exec(
             QStringLiteral("CREATE FUNCTION slow() RETURNS trigger LANGUAGE plpgsql AS "

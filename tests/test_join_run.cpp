@@ -166,6 +166,14 @@ private:
 
 // Joins into "R", the server ending the owner's sessions at the first yield
 // after the bar has moved the given number of times; whether it did.
+// Keeps writing true while the run writes the rows to the server.
+void watchWriting(JoinRig& rig, bool& writing) {
+    rig.context.onStep = [&writing](int line) {
+        if (line == JoinLine::SendRows || line == JoinLine::ResetProgress)
+            writing = line == JoinLine::SendRows;
+    };
+}
+
 bool joinEndingSessionsAfter(JoinRig& rig, int barMoves) {
     bool ended = false;
     rig.context.onYield = [&] {
@@ -706,10 +714,7 @@ private slots:
         rig.openSelfJoin(300);
         bool writing = false;
         int writeCalls = 0;
-        rig.context.onStep = [&](int line) {
-            if (line == JoinLine::SendRows || line == JoinLine::ResetProgress)
-                writing = line == JoinLine::SendRows;
-        };
+        watchWriting(rig, writing);
         rig.context.onServerCall = [&] {
             if (!writing) return;
             ++writeCalls;
@@ -738,10 +743,7 @@ private slots:
         bool writing = false;
         int calls = 0;
         int yieldsSinceCall = 0;
-        rig.context.onStep = [&](int line) {
-            if (line == JoinLine::SendRows || line == JoinLine::ResetProgress)
-                writing = line == JoinLine::SendRows;
-        };
+        watchWriting(rig, writing);
         rig.context.onServerCall = [&] {
             if (!writing) return;
             ++calls;
