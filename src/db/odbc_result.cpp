@@ -20,8 +20,9 @@ constexpr SQLLEN MaxBoundChars = 4000;
 // columns of unknown size are read in pieces.
 constexpr SQLLEN LongestBoundChars = 65535;
 constexpr SQLLEN WideBoundChars = 1024;
-// Each block is made into rows in one call on the worker thread
-// (callServer): blocks of many rows spread the cost of handing it over thin.
+// Each block is made into rows in one call on another thread (the worker, or
+// the read's own thread making rows ahead): blocks of many rows spread the
+// cost of handing it over thin.
 constexpr SQLULEN MaxBlockRows = 1024;
 // The bound buffers of one block together, in bytes.
 constexpr qsizetype BlockBytes = 4 * 1024 * 1024;

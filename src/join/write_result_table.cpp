@@ -46,8 +46,9 @@ struct OverwriteNames {
     }
 };
 
-// Rows go to the server in batches, each one exchange and one commit, and
-// each one call on the worker while the window is served. The first row
+// Rows go to the server in batches, each one exchange and one commit; while
+// the window is served, a batch goes on a thread of its own as the next one
+// is read (see sendRows). The first row
 // goes alone, so a table of a few rows goes much as row by row; batches then
 // double toward arrays large enough for the driver's own batching, and stay
 // there whatever the calls cost: a slow call no longer freezes the window.
