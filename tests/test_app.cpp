@@ -95,9 +95,10 @@ constexpr auto Second = JoinWindow::TableList::Second;
 
 // Where a run is held up when its window is closed.
 enum class Stuck {
-    SleepingRead,   // the copy reads a table whose last row sleeps
-    LockedDrop,     // "Overwrite? Yes" drops a table that another session holds
-    StoppedServer,  // a row of the write sleeps, and its server process is stopped
+    SleepingRead,              // the copy reads a table whose last row sleeps
+    LockedDrop,                // "Overwrite? Yes" drops a table that another session holds
+    StoppedServer,             // a row of the write sleeps, and its server process is stopped
+    StoppedServerOverwriting,  // the same while "Overwrite? Yes" writes the new rows
 };
 
 // The environment that makes this test program the program being closed:
@@ -170,7 +171,7 @@ void holdUp(Stuck stuck, const standin::Login& owner) {
         admin.execute(QStringLiteral("ALTER TABLE \"A\" ENABLE ROW LEVEL SECURITY"));
         admin.execute(QStringLiteral("ALTER TABLE \"A\" FORCE ROW LEVEL SECURITY"));
         admin.execute(QStringLiteral("CREATE POLICY slow ON \"A\" USING (qm_sleep_at(\"ID\"))"));
-    } else if (stuck == Stuck::StoppedServer) {
+    } else if (stuck == Stuck::StoppedServer || stuck == Stuck::StoppedServerOverwriting) {
         MakeInsertsOfId20Sleep(owner);
     }
 }
@@ -552,6 +553,7 @@ private slots:
         QTest::newRow("sleeping read") << Stuck::SleepingRead;
         QTest::newRow("drop waiting for a lock") << Stuck::LockedDrop;
         QTest::newRow("server process stopped mid-write") << Stuck::StoppedServer;
+        QTest::newRow("server process stopped mid-overwrite") << Stuck::StoppedServerOverwriting;
     }
     void closingEndsTheProgramWhateverTheServerDoes() {
         QFETCH(Stuck, stuck);
@@ -560,9 +562,11 @@ private slots:
         owner.exec(R"(INSERT INTO "A" SELECT to_char(n, 'FM00') FROM generate_series(1, 20) n)");
         holdUp(stuck, owner);
         db::Connection holder = owner.connect();
-        if (stuck == Stuck::LockedDrop) {
+        if (stuck == Stuck::LockedDrop || stuck == Stuck::StoppedServerOverwriting) {
             owner.exec(R"(CREATE TABLE "R" ("OLD" varchar(10)))");
             owner.exec(R"(INSERT INTO "R" VALUES ('kept'))");
+        }
+        if (stuck == Stuck::LockedDrop) {
             holder.beginTransaction();
             holder.execute(R"(LOCK TABLE "R" IN ACCESS SHARE MODE)");
         }
@@ -586,7 +590,8 @@ private slots:
         const qint64 serverProcess = stuckServerProcess(owner, program);
         QVERIFY2(serverProcess > 0, program.readAll().constData());
         StoppedServerProcess stopped;
-        if (stuck == Stuck::StoppedServer) QVERIFY(stopped.stop(serverProcess));
+        if (stuck == Stuck::StoppedServer || stuck == Stuck::StoppedServerOverwriting)
+            QVERIFY(stopped.stop(serverProcess));
 
         QElapsedTimer sinceClose;
         sinceClose.start();
@@ -611,8 +616,8 @@ private slots:
 
         QFile logFile(folder.filePath("quillmere.log"));
         QVERIFY(logFile.open(QIODevice::ReadOnly));
-        const QStringList summaries =
-            QString::fromUtf8(logFile.readAll()).split(QLatin1Char('\n')).filter("join run:");
+        const QStringList logLines = QString::fromUtf8(logFile.readAll()).split(QLatin1Char('\n'));
+        const QStringList summaries = logLines.filter("join run:");
         QCOMPARE(summaries.size(), 1);
         const QString& summary = summaries.front();
         if (stuck == Stuck::StoppedServer) {
@@ -624,6 +629,19 @@ private slots:
                                           .arg(20 - written)),
                      qPrintable(summary));
             QCOMPARE(AllRows(reopened, "SELECT count(*) FROM R"), (QList<QStringList>{{"20"}}));
+        } else if (stuck == Stuck::StoppedServerOverwriting) {
+            // The listed table keeps its rows and took none of the new ones,
+            // which the log finds under their own name.
+            QCOMPARE(owner.rows(R"(SELECT * FROM "R")"), (QList<QStringList>{{"kept"}}));
+            const qint64 written = rowsWritten(owner) - 1;
+            QVERIFY(written > 0 && written < 20);
+            QVERIFY2(summary.contains(QStringLiteral("staged 20, written 0, missing 20")),
+                     qPrintable(summary));
+            const QStringList whereTheyAre = logLines.filter(
+                QRegularExpression(QStringLiteral(R"("R" keeps its rows: .*"QM_NEW_[0-9A-F]{8}" )"
+                                                  R"(holds the %1 rows written)")
+                                       .arg(written)));
+            QVERIFY2(whereTheyAre.size() == 1, qPrintable(logLines.join(QLatin1Char('\n'))));
         } else if (stuck == Stuck::LockedDrop) {
             // The table the DROP was to remove is still the user's.
             QCOMPARE(owner.rows(R"(SELECT * FROM "R")"), (QList<QStringList>{{"kept"}}));

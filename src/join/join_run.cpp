@@ -315,6 +315,7 @@ private:
         if (!m_stagingLock || !m_stagingLock->isLocked()) return;
         if (m_writing) {
             m_summary.lap(JoinSummary::Write);
+            WritingCutShort(m_rows);
             countWritten();
         }
         logSummary();

@@ -148,6 +148,8 @@ private:
         if (m_handler.test(JoinLine::TestAnswerYes, [&] { return answer == Answer::Yes; })) {
             m_overwrite = OverwriteNames::fresh();
             m_target = m_overwrite->incoming;
+            m_rows.listed = OracleName(m_name);
+            m_rows.incoming = OracleName(m_target);
             qCInfo(lcWrite).noquote() << QStringLiteral(
                                              "overwriting %1: the new rows are written into %2, "
                                              "and %1 keeps its rows until %2 is whole")
@@ -333,6 +335,9 @@ private:
     // table has the name. Any other end keeps the old table as it was.
     bool replaceListedTable(qint64 tried) {
         const QString incoming = OracleName(m_overwrite->incoming);
+        // From here on, the log tells where the rows are at each move.
+        m_rows.listed.clear();
+        m_rows.incoming.clear();
         if (m_handler.abandoned() || m_connectionLost || m_readFailed || tried < m_rowCount) {
             // A lost connection takes nothing more; after a failed read the
             // unfinished table goes.
@@ -465,6 +470,16 @@ private:
 };
 
 }  // namespace
+
+void WritingCutShort(WrittenRows& rows) {
+    if (rows.incoming.isEmpty()) return;
+    qCWarning(lcWrite).noquote()
+        << QStringLiteral(
+               "%1 keeps its rows: the program ended while the rows were written; "
+               "%2 holds the %3 rows written")
+               .arg(rows.listed, rows.incoming, QString::number(rows.written));
+    rows.written = 0;
+}
 
 void WriteResultTable(TrappedHandler& handler, JoinWindow& window, Dialogs& dialogs,
                       RunContext& context, const JoinChoice& choice, const QString& newTable,

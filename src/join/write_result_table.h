@@ -17,7 +17,15 @@ struct WrittenRows {
     qint64 staged = 0;
     qint64 written = 0;
     qint64 missing() const { return staged - written; }
+    // While an overwrite's rows go under a name of their own: the listed
+    // table's name and that one's, quoted.
+    QString listed, incoming;
 };
+
+// The program ends while the rows are written, with no unwinding: rows
+// written for an overwrite are not under the listed name, so where they are
+// is logged and none count as written.
+void WritingCutShort(WrittenRows& rows);
 
 // The run's second phase: the staged result table becomes a new Oracle table
 // with VARCHAR(2000) columns, after asking to overwrite a listed one. Nothing
