@@ -22,8 +22,18 @@ struct Task {
     // Asks the work to stop; may be empty.
     const std::function<void()>* cancel = nullptr;
     bool cancelAsked = false;
+    bool cancelDone = false;
     bool done = false;
     std::exception_ptr failure;
+    // Asks the work to stop (see cancelInFlight).
+    std::thread canceller;
+
+    // The work has returned, and so has the cancel it was given, if any.
+    bool finished() const { return done && (!cancelAsked || cancelDone); }
+    // Once finished: the canceller has nothing left to do.
+    void joinCanceller() {
+        if (canceller.joinable()) canceller.join();
+    }
 };
 
 // One thread for the whole program, so a call costs a hand-over rather than
@@ -50,8 +60,9 @@ public:
         waitServing(lock, context, serving, [&] { return m_task == nullptr; });
         m_task = &task;
         m_changed.notify_all();
-        waitServing(lock, context, serving, [&] { return task.done; });
+        waitServing(lock, context, serving, [&] { return task.finished(); });
         yieldFailure = std::exchange(m_yieldFailure, nullptr);
+        task.joinCanceller();
     }
 
     // Hands task to a worker that runs nothing else, and returns.
@@ -68,12 +79,13 @@ public:
         std::unique_lock lock(m_mutex);
         if (stopFirst) cancelInFlight(lock);
         if (!context) {
-            m_changed.wait(lock, [&] { return task.done; });
-            return;
+            m_changed.wait(lock, [&] { return task.finished(); });
+        } else {
+            bool serving = true;
+            waitServing(lock, *context, serving, [&] { return task.finished(); });
+            yieldFailure = std::exchange(m_yieldFailure, nullptr);
         }
-        bool serving = true;
-        waitServing(lock, *context, serving, [&] { return task.done; });
-        yieldFailure = std::exchange(m_yieldFailure, nullptr);
+        task.joinCanceller();
     }
 
 private:
@@ -110,15 +122,20 @@ private:
         }
     }
 
-    // Once per call. The task stays valid while unlocked: its owner's frame
-    // lies below this wait, even when the task is another call's.
-    void cancelInFlight(std::unique_lock<std::mutex>& lock) {
+    // Once per call, on a thread of its own: a cancel may wait on the server
+    // too (a frozen one), and this thread must still end the program at
+    // giveUpAt(). The task stays valid meanwhile: its owner waits for the
+    // cancel as for the work, even when the task is another call's.
+    void cancelInFlight(std::unique_lock<std::mutex>& /*lock*/) {
         Task* task = m_task;
         if (!task || task->done || task->cancelAsked || !task->cancel || !*task->cancel) return;
         task->cancelAsked = true;
-        lock.unlock();
-        (*task->cancel)();
-        lock.lock();
+        task->canceller = std::thread([this, task] {
+            (*task->cancel)();
+            const std::lock_guard lock(m_mutex);
+            task->cancelDone = true;
+            m_changed.notify_all();
+        });
     }
 
     void loop() {

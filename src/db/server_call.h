@@ -36,7 +36,7 @@ enum class Cancellable { Yes, No };
 // slow server (a commit waiting for its log, a query being planned) never
 // freezes the window. Calls on one handle still come one after the other.
 // When the window closes meanwhile, a call on a statement is cancelled from
-// the window's thread, SQLCancel being the one call meant to reach a
+// a thread of its own, SQLCancel being the one call meant to reach a
 // statement while another thread is in it.
 template <typename Call>
 SQLRETURN callServer(const Handle& handle, Call&& call,
