@@ -77,12 +77,17 @@ private slots:
     }
 
     // Only the empty text follows the rule; a Null stays a Null, a blank stays.
-    void insertValues() {
+    void boundValues() {
+        const auto bound = [](const db::Row& row, EmptyText empty) {
+            db::Row values;
+            for (const db::Value& value : row) values.push_back(db::BoundValue(value, empty));
+            return values;
+        };
         const db::Row row = {QString(), std::nullopt, QString(""), QString(" "), QString("x")};
-        QCOMPARE(InsertValues(row, EmptyText::AsText), row);
+        QCOMPARE(bound(row, EmptyText::AsText), row);
         const db::Row nulls = {std::nullopt, std::nullopt, std::nullopt, QString(" "),
                                QString("x")};
-        QCOMPARE(InsertValues(row, EmptyText::AsNull), nulls);
+        QCOMPARE(bound(row, EmptyText::AsNull), nulls);
     }
 
     // Whatever the value, it reads back exactly as written.

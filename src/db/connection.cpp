@@ -118,22 +118,23 @@ void PreparedStatement::executeBatch(const std::vector<Row>& rows) {
     if (!rows.empty()) runLogged([&] { engine.execute(rows, EmptyText::AsText); });
 }
 
-void PreparedStatement::executeCommitted(std::span<const Row> rows) {
+void PreparedStatement::executeCommitted(std::span<const Row> rows, EmptyText empty) {
     PreparedEngine& engine = requireOpen(m_engine);
     requireValueCounts(engine.parameterCount(), rows);
-    if (!rows.empty()) runLogged([&] { engine.executeCommitted(rows); });
+    if (!rows.empty()) runLogged([&] { engine.executeCommitted(rows, empty); });
 }
 
-void PreparedStatement::beginCommitted(std::span<const Row> rows) {
+void PreparedStatement::beginCommitted(std::span<const Row> rows, EmptyText empty) {
     PreparedEngine& engine = requireOpen(m_engine);
     m_begun = rows;
+    m_begunEmpty = empty;
     m_begunAside = false;
     m_beginFailure = nullptr;
     if (rows.empty()) return;
     // Failures come at the finish, in order with those of the rows.
     try {
         requireValueCounts(engine.parameterCount(), rows);
-        m_begunAside = engine.beginCommitted(rows);
+        m_begunAside = engine.beginCommitted(rows, empty);
     } catch (...) {
         m_beginFailure = std::current_exception();
     }
@@ -150,7 +151,7 @@ void PreparedStatement::finishCommitted() {
         if (aside)
             engine.finishCommitted();
         else
-            engine.executeCommitted(rows);
+            engine.executeCommitted(rows, m_begunEmpty);
     });
 }
 

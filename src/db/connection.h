@@ -72,8 +72,8 @@ public:
     // commits it: all the rows take effect, or (rolled back, the failure
     // thrown) none. An ODBC driver gets the whole of it as one call on the
     // worker, so the window waits once for all the rows. The connection
-    // must have no transaction open.
-    void executeCommitted(std::span<const Row> rows);
+    // must have no transaction open. An empty text goes in as the rule says.
+    void executeCommitted(std::span<const Row> rows, EmptyText empty = EmptyText::AsText);
     // The same in two halves, so the caller can go on meanwhile (read the
     // next rows, say): where a window is served, an ODBC driver gets the
     // rows on a thread of their own from beginCommitted on, and
@@ -81,7 +81,7 @@ public:
     // executeCommitted would have. Elsewhere finishCommitted runs them. The
     // rows must stay as they are, and the statement unused, until it has
     // returned.
-    void beginCommitted(std::span<const Row> rows);
+    void beginCommitted(std::span<const Row> rows, EmptyText empty = EmptyText::AsText);
     void finishCommitted();
 
     void close();
@@ -94,6 +94,7 @@ private:
     int m_failures = 0;
     // Rows begun and not yet finished; whether the engine took them on.
     std::span<const Row> m_begun;
+    EmptyText m_begunEmpty = EmptyText::AsText;
     bool m_begunAside = false;
     std::exception_ptr m_beginFailure;
 };

@@ -37,10 +37,12 @@ public:
     virtual void execute(std::span<const Row> rows, EmptyText empty) = 0;
     // The same as a transaction of its own, committed; rolled back before a
     // failure is thrown. The connection has no transaction open.
-    virtual void executeCommitted(std::span<const Row> rows) = 0;
+    virtual void executeCommitted(std::span<const Row> rows, EmptyText empty) = 0;
     // Begins executeCommitted beside the caller and returns true, or returns
     // false where the engine cannot (finishCommitted is then never called).
-    virtual bool beginCommitted(std::span<const Row> /*rows*/) { return false; }
+    virtual bool beginCommitted(std::span<const Row> /*rows*/, EmptyText /*empty*/) {
+        return false;
+    }
     // Waits for the rows begun; throws what executeCommitted would have.
     virtual void finishCommitted() {}
 };

@@ -9,10 +9,3 @@ QString InsertStatement(NameQuoting quoting, const QString& table, int columns) 
     }
     return statement + QLatin1Char(')');
 }
-
-db::Row InsertValues(const db::Row& row, EmptyText empty) {
-    db::Row values;
-    values.reserve(row.size());
-    for (const db::Value& value : row) values.push_back(db::BoundValue(value, empty));
-    return values;
-}

@@ -10,7 +10,3 @@ using EmptyText = db::EmptyText;
 // "INSERT INTO <table> VALUES(?, ?, ...)" with one parameter per column, to
 // be prepared once and run with each row's values bound.
 QString InsertStatement(NameQuoting quoting, const QString& table, int columns);
-
-// The row as its INSERT takes it: a Null stays a Null, a text stays itself,
-// an empty text as the rule says.
-db::Row InsertValues(const db::Row& row, EmptyText empty);

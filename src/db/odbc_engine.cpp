@@ -76,25 +76,25 @@ public:
     // The whole unit (autocommit off, the rows bound and run, their
     // statuses read, the commit) is one call on the worker: the window's
     // thread waits for the scheduler once, not at every driver call.
-    void executeCommitted(std::span<const Row> rows) override {
+    void executeCommitted(std::span<const Row> rows, EmptyText empty) override {
         requireNoTransaction();
         const InOneCall inOneCall(m_inOneCall);
         // Called on the array's statement, which closing the window may then
         // cancel; the commit, on the connection, runs to its end.
-        check(callServer(*m_statement, [&] { return commitRows(rows); }), *m_connection,
+        check(callServer(*m_statement, [&] { return commitRows(rows, empty); }), *m_connection,
               "SQLSetConnectAttr(AUTOCOMMIT)");
     }
 
     // With a window served, the same unit runs on a thread of its own while
     // the caller goes on; the window's thread waits only at the finish.
-    bool beginCommitted(std::span<const Row> rows) override {
+    bool beginCommitted(std::span<const Row> rows, EmptyText empty) override {
         const RunContext* context = m_connection->runContext();
         if (!context || !context->servesWhileWaiting()) return false;
         requireNoTransaction();
         m_inOneCall = true;
         m_aside.start(
-            [this, rows] {
-                check(commitRows(rows), *m_connection, "SQLSetConnectAttr(AUTOCOMMIT)");
+            [this, rows, empty] {
+                check(commitRows(rows, empty), *m_connection, "SQLSetConnectAttr(AUTOCOMMIT)");
             },
             [this] { SQLCancel(m_statement->get()); });
         return true;
@@ -143,11 +143,11 @@ private:
 
     // Autocommit off, the rows run, committed (or rolled back before the
     // failure is thrown), autocommit on again: what turning it on returned.
-    SQLRETURN commitRows(std::span<const Row> rows) {
+    SQLRETURN commitRows(std::span<const Row> rows, EmptyText empty) {
         const Handle& connection = *m_connection;
         check(setAutocommit(connection, false), connection, "SQLSetConnectAttr(AUTOCOMMIT)");
         try {
-            execute(rows, EmptyText::AsText);
+            execute(rows, empty);
             check(SQLEndTran(SQL_HANDLE_DBC, connection.get(), SQL_COMMIT), connection,
                   "SQLEndTran");
         } catch (...) {

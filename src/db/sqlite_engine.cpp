@@ -352,12 +352,12 @@ public:
         }
     }
 
-    void executeCommitted(std::span<const Row> rows) override {
+    void executeCommitted(std::span<const Row> rows, EmptyText empty) override {
         sqlite3* db = m_statement.database().get();
         if (!sqlite3_get_autocommit(db)) throw DbError(transactionOpenText());
         run(QStringLiteral("BEGIN IMMEDIATE"));
         try {
-            execute(rows, EmptyText::AsText);
+            execute(rows, empty);
             run(QStringLiteral("COMMIT"));
         } catch (...) {
             // SQLite may have rolled back by itself already.

@@ -238,7 +238,7 @@ private:
                 takeBatch(pending, sending, qint64(batches.rows()));
                 if (sending.empty()) break;
                 tried += qint64(sending.size());
-                insert.beginCommitted(sending);
+                insert.beginCommitted(sending, EmptyText::AsNull);
                 withServer = true;
             }
         } catch (...) {
@@ -268,7 +268,7 @@ private:
                 failure = std::current_exception();
                 return false;
             }
-            pending.push_back(InsertValues(m_reader->row(), EmptyText::AsNull));
+            pending.push_back(m_reader->row());
             characters += charactersOf(pending.back());
         }
         return true;
@@ -322,7 +322,7 @@ private:
             m_context.yield();
             showRow(first + qint64(i));
             const bool goOn = writes.run([&] {
-                insert.executeCommitted(std::span<const db::Row>(&batch[i], 1));
+                insert.executeCommitted(std::span<const db::Row>(&batch[i], 1), EmptyText::AsNull);
                 ++m_rows.written;
             });
             if (!goOn) return qint64(i);
