@@ -19,6 +19,7 @@
 #include "join/staging_database_path.h"
 #include "oracle/list_oracle_tables.h"
 #include "oracle/list_table_fields.h"
+#include "support/held_up_server.h"
 #include "support/join_checks.h"
 #include "support/join_rig.h"
 #include "support/recording_dialogs.h"
@@ -599,14 +600,16 @@ private slots:
     }
 
     // "Overwrite? Yes", and the new table cannot be made, the old one cannot
-    // go, or the connection is lost while the rows are written: the listed
-    // table keeps its old rows under its name, the lists stay, and nothing
-    // of the attempt is left behind but what a lost connection strands.
+    // go, rows of the new one are refused, or the connection is lost while
+    // the rows are written: the listed table keeps its old rows under its
+    // name, the lists stay, and nothing of the attempt is left behind but
+    // what a lost connection strands. The closing count says why.
     void overwriteKeepsTheOldTableOnFailure_data() {
         QTest::addColumn<QStringList>("setup");
         QTest::addColumn<int>("lostAfterBarMoves");  // 0: the connection stays
         QTest::addColumn<QList<int>>("lines");
-        QTest::addColumn<bool>("counted");  // the closing count's box
+        QTest::addColumn<QString>("count");  // the closing count's box; empty: none
+        QTest::addColumn<QString>("why");    // in its details
         QStringList wide;
         for (const char* table : {"A", "B"}) {
             QStringList columns{QStringLiteral(R"("ID" varchar(10))")};
@@ -618,7 +621,7 @@ private slots:
                         .arg(QLatin1String(table));
         }
         QTest::newRow("more columns than the server takes")
-            << wide << 0 << QList<int>{JoinLine::CreateOracleTable} << false;
+            << wide << 0 << QList<int>{JoinLine::CreateOracleTable} << QString() << QString();
         const QString longName(63, QLatin1Char('c'));
         QTest::newRow("suffixed name too long")
             << QStringList{QStringLiteral(
@@ -629,7 +632,7 @@ private slots:
                                .arg(longName),
                            R"(INSERT INTO "A" VALUES ('1', 'a'))",
                            R"(INSERT INTO "B" VALUES ('1', 'b'))"}
-            << 0 << QList<int>{JoinLine::CreateOracleTable} << false;
+            << 0 << QList<int>{JoinLine::CreateOracleTable} << QString() << QString();
         const QStringList twoTables{
             R"(CREATE TABLE "A" ("ID" varchar(10)))",
             R"(INSERT INTO "A" SELECT g::text FROM generate_series(1, 10) g)",
@@ -637,15 +640,31 @@ private slots:
             R"(INSERT INTO "B" SELECT g::text FROM generate_series(1, 10) g)"};
         QTest::newRow("old table cannot go")
             << twoTables + QStringList{R"(CREATE TABLE child ("OLD" varchar(10) REFERENCES "R"))"}
-            << 0 << QList<int>{JoinLine::DropOracleTable} << true;
+            << 0 << QList<int>{JoinLine::DropOracleTable} << "10 of 10 rows" << QString();
         QTest::newRow("connection lost mid-write")
-            << twoTables << 2 << QList<int>{JoinLine::InsertRow} << true;
+            << twoTables << 2 << QList<int>{JoinLine::InsertRow} << "10 of 10 rows"
+            << "R keeps its old rows: the connection was lost";
+        const QStringList longValues{
+            R"(CREATE TABLE "A" ("ID" varchar(10), "V" text))",
+            R"(CREATE TABLE "B" ("ID" varchar(10)))",
+            R"(INSERT INTO "B" SELECT g::text FROM generate_series(1, 4) g)"};
+        QTest::newRow("every row refused")
+            << longValues + QStringList{R"(INSERT INTO "A" SELECT g::text, repeat('x', 2500)
+                                                    FROM generate_series(1, 4) g)"}
+            << 0 << QList<int>{JoinLine::InsertRow} << "4 of 4 rows"
+            << "R keeps its old rows: 4 of the 4 rows could not be written.";
+        QTest::newRow("one row refused")
+            << longValues + QStringList{R"(INSERT INTO "A" VALUES ('1', 'a'), ('2', 'b'),
+                                                    ('3', repeat('x', 2500)), ('4', 'd'))"}
+            << 0 << QList<int>{JoinLine::InsertRow} << "4 of 4 rows"
+            << "R keeps its old rows: 1 of the 4 rows could not be written.";
     }
     void overwriteKeepsTheOldTableOnFailure() {
         QFETCH(QStringList, setup);
         QFETCH(int, lostAfterBarMoves);
         QFETCH(QList<int>, lines);
-        QFETCH(bool, counted);
+        QFETCH(QString, count);
+        QFETCH(QString, why);
         JoinRig rig;
         rig.owner.exec(R"(CREATE TABLE "R" ("OLD" varchar(10) PRIMARY KEY))");
         rig.owner.exec(R"(INSERT INTO "R" VALUES ('old'))");
@@ -665,11 +684,13 @@ private slots:
         QCOMPARE(rig.owner.rows(R"(SELECT * FROM "R")"), (QList<QStringList>{{"old"}}));
         QCOMPARE(rig.form().list1, list1);
         QCOMPARE(rig.form().list3, list3);
-        if (counted)
-            QVERIFY2(rig.dialogs.shown.back().text.startsWith(QStringLiteral("10 of 10 rows")),
-                     qPrintable(rig.dialogs.shown.back().text));
-        else
+        const RecordingDialogs::Shown& last = rig.dialogs.shown.back();
+        if (!count.isEmpty()) {
+            QVERIFY2(last.text.startsWith(count), qPrintable(last.text));
+            QVERIFY2(last.details.startsWith(why), qPrintable(last.details));
+        } else {
             QCOMPARE(rig.dialogs.shown.size(), 2 + lines.size());  // prompt, question, errors
+        }
         const QString strays = rig.owner
                                    .rows(R"(SELECT count(*) FROM user_tables
                                              WHERE table_name NOT IN ('A', 'B', 'R', 'child'))")
@@ -677,6 +698,94 @@ private slots:
                                    .front();
         QCOMPARE(strays, lostAfterBarMoves > 0 ? QStringLiteral("1") : QStringLiteral("0"));
         QCOMPARE(rig.form().pointer().pointerState(), PointerState::Default);
+    }
+
+    // The window closed while the tables are swapped, each move slow on the
+    // server: the moves are not cancelled, so the listed name ends up
+    // holding the new rows, and no table is left under a name of its own.
+    void closedWhileTheTablesAreSwapped() {
+        JoinRig rig;
+        rig.context.serves = true;
+        rig.owner.exec(R"(CREATE TABLE "R" ("OLD" varchar(10)))");
+        rig.owner.exec(R"(INSERT INTO "R" VALUES ('old'))");
+        rig.openSelfJoin(3);
+        MakeTableMovesSlow(rig.owner, 0.3);
+        bool swapping = false;
+        int calls = 0;
+        rig.context.onStep = [&](int line) { swapping = line == JoinLine::DropOracleTable; };
+        // The second rename: the old table has left the name, the new one
+        // is to take it.
+        rig.context.onServerCall = [&] {
+            if (swapping && ++calls == 3) rig.context.abandon();
+        };
+        rig.dialogs.promptAnswers << QStringLiteral("R");
+        rig.dialogs.yesNoAnswers << true;
+        rig.startJoining();
+
+        QVERIFY(rig.context.abandoned());
+        QCOMPARE(sorted(rig.owner.rows(R"(SELECT "ID" FROM "R")")),
+                 (QList<QStringList>{{"1"}, {"2"}, {"3"}}));
+        QCOMPARE(rig.owner.rows("SELECT count(*) FROM user_tables WHERE table_name LIKE 'QM%'"),
+                 (QList<QStringList>{{"0"}}));
+    }
+
+    // The program killed at each step of an overwrite: the next run of the
+    // same login settles the tables the killed one left, before it does
+    // anything else. The listed name holds the old rows, or the new ones
+    // once they had taken it, and nothing else is left.
+    void killedOverwriteSettledByTheNextRun_data() {
+        QTest::addColumn<int>("barMoves");    // killed while the rows are written
+        QTest::addColumn<int>("swapCalls");   // killed before this call of the swap
+        QTest::addColumn<QString>("listed");  // the rows "R" holds at the end
+        QTest::newRow("writing") << 3 << 0 << "1";
+        QTest::newRow("before the old table moves") << 0 << 1 << "1";
+        QTest::newRow("before the new table takes the name") << 0 << 3 << "1";
+        QTest::newRow("before the old table is dropped") << 0 << 5 << "3000";
+    }
+    void killedOverwriteSettledByTheNextRun() {
+        QFETCH(int, barMoves);
+        QFETCH(int, swapCalls);
+        QFETCH(QString, listed);
+        JoinRig rig;
+        rig.owner.exec(R"(CREATE TABLE "A" ("ID" varchar(10)))");
+        rig.owner.exec(R"(INSERT INTO "A" SELECT g::text FROM generate_series(1, 3000) g)");
+        rig.owner.exec(R"(CREATE TABLE "R" ("OLD" varchar(10)))");
+        rig.owner.exec(R"(INSERT INTO "R" VALUES ('old'))");
+        rig.openChoosing("A", "ID", "A", "ID");
+        rig.dialogs.promptAnswers << QStringLiteral("R");
+        rig.dialogs.yesNoAnswers << true;
+        std::fflush(nullptr);
+        const pid_t child = fork();
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            bool swapping = false;
+            int calls = 0;
+            rig.context.onStep = [&](int line) { swapping = line == JoinLine::DropOracleTable; };
+            rig.context.onYield = [&] {
+                if (barMoves > 0 && rig.context.progress.size() >= barMoves)
+                    ::kill(::getpid(), SIGKILL);
+            };
+            // A statement is a call, and freeing its handle another.
+            rig.context.onServerCall = [&] {
+                if (swapping && ++calls == swapCalls) ::kill(::getpid(), SIGKILL);
+            };
+            rig.startJoining();
+            ::_exit(0);
+        }
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+        QVERIFY(!rig.owner.rows("SELECT table_name FROM user_tables WHERE table_name LIKE 'QM%'")
+                     .isEmpty());
+
+        // The next run writes another table; it settles the earlier one's first.
+        rig.dialogs.promptAnswers = {std::optional<QString>(QStringLiteral("S"))};
+        rig.startJoining();
+        QCOMPARE(rig.dialogs.errorBoxes().size(), 0);
+        QCOMPARE(rig.owner.rows(R"(SELECT count(*) FROM "R")"), (QList<QStringList>{{listed}}));
+        QCOMPARE(rig.owner.rows("SELECT count(*) FROM user_tables WHERE table_name LIKE 'QM%'"),
+                 (QList<QStringList>{{"0"}}));
+        QVERIFY(!QFile::exists(StagingDatabasePath(rig.programFolder.path()) + ".overwrites"));
     }
 
     // The program killed while the new rows are written: the listed table

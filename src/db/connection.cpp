@@ -221,6 +221,10 @@ void Connection::execute(const QString& statement) {
     logged([&] { engine().execute(statement); }, [&] { return statementWhat(statement); });
 }
 
+void Connection::executeToEnd(const QString& statement) {
+    logged([&] { engine().executeToEnd(statement); }, [&] { return statementWhat(statement); });
+}
+
 ResultSet Connection::query(const QString& statement) {
     return logged([&] { return ResultSet(engine().query(statement)); },
                   [&] { return statementWhat(statement); });

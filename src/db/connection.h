@@ -134,6 +134,11 @@ public:
     // Runs one statement at once; it takes effect by itself unless a
     // transaction is open.
     void execute(const QString& statement);
+    // The same for a statement that must never be stopped once begun (one
+    // that moves a table from one name to another): when the program is
+    // ending meanwhile, it waits for the statement, up to the give-up,
+    // rather than cancel it.
+    void executeToEnd(const QString& statement);
     // Runs a query; its rows are read from the returned result set.
     ResultSet query(const QString& statement);
     // Prepares one statement with "?" placeholders.

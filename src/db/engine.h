@@ -51,6 +51,9 @@ class ConnectionEngine {
 public:
     virtual ~ConnectionEngine() = default;
     virtual void execute(const QString& statement) = 0;
+    // Never cancelled once begun; an engine that cancels nothing runs it as
+    // any other.
+    virtual void executeToEnd(const QString& statement) { execute(statement); }
     virtual std::unique_ptr<ResultEngine> query(const QString& statement) = 0;
     virtual std::unique_ptr<PreparedEngine> prepare(const QString& statement) = 0;
     virtual void beginTransaction() = 0;

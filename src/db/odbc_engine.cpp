@@ -410,6 +410,7 @@ public:
     }
 
     void execute(const QString& statement) override { run(statement); }
+    void executeToEnd(const QString& statement) override { run(statement, Cancellable::No); }
 
     std::unique_ptr<ResultEngine> query(const QString& statement) override {
         return readResult(run(statement));
@@ -439,11 +440,12 @@ private:
         return text + QStringLiteral("DBQ=") + attributeValueText(*server) + QLatin1Char(';');
     }
 
-    std::shared_ptr<Handle> run(const QString& statement) {
+    std::shared_ptr<Handle> run(const QString& statement,
+                                Cancellable cancellable = Cancellable::Yes) {
         auto handle = newStatement(m_connection, m_commandTimeout);
         SQLWCHAR* text = const_cast<SQLWCHAR*>(wide(statement));
-        const SQLRETURN rc =
-            callServer(*handle, [&] { return SQLExecDirectW(handle->get(), text, SQL_NTS); });
+        const SQLRETURN rc = callServer(
+            *handle, [&] { return SQLExecDirectW(handle->get(), text, SQL_NTS); }, cancellable);
         // A statement that touches no row answers SQL_NO_DATA: that is success.
         if (rc != SQL_NO_DATA) check(rc, *handle, "SQLExecDirect");
         return handle;

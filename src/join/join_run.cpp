@@ -175,6 +175,9 @@ public:
     bool copyTables() {
         m_handler.step(JoinLine::ShowHourglass,
                        [&] { m_window.pointer().setPointerState(PointerState::Hourglass); });
+        // An overwrite that an earlier run left half-done is settled before
+        // this run reads or names any table.
+        SettleInterruptedOverwrites(m_choice.login, m_path, &m_context);
         // Each step up to the join query needs the one before: after a failure
         // the join would read what an earlier run left, so the run ends there.
         const bool copied =
@@ -292,19 +295,21 @@ public:
         return m_rows;
     }
 
-    // Tells of staged rows the writing could not place.
+    // Tells of staged rows the writing could not place, once rows were
+    // sent: a table that could not be made has had its error box.
     void reportMissing(const WrittenRows& rows) {
-        if (rows.missing() > 0 && !m_handler.abandoned())
+        if (rows.sent && rows.missing() > 0 && !m_handler.abandoned())
             m_dialogs.message(
                 QStringLiteral("%1 of %2 rows could not be written to %3.")
                     .arg(QString::number(rows.missing()), QString::number(rows.staged), m_newTable),
-                QString(), Dialogs::Icon::Information);
+                QString(), Dialogs::Icon::Information, rows.oldTableKept);
     }
 
 private:
     void countWritten() {
         m_summary.counts().staged = m_rows.staged;
         m_summary.counts().written = m_rows.written;
+        m_summary.counts().oldTableKept = m_rows.oldTableKept;
     }
 
     // The program ends under a call to the server that has not returned, and

@@ -10,6 +10,8 @@ struct JoinSummary {
     QString table1, table2, newTable;
     qint64 copied1 = -1, copied2 = -1, staged = -1, written = -1;
     double seconds[PhaseCount] = {0, 0, 0, 0};
+    // Why an overwritten table kept its old rows; empty when it did not.
+    QString oldTableKept;
 
     qint64 missing() const { return staged < 0 || written < 0 ? -1 : staged - written; }
 };

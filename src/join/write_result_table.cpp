@@ -1,7 +1,5 @@
 #include "join/write_result_table.h"
 
-#include <QLoggingCategory>
-#include <QRandomGenerator>
 #include <algorithm>
 #include <exception>
 #include <limits>
@@ -28,23 +26,7 @@
 
 namespace {
 
-Q_LOGGING_CATEGORY(lcWrite, "quillmere.join", QtInfoMsg)
-
 enum class Answer { None, Yes, No };
-
-// Names for the two tables of an overwrite: the new rows are written under
-// the first, and the old table waits under the second while the new one
-// takes its name. Short, for servers that allow 30 characters.
-struct OverwriteNames {
-    QString incoming, outgoing;
-    static OverwriteNames fresh() {
-        const QString tag =
-            QStringLiteral("%1")
-                .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'))
-                .toUpper();
-        return {QStringLiteral("QM_NEW_") + tag, QStringLiteral("QM_OLD_") + tag};
-    }
-};
 
 // Rows go to the server in batches, each one exchange and one commit; while
 // the window is served, a batch goes on a thread of its own as the next one
@@ -94,14 +76,18 @@ private:
     // From opening the connections to listing the table; a return goes on
     // at RestorePointerAfterWriting.
     void writeTable() {
-        if (!openConnections() || !settleOverwrite() || !createTable()) return;
-        countStagedRows();
+        if (!openConnections() || !settleOverwrite()) return;
+        const bool made = createTable();
+        // Staged rows are counted even when no table could take them.
+        if (m_reader) countStagedRows();
         m_rows.staged = m_rowCount;
+        if (!made) return;
+        m_rows.sent = true;
         qint64 tried = 0;
         m_handler.step(JoinLine::SendRows, [&] { tried = sendRows(); });
         // Rows never tried (a lost connection, a failed read) are missing too.
         m_rows.staged = std::max(m_rowCount, tried);
-        const bool named = !m_overwrite || replaceListedTable(tried);
+        const bool named = !m_replacement || replaceListedTable();
         m_handler.step(JoinLine::ResetProgress, [&] { m_context.setProgress(0); });
         m_handler.step(JoinLine::CloseStagedRows, [&] { m_reader.reset(); });
         if (!named) return;
@@ -144,16 +130,11 @@ private:
             return false;
         // The listed table stays as it is until its replacement holds every
         // row: the rows go under a name of their own, and the old table is
-        // dropped only when the new one can take its name (DropOracleTable).
+        // dropped only when the new one takes its name (DropOracleTable).
         if (m_handler.test(JoinLine::TestAnswerYes, [&] { return answer == Answer::Yes; })) {
-            m_overwrite = OverwriteNames::fresh();
-            m_target = m_overwrite->incoming;
-            m_rows.listed = OracleName(m_name);
-            m_rows.incoming = OracleName(m_target);
-            qCInfo(lcWrite).noquote() << QStringLiteral(
-                                             "overwriting %1: the new rows are written into %2, "
-                                             "and %1 keeps its rows until %2 is whole")
-                                             .arg(OracleName(m_name), OracleName(m_target));
+            m_replacement.emplace(*m_oracle, m_choice.login, m_name, m_stagingPath,
+                                  m_rows.overwrite);
+            m_target = m_replacement->incoming();
         }
         return true;
     }
@@ -179,8 +160,15 @@ private:
         // A table that could not be made is not ours: a table or view of that
         // name that the user did not choose to replace gets no row and is not
         // listed.
-        return StepSucceeded(m_handler, JoinLine::CreateOracleTable,
-                             [&] { m_oracle->execute(create); });
+        return StepSucceeded(m_handler, JoinLine::CreateOracleTable, [&] {
+            if (m_replacement) m_replacement->begin();
+            try {
+                m_oracle->execute(create);
+            } catch (...) {
+                if (m_replacement) m_replacement->nothingMade();
+                throw;
+            }
+        });
     }
 
     // The bar needs the number of rows before they are streamed.
@@ -330,112 +318,45 @@ private:
         return qint64(batch.size());
     }
 
-    // Gives the new table the listed name once it holds every row that
-    // could be written, the old table leaving only then; true when the new
-    // table has the name. Any other end keeps the old table as it was.
-    bool replaceListedTable(qint64 tried) {
-        const QString incoming = OracleName(m_overwrite->incoming);
-        // From here on, the log tells where the rows are at each move.
-        m_rows.listed.clear();
-        m_rows.incoming.clear();
-        if (m_handler.abandoned() || m_connectionLost || m_readFailed || tried < m_rowCount) {
-            // A lost connection takes nothing more; after a failed read the
-            // unfinished table goes.
-            if (!m_handler.abandoned() && !m_connectionLost && execute(dropStatement(incoming)))
-                qCInfo(lcWrite).noquote()
-                    << QStringLiteral("%1 keeps its rows: the writing ended early")
-                           .arg(OracleName(m_name));
-            else
-                qCWarning(lcWrite).noquote()
-                    << QStringLiteral(
-                           "%1 keeps its rows: the writing ended early; %2 holds the "
-                           "%3 rows written")
-                           .arg(OracleName(m_name), incoming, QString::number(m_rows.written));
+    // Gives the new table the listed name once it holds every staged row,
+    // the old table leaving only then; true when the new table has the name.
+    // Any other end keeps the old table as it was, and says why.
+    bool replaceListedTable() {
+        const qint64 lacking = m_rowCount - m_rows.written;
+        QString why;
+        if (m_handler.abandoned())
+            why = QStringLiteral("the writing ended early");
+        else if (m_connectionLost)
+            why = QStringLiteral("the connection was lost while the rows were written");
+        else if (m_readFailed)
+            why = QStringLiteral("the staged rows could not all be read");
+        else if (lacking > 0)
+            why = QStringLiteral("%1 of the %2 rows could not be written")
+                      .arg(QString::number(lacking), QString::number(m_rowCount));
+        bool swapped = false;
+        if (why.isEmpty())
+            m_handler.step(JoinLine::DropOracleTable, [&] {
+                swapped = true;
+                m_replacement->replace();
+            });
+        else
+            m_rows.oldTableKept = keepListedTable(why);
+        // A run abandoned just now skips the swap: the old table stays.
+        if (!swapped && why.isEmpty())
+            m_rows.oldTableKept = keepListedTable(QStringLiteral("the writing ended early"));
+        if (!m_replacement->named()) {
             m_rows.written = 0;
             return false;
         }
-        bool named = false;
-        bool oldGone = false;
-        m_handler.step(JoinLine::DropOracleTable, [&] { swapTables(named, oldGone); });
-        if (!named) {
-            m_rows.written = 0;
-            return false;
-        }
-        if (oldGone) {
-            m_handler.step(JoinLine::RemoveFromList1,
-                           [&] { removeEntries(m_window, First, m_name); });
-            m_handler.step(JoinLine::RemoveFromList3,
-                           [&] { removeEntries(m_window, Second, m_name); });
-        }
+        // Whether or not the old table had the name, the new one has it now.
+        m_handler.step(JoinLine::RemoveFromList1, [&] { removeEntries(m_window, First, m_name); });
+        m_handler.step(JoinLine::RemoveFromList3, [&] { removeEntries(m_window, Second, m_name); });
         return true;
     }
 
-    // The old table steps aside under a name of its own, the new one takes
-    // its name, and the old one is dropped; at every moment the old rows are
-    // under the listed name or the one logged. A failure puts the old table
-    // back, drops the new one, and is thrown for the error box. A listed name
-    // with no table of exactly that name behind it (it differs in case, say)
-    // leaves the new table beside the listed one, and the failure to move
-    // the old one is thrown all the same.
-    void swapTables(bool& named, bool& oldGone) {
-        const QString name = OracleName(m_name);
-        const QString incoming = OracleName(m_overwrite->incoming);
-        const QString outgoing = OracleName(m_overwrite->outgoing);
-        std::exception_ptr moveFailure;
-        const bool moved = execute(renameStatement(name, outgoing), &moveFailure);
-        if (moved)
-            qCInfo(lcWrite).noquote()
-                << QStringLiteral("%1 keeps its old rows as %2 while %3 takes its name")
-                       .arg(name, outgoing, incoming);
-        std::exception_ptr failure;
-        if (!execute(renameStatement(incoming, name), &failure)) {
-            putBack(moved, QString(), outgoing, name, incoming);
-            std::rethrow_exception(moveFailure ? moveFailure : failure);
-        }
-        if (moved && !execute(dropStatement(outgoing), &failure)) {
-            // Something depends on the old table: it stays, under its name.
-            putBack(moved, name, outgoing, name, incoming);
-            std::rethrow_exception(failure);
-        }
-        named = true;
-        oldGone = moved;
-        qCInfo(lcWrite).noquote() << QStringLiteral("%1 now holds the new rows").arg(name);
-        if (moveFailure) std::rethrow_exception(moveFailure);
-    }
-
-    // Undoes a swap: the new table leaves the name (when it took it), the
-    // old one comes back, the new one is dropped. Each step is tried alone;
-    // the log tells where each table is.
-    void putBack(bool moved, const QString& newUnderName, const QString& outgoing,
-                 const QString& name, const QString& incoming) {
-        if (!newUnderName.isEmpty()) execute(renameStatement(newUnderName, incoming));
-        if (moved && execute(renameStatement(outgoing, name)))
-            qCInfo(lcWrite).noquote() << QStringLiteral("%1 holds its old rows again").arg(name);
-        else if (moved)
-            qCWarning(lcWrite).noquote()
-                << QStringLiteral("the old rows of %1 are kept as %2").arg(name, outgoing);
-        if (!execute(dropStatement(incoming)))
-            qCWarning(lcWrite).noquote()
-                << QStringLiteral("the new rows meant for %1 are left in %2").arg(name, incoming);
-    }
-
-    static QString renameStatement(const QString& from, const QString& to) {
-        return QStringLiteral("ALTER TABLE ") + from + QStringLiteral(" RENAME TO ") + to;
-    }
-    static QString dropStatement(const QString& table) {
-        return QStringLiteral("DROP TABLE ") + table;
-    }
-
-    // Runs one statement of the swap; false, keeping its failure when asked
-    // to, if it failed.
-    bool execute(const QString& statement, std::exception_ptr* failure = nullptr) {
-        try {
-            m_oracle->execute(statement);
-            return true;
-        } catch (const Failure&) {
-            if (failure) *failure = std::current_exception();
-            return false;
-        }
+    QString keepListedTable(const QString& why) {
+        return m_replacement->keep(why, m_connectionLost) +
+               QStringLiteral(" The new rows stay staged in ") + m_stagingPath + QLatin1Char('.');
     }
 
     // The bar shows (j + 1) / N of the way once row j is on its way.
@@ -462,7 +383,7 @@ private:
     QString m_name;
     // Where the rows go: the name, or the incoming table of an overwrite.
     QString m_target;
-    std::optional<OverwriteNames> m_overwrite;
+    std::optional<ListedTableReplacement> m_replacement;
     bool m_connectionLost = false;
     bool m_readFailed = false;
     qint64 m_rowCount = 0;
@@ -472,13 +393,7 @@ private:
 }  // namespace
 
 void WritingCutShort(WrittenRows& rows) {
-    if (rows.incoming.isEmpty()) return;
-    qCWarning(lcWrite).noquote()
-        << QStringLiteral(
-               "%1 keeps its rows: the program ended while the rows were written; "
-               "%2 holds the %3 rows written")
-               .arg(rows.listed, rows.incoming, QString::number(rows.written));
-    rows.written = 0;
+    rows.written = OverwriteCutShort(rows.overwrite, rows.written);
 }
 
 void WriteResultTable(TrappedHandler& handler, JoinWindow& window, Dialogs& dialogs,

@@ -4,27 +4,31 @@
 #include <QtGlobal>
 
 #include "join/join_choice.h"
+#include "join/replace_listed_table.h"
 
 class Dialogs;
 class JoinWindow;
 class RunContext;
 class TrappedHandler;
 
-// How many staged rows reached the new Oracle table under its name; both 0
-// when no table was made, and none written when an overwritten table kept
-// its place.
+// How many staged rows reached the new Oracle table under its name: none
+// when no table was made, or when an overwritten table kept its place.
 struct WrittenRows {
     qint64 staged = 0;
     qint64 written = 0;
     qint64 missing() const { return staged - written; }
-    // While an overwrite's rows go under a name of their own: the listed
-    // table's name and that one's, quoted.
-    QString listed, incoming;
+    // The rows were sent: the new table was made.
+    bool sent = false;
+    // Why an overwritten table kept its old rows, for the user; empty when
+    // it did not.
+    QString oldTableKept;
+    // The overwrite under way, if any.
+    OverwriteState overwrite;
 };
 
-// The program ends while the rows are written, with no unwinding: rows
-// written for an overwrite are not under the listed name, so where they are
-// is logged and none count as written.
+// The program ends while the rows are written or the tables swapped, with
+// no unwinding: where the rows are is logged, and only rows surely under the
+// listed name count as written.
 void WritingCutShort(WrittenRows& rows);
 
 // The run's second phase: the staged result table becomes a new Oracle table
@@ -32,7 +36,8 @@ void WritingCutShort(WrittenRows& rows);
 // is written when a connection or the staged table cannot be opened, or when
 // the Oracle table cannot be made. A listed table is overwritten by writing
 // the new rows under a name of their own and swapping the tables once every
-// row has been tried: until then, and after any failure, it keeps its rows.
+// row has been written (see ListedTableReplacement): until then, and after
+// any failure, it keeps its rows.
 // The rows are counted into rows as they go, so a program that ends midway
 // still knows what was written.
 void WriteResultTable(TrappedHandler& handler, JoinWindow& window, Dialogs& dialogs,

@@ -27,12 +27,16 @@ QString SummaryText(const JoinSummary& s, int exitCode) {
            s.table2 + QLatin1Char('\n') + QStringLiteral("rows staged: ") + countText(s.staged) +
            QLatin1Char('\n') + QStringLiteral("rows written: ") + countText(s.written) +
            QLatin1Char('\n') + QStringLiteral("rows missing: ") + countText(s.missing()) +
-           QLatin1Char('\n') + QStringLiteral("seconds: copy ") +
-           secondsText(s.seconds[JoinSummary::Copy]) + QStringLiteral(", join ") +
-           secondsText(s.seconds[JoinSummary::Join]) + QStringLiteral(", stage ") +
-           secondsText(s.seconds[JoinSummary::Stage]) + QStringLiteral(", write ") +
-           secondsText(s.seconds[JoinSummary::Write]) + QLatin1Char('\n') +
-           QStringLiteral("exit code: ") + QString::number(exitCode) + QLatin1Char('\n');
+           QLatin1Char('\n') +
+           (s.oldTableKept.isEmpty()
+                ? QString()
+                : QStringLiteral("old table kept: ") + s.oldTableKept + QLatin1Char('\n')) +
+           QStringLiteral("seconds: copy ") + secondsText(s.seconds[JoinSummary::Copy]) +
+           QStringLiteral(", join ") + secondsText(s.seconds[JoinSummary::Join]) +
+           QStringLiteral(", stage ") + secondsText(s.seconds[JoinSummary::Stage]) +
+           QStringLiteral(", write ") + secondsText(s.seconds[JoinSummary::Write]) +
+           QLatin1Char('\n') + QStringLiteral("exit code: ") + QString::number(exitCode) +
+           QLatin1Char('\n');
 }
 
 QString SummaryJson(const JoinSummary& s, int exitCode) {
@@ -50,6 +54,7 @@ QString SummaryJson(const JoinSummary& s, int exitCode) {
         {QStringLiteral("staged"), countJson(s.staged)},
         {QStringLiteral("written"), countJson(s.written)},
         {QStringLiteral("missing"), countJson(s.missing())},
+        {QStringLiteral("oldTableKept"), !s.oldTableKept.isEmpty()},
         {QStringLiteral("seconds"), seconds},
         {QStringLiteral("exitCode"), exitCode}};
     return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)) +
