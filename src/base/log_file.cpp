@@ -13,6 +13,7 @@
 
 #include "base/failure.h"
 #include "base/make_owner_only_path.h"
+#include "base/write_all.h"
 #include "base/xdg_user_folder.h"
 
 namespace {
@@ -67,20 +68,6 @@ int openOwnerOnly(const QByteArray& name, qint64& size) {
     if ((info.st_mode & 077) != 0) ::fchmod(fd, info.st_mode & 0700);
     size = info.st_size;
     return fd;
-}
-
-// The whole line or nothing more: a write cut short, or interrupted by a
-// signal, goes on with the rest.
-void writeAll(int fd, const QByteArray& bytes) {
-    const char* data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t done = ::write(fd, data, size_t(left));
-        if (done < 0 && errno == EINTR) continue;
-        if (done <= 0) return;
-        data += done;
-        left -= done;
-    }
 }
 
 const char* levelName(QtMsgType type) {
@@ -138,18 +125,18 @@ void handler(QtMsgType type, const QMessageLogContext& context, const QString& m
     const QByteArray line = formatLine(type, context, message);
     LogState& log = state();
     if (insideHandler) {
-        writeAll(STDERR_FILENO, line);
+        WriteAll(STDERR_FILENO, line);
         return;
     }
     insideHandler = true;
     {
         QMutexLocker lock(&log.mutex);
         if (log.fd >= 0) {
-            writeAll(log.fd, line);
+            WriteAll(log.fd, line);
             log.size += line.size();
             if (log.size > LogRotateBytes) rotate(log);
         }
-        if (reachesStderr(log, type)) writeAll(STDERR_FILENO, line);
+        if (reachesStderr(log, type)) WriteAll(STDERR_FILENO, line);
     }
     insideHandler = false;
 }

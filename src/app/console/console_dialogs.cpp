@@ -1,7 +1,6 @@
 #include "app/console/console_dialogs.h"
 
-#include <QCoreApplication>
-
+#include "app/console/program_line.h"
 #include "app/console/status_line.h"
 
 namespace {
@@ -9,8 +8,6 @@ namespace {
 const QString ErrorBoxCaption = QStringLiteral("Application Error");
 // What follows the description in every error box (see ErrorMessage).
 const QString LocationStart = QStringLiteral("\r\nin Brisvane2018/12/22.");
-
-QString programName() { return QCoreApplication::applicationName() + QStringLiteral(": "); }
 
 // The failure's own words at the head of an error box: the driver's message
 // for a failed statement or connection.
@@ -37,14 +34,14 @@ void ConsoleDialogs::message(const QString& text, const QString& caption, Icon i
         ++m_failures;
         // The box's details carry the driver's state, code and words; a box
         // without them has its own words as the reason.
-        m_status.print(programName() + ErrorBoxCaption + QLatin1Char('\n') + TerminalText(text) +
-                       QStringLiteral("\nreason: ") +
-                       TerminalText(details.isEmpty() ? reasonOf(text) : details));
+        m_status.print(ProgramLine(ErrorBoxCaption + QLatin1Char('\n') + TerminalText(text) +
+                                   QStringLiteral("\nreason: ") +
+                                   TerminalText(details.isEmpty() ? reasonOf(text) : details)));
         return;
     }
     // The count of rows not written is told by the exit code and the summary.
     if (icon != Icon::Information) ++m_failures;
-    m_status.print(programName() + TerminalText(text));
+    m_status.print(ProgramLine(TerminalText(text)));
 }
 
 bool ConsoleDialogs::askYesNo(const QString& text, const QString&) {
@@ -52,8 +49,9 @@ bool ConsoleDialogs::askYesNo(const QString& text, const QString&) {
     // The name was listed when the command began; a table made since then
     // under it is kept all the same.
     m_keptExistingTable = true;
-    m_status.print(programName() + TerminalText(text) +
-                   QStringLiteral(" No: --overwrite was not given; nothing was written."));
+    m_status.print(
+        ProgramLine(TerminalText(text) +
+                    QStringLiteral(" No: --overwrite was not given; nothing was written.")));
     return false;
 }
 

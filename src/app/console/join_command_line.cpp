@@ -1,21 +1,18 @@
 #include "app/console/join_command_line.h"
 
+#include <unistd.h>
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <cstdio>
 
 #include "app/console/exit_codes.h"
+#include "app/console/program_line.h"
 #include "base/log_file.h"
+#include "base/write_all.h"
 
 namespace {
 
 const QString CommandName = QStringLiteral("join");
-
-void printTo(FILE* stream, const QString& text) {
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-    std::fflush(stream);
-}
 
 QString description() {
     return QStringLiteral(
@@ -89,21 +86,21 @@ std::optional<JoinCommandOptions> ReadJoinCommandLine(const QStringList& argumen
     const QString tryHelp =
         QStringLiteral("\nTry '%1 join --help'.\n").arg(QCoreApplication::applicationName());
     if (!parser.parse(arguments)) {
-        printTo(stderr, QCoreApplication::applicationName() + QStringLiteral(": ") +
-                            parser.errorText() + tryHelp);
+        WriteAll(STDERR_FILENO, ProgramLine(parser.errorText() + tryHelp).toUtf8());
         exitCode = ExitCode::Usage;
         return std::nullopt;
     }
     if (parser.isSet(help)) {
-        printTo(stdout, parser.helpText());
+        WriteAll(STDOUT_FILENO, parser.helpText().toUtf8());
         exitCode = 0;
         return std::nullopt;
     }
     const QStringList positional = parser.positionalArguments();
     if (positional.size() != 6) {
-        printTo(stderr, QCoreApplication::applicationName() +
-                            QStringLiteral(": join takes TABLE1 FIELD1 TABLE2 FIELD2 NEWTABLE") +
-                            tryHelp);
+        WriteAll(
+            STDERR_FILENO,
+            ProgramLine(QStringLiteral("join takes TABLE1 FIELD1 TABLE2 FIELD2 NEWTABLE") + tryHelp)
+                .toUtf8());
         exitCode = ExitCode::Usage;
         return std::nullopt;
     }
