@@ -232,6 +232,37 @@ private slots:
         QVERIFY(!QFile::exists(rig.stagingPath()));
     }
 
+    // A lost connection mid-write leaves rows missing, and is a failure all
+    // the same: the exit code says failure, the summary counts the rows.
+    void lostConnectionMidWrite() {
+        CommandRig rig(*m_program);
+        rig.owner.exec(R"(CREATE TABLE "A" ("ID" varchar(10)))");
+        rig.owner.exec(
+            R"(INSERT INTO "A" SELECT to_char(n, 'FM00') FROM generate_series(1, 20) n)");
+        MakeInsertsOfId20Sleep(rig.owner);
+        QProcess program;
+        rig.start(program, {"A", "ID", "A", "ID", "R", "--password-file",
+                            rig.passwordFile(rig.owner.password())});
+        QVERIFY(program.waitForStarted());
+        bool sleeping = false;
+        db::Connection server = standin::admin();
+        for (QDeadlineTimer deadline(60000); !sleeping && !deadline.hasExpired();) {
+            sleeping = !AllRows(server, QStringLiteral("SELECT pid FROM pg_stat_activity WHERE "
+                                                       "usename = '%1' AND wait_event = 'PgSleep'")
+                                            .arg(rig.owner.name()))
+                            .isEmpty();
+            if (program.waitForFinished(50)) break;
+        }
+        QVERIFY2(sleeping, program.readAllStandardError().constData());
+        rig.owner.endSessions();
+        QVERIFY(program.waitForFinished(60000));
+        const QString out = QString::fromUtf8(program.readAllStandardOutput());
+        const QString err = QString::fromUtf8(program.readAllStandardError());
+        QCOMPARE(program.exitCode(), 1);
+        QVERIFY2(!out.contains("rows missing: 0\n") && out.contains("exit code: 1\n"),
+                 qPrintable(out + err));
+    }
+
     // A password the server refuses: the driver's reason on standard error,
     // and the password nowhere the command writes.
     void wrongPassword() {

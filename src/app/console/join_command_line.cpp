@@ -35,7 +35,7 @@ QString description() {
                "\n"
                "Exit codes:\n"
                "  0    every row written\n"
-               "  1    a failure was reported\n"
+               "  1    a failure was reported, also when rows are missing\n"
                "  2    bad usage, or a table or field that does not exist\n"
                "  3    some rows could not be written; the count is in the summary\n"
                "  4    the name exists and --overwrite was not given\n"
