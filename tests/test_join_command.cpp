@@ -11,6 +11,7 @@
 #include <QtTest>
 #include <algorithm>
 #include <csignal>
+#include <optional>
 
 #include "base/settings_store.h"
 #include "db/connection.h"
@@ -75,6 +76,14 @@ public:
         file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
         file.write(password.toUtf8() + "\n");
         return path;
+    }
+
+    // A variable of the program's environment set, or removed (no value).
+    void setEnvironment(const QString& name, const std::optional<QString>& value) {
+        if (value)
+            m_environment.insert(name, *value);
+        else
+            m_environment.remove(name);
     }
 
     // The program started with the arguments after "join".
@@ -230,6 +239,36 @@ private slots:
         QCOMPARE(rig.owner.rows(R"(SELECT * FROM "Old")"), (QList<QStringList>{{"kept"}}));
         // Not even the staging file was made.
         QVERIFY(!QFile::exists(rig.stagingPath()));
+    }
+
+    // Without a home there is no log: the command says so on standard error
+    // and joins all the same, and its help says why there is none.
+    void withoutAHome_data() {
+        QTest::addColumn<QString>("home");  // null: unset
+        QTest::addColumn<bool>("help");
+        QTest::newRow("no HOME") << QString() << false;
+        QTest::newRow("relative HOME") << QStringLiteral("home") << false;
+        QTest::newRow("help without HOME") << QString() << true;
+    }
+    void withoutAHome() {
+        QFETCH(QString, home);
+        QFETCH(bool, help);
+        CommandRig rig(*m_program);
+        makeTables(rig.owner);
+        rig.setEnvironment("HOME", home.isNull() ? std::nullopt : std::optional(home));
+        rig.setEnvironment("XDG_STATE_HOME", std::nullopt);
+        const QString reason =
+            QStringLiteral("neither XDG_STATE_HOME nor HOME is set to an absolute path");
+        if (help) {
+            const Ran ran = rig.run({"--help"});
+            QCOMPARE(ran.exitCode, 0);
+            QVERIFY2(ran.out.contains("Diagnostics log: none, as " + reason), qPrintable(ran.out));
+            return;
+        }
+        const Ran ran = rig.runWithPassword({"A", "ID", "B", "ID", "R"});
+        QCOMPARE(ran.exitCode, 0);
+        QVERIFY2(ran.err.contains("quillmere: no diagnostics log: " + reason), qPrintable(ran.err));
+        QCOMPARE(rig.owner.rows(R"(SELECT count(*) FROM "R")").size(), 1);
     }
 
     // A lost connection mid-write leaves rows missing, and is a failure all

@@ -152,6 +152,10 @@ QString LogFilePath() {
     }
 }
 
+QString NoLogFilePath() {
+    return QStringLiteral("neither XDG_STATE_HOME nor HOME is set to an absolute path");
+}
+
 QString OpenLogFilePath() {
     LogState& log = state();
     QByteArray path;
@@ -162,7 +166,7 @@ QString OpenLogFilePath() {
     return path.isEmpty() ? QString() : QFile::decodeName(path);
 }
 
-void InstallLogFile(const QString& path, LogMirror mirror) {
+QString InstallLogFile(const QString& path, LogMirror mirror) {
     LogState& log = state();
     QString refusal;
     {
@@ -173,9 +177,7 @@ void InstallLogFile(const QString& path, LogMirror mirror) {
         log.path = QFile::encodeName(path);
         log.toTerminal = mirror == LogMirror::ToTerminal && ::isatty(STDERR_FILENO) == 1;
         if (path.isEmpty()) {
-            refusal = QStringLiteral(
-                "no diagnostics log: neither XDG_STATE_HOME nor HOME is set "
-                "to an absolute path");
+            refusal = QStringLiteral("no diagnostics log: ") + NoLogFilePath();
         } else {
             // Levels made here are the owner's alone; one that is there keeps
             // its rights, but must be a real folder of the user's own, as a
@@ -205,6 +207,7 @@ void InstallLogFile(const QString& path, LogMirror mirror) {
     log.installed = true;
     // Reaches the terminal, if there is one: the messages have nowhere else to go.
     if (!refusal.isEmpty()) qWarning().noquote() << refusal;
+    return refusal;
 }
 
 void UninstallLogFile() {

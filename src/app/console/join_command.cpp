@@ -150,8 +150,10 @@ int RunJoinCommand(const QStringList& arguments) {
         return ExitCode::Usage;
     }
     Interrupts::install();
-    // The window's log; the command's standard error carries its own report.
-    InstallLogFile(LogFilePath(), LogMirror::None);
+    // The window's log; the command's standard error carries its own report,
+    // so a log that cannot be written is told there by the command itself.
+    if (const QString refusal = InstallLogFile(LogFilePath(), LogMirror::None); !refusal.isEmpty())
+        status.print(ProgramLine(refusal));
 
     OracleLogin login;
     try {

@@ -14,6 +14,13 @@ namespace {
 
 const QString CommandName = QStringLiteral("join");
 
+// Where the log goes, or why there is none: without a home the command
+// still runs, and says so when it starts.
+QString logFileText() {
+    const QString path = LogFilePath();
+    return path.isEmpty() ? QStringLiteral("none, as ") + NoLogFilePath() : path;
+}
+
 QString description() {
     return QStringLiteral(
                "Joins TABLE1 and TABLE2 on FIELD1 = FIELD2 with a full outer join into the new\n"
@@ -29,7 +36,7 @@ QString description() {
                "The summary (rows copied, staged, written and missing, seconds per phase)\n"
                "goes to standard output; error boxes and progress go to standard error.\n"
                "Diagnostics log: ") +
-           LogFilePath() +
+           logFileText() +
            QStringLiteral(
                "\n"
                "\n"
