@@ -241,6 +241,33 @@ private slots:
         QVERIFY(!QFile::exists(rig.stagingPath()));
     }
 
+    // A password source that holds nothing is named, and no login is tried.
+    void emptyPassword_data() {
+        QTest::addColumn<bool>("fromFile");
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("empty standard input")
+            << false << QByteArray("") << "standard input held no password";
+        QTest::newRow("empty line on standard input")
+            << false << QByteArray("\n") << "standard input held no password";
+        QTest::newRow("empty password file") << true << QByteArray() << "holds no password";
+    }
+    void emptyPassword() {
+        QFETCH(bool, fromFile);
+        QFETCH(QByteArray, input);
+        QFETCH(QString, message);
+        CommandRig rig(*m_program);
+        makeTables(rig.owner);
+        const Ran ran = rig.run({"A", "ID", "B", "ID", "R", "--password-file",
+                                 fromFile ? rig.passwordFile(QString()) : QStringLiteral("-")},
+                                input);
+        QCOMPARE(ran.exitCode, 2);
+        QVERIFY2(ran.err.contains(message), qPrintable(ran.err));
+        QVERIFY2(!ran.err.contains("password authentication failed"), qPrintable(ran.err));
+        QVERIFY(ran.out.isEmpty());
+        QVERIFY(!QFile::exists(rig.stagingPath()));
+    }
+
     // Without a home there is no log: the command says so on standard error
     // and joins all the same, and its help says why there is none.
     void withoutAHome_data() {
