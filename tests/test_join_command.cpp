@@ -298,6 +298,31 @@ private slots:
         QCOMPARE(rig.owner.rows(R"(SELECT count(*) FROM "R")").size(), 1);
     }
 
+    // A staging file that cannot be locked is never used unlocked: the
+    // failure is the first copy's error box, naming the lock, and the
+    // summary names the table that was asked for.
+    void stagingCannotBeLocked() {
+        CommandRig rig(*m_program);
+        makeTables(rig.owner);
+        // A file where the data folder would be: no folder, so no lock, can be made.
+        const QString notAFolder = QFileInfo(rig.stagingPath()).path() + QStringLiteral("-file");
+        QDir().mkpath(QFileInfo(notAFolder).path());
+        QFile file(notAFolder);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        rig.setEnvironment("XDG_DATA_HOME", notAFolder);
+        const QString lock = notAFolder + QStringLiteral("/quillmere/temp.mdb.lock");
+        const Ran ran = rig.runWithPassword({"A", "ID", "B", "ID", "R"});
+        QCOMPARE(ran.exitCode, 1);
+        QVERIFY2(ran.err.contains("The staging file cannot be locked: " + lock) &&
+                     ran.err.contains(" at line 124\n"),
+                 qPrintable(ran.err));
+        QVERIFY2(ran.out.startsWith("join: A with B into R\n") &&
+                     ran.out.contains("rows copied: - from A, - from B\n") &&
+                     ran.out.contains("exit code: 1\n"),
+                 qPrintable(ran.out));
+    }
+
     // A lost connection mid-write leaves rows missing, and is a failure all
     // the same: the exit code says failure, the summary counts the rows.
     void lostConnectionMidWrite() {

@@ -132,9 +132,13 @@ int exitCodeOf(const JoinRunResult& result, const ConsoleDialogs& dialogs) {
 
 void printSummary(const JoinCommandOptions& options, const JoinRunResult& result, int exitCode) {
     if (result.ending != JoinRunResult::Ending::Ran) return;
-    WriteAll(STDOUT_FILENO, (options.json ? SummaryJson(result.summary, exitCode)
-                                          : SummaryText(result.summary, exitCode))
-                                .toUtf8());
+    // The run learns the name when it comes to ask for it; the command was
+    // given it before anything began, also when the run ended sooner.
+    JoinSummary summary = result.summary;
+    if (summary.newTable.isEmpty()) summary.newTable = options.newTable;
+    WriteAll(
+        STDOUT_FILENO,
+        (options.json ? SummaryJson(summary, exitCode) : SummaryText(summary, exitCode)).toUtf8());
 }
 
 }  // namespace
