@@ -108,6 +108,29 @@ public:
         return run(arguments + QStringList{"--password-file", passwordFile(owner.password())});
     }
 
+    // The command started on a table of 20 IDs joined with itself, whose
+    // write sleeps on the server at the last row: the sleeping server
+    // process, once there is one (0 when the command ended first, or after
+    // a minute).
+    qint64 startSleepingWrite(QProcess& program) const {
+        owner.exec(R"(CREATE TABLE "A" ("ID" varchar(10)))");
+        owner.exec(R"(INSERT INTO "A" SELECT to_char(n, 'FM00') FROM generate_series(1, 20) n)");
+        MakeInsertsOfId20Sleep(owner);
+        start(program,
+              {"A", "ID", "A", "ID", "R", "--password-file", passwordFile(owner.password())});
+        if (!program.waitForStarted()) return 0;
+        db::Connection server = standin::admin();
+        for (QDeadlineTimer deadline(60000); !deadline.hasExpired();) {
+            const QList<QStringList> found =
+                AllRows(server, QStringLiteral("SELECT pid FROM pg_stat_activity WHERE "
+                                               "usename = '%1' AND wait_event = 'PgSleep'")
+                                    .arg(owner.name()));
+            if (!found.isEmpty()) return found.front().front().toLongLong();
+            if (program.waitForFinished(50)) break;
+        }
+        return 0;
+    }
+
     QString stagingPath() const { return m_home.filePath("data/quillmere/temp.mdb"); }
     QString log() const {
         QFile file(m_home.filePath("state/quillmere/quillmere.log"));
@@ -327,24 +350,8 @@ private slots:
     // the same: the exit code says failure, the summary counts the rows.
     void lostConnectionMidWrite() {
         CommandRig rig(*m_program);
-        rig.owner.exec(R"(CREATE TABLE "A" ("ID" varchar(10)))");
-        rig.owner.exec(
-            R"(INSERT INTO "A" SELECT to_char(n, 'FM00') FROM generate_series(1, 20) n)");
-        MakeInsertsOfId20Sleep(rig.owner);
         QProcess program;
-        rig.start(program, {"A", "ID", "A", "ID", "R", "--password-file",
-                            rig.passwordFile(rig.owner.password())});
-        QVERIFY(program.waitForStarted());
-        bool sleeping = false;
-        db::Connection server = standin::admin();
-        for (QDeadlineTimer deadline(60000); !sleeping && !deadline.hasExpired();) {
-            sleeping = !AllRows(server, QStringLiteral("SELECT pid FROM pg_stat_activity WHERE "
-                                                       "usename = '%1' AND wait_event = 'PgSleep'")
-                                            .arg(rig.owner.name()))
-                            .isEmpty();
-            if (program.waitForFinished(50)) break;
-        }
-        QVERIFY2(sleeping, program.readAllStandardError().constData());
+        QVERIFY2(rig.startSleepingWrite(program), program.readAllStandardError().constData());
         rig.owner.endSessions();
         QVERIFY(program.waitForFinished(60000));
         const QString out = QString::fromUtf8(program.readAllStandardOutput());
@@ -408,25 +415,8 @@ private slots:
     void sigtermDuringTheWrite() {
         QFETCH(bool, serverStopped);
         CommandRig rig(*m_program);
-        rig.owner.exec(R"(CREATE TABLE "A" ("ID" varchar(10)))");
-        rig.owner.exec(
-            R"(INSERT INTO "A" SELECT to_char(n, 'FM00') FROM generate_series(1, 20) n)");
-        MakeInsertsOfId20Sleep(rig.owner);
-
         QProcess program;
-        rig.start(program, {"A", "ID", "A", "ID", "R", "--password-file",
-                            rig.passwordFile(rig.owner.password())});
-        QVERIFY(program.waitForStarted());
-        qint64 sleeping = 0;
-        db::Connection server = standin::admin();
-        for (QDeadlineTimer deadline(60000); !sleeping && !deadline.hasExpired();) {
-            const QList<QStringList> found =
-                AllRows(server, QStringLiteral("SELECT pid FROM pg_stat_activity WHERE "
-                                               "usename = '%1' AND wait_event = 'PgSleep'")
-                                    .arg(rig.owner.name()));
-            if (!found.isEmpty()) sleeping = found.front().front().toLongLong();
-            if (program.waitForFinished(50)) break;
-        }
+        const qint64 sleeping = rig.startSleepingWrite(program);
         QVERIFY2(sleeping, program.readAllStandardError().constData());
         StoppedServerProcess stopped;
         if (serverStopped) QVERIFY(stopped.stop(sleeping));
