@@ -33,8 +33,9 @@ public:
     bool abandoned() const { return m_abandoned; }
 
     // Shows the error box for a failure at the given line, with the
-    // failure's details (FailureDetails) behind its text; none once the
-    // program is ending.
+    // failure's details (FailureDetails) behind its text, and hands the
+    // failure itself to the dialogs beside them; none once the program is
+    // ending.
     void report(const QString& description, int line, const QString& details,
                 std::exception_ptr failure);
 
