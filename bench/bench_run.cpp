@@ -103,6 +103,138 @@ QString folder(const QTemporaryDir& work, const QString& name) {
     return path;
 }
 
+// The files a bench makes in its work folder.
+struct WorkFiles {
+    QString copy1, copy2, stagingTemplate, joined;
+    PsqlWriteFiles psql;
+};
+
+WorkFiles workFiles(const QTemporaryDir& work, bool replay) {
+    return {work.filePath(QStringLiteral("copy1.sqlite")),
+            work.filePath(QStringLiteral("copy2.sqlite")),
+            work.filePath(QStringLiteral("staging.sqlite")),
+            work.filePath(QStringLiteral("joined.sqlite")),
+            {replay ? work.filePath(QStringLiteral("insert.sql")) : QString(),
+             work.filePath(QStringLiteral("copy.sql")), work.filePath(QStringLiteral("copy.csv"))}};
+}
+
+// What every run measures with: the login, its server and tables, and the
+// files in the work folder.
+struct BenchInputs {
+    const BenchOptions& options;
+    const QTemporaryDir& work;
+    const StandinLogin& login;
+    OdbcConnection& server;
+    const SourceTables& tables;
+    const WorkFiles& files;
+    QString serverJoin;
+    // The floors' and the program's connection options: the driver streams results.
+    QString connection;
+};
+
+BenchSetup programSetup(const StandinLogin& login, const SourceTables& tables, qint64 rows) {
+    BenchSetup setup;
+    setup.sid = StandinSid();
+    setup.user = login.user();
+    setup.password = login.password();
+    setup.table1 = tables.first.name;
+    setup.field1 = tables.first.keyField;
+    setup.table2 = tables.second.name;
+    setup.field2 = tables.second.keyField;
+    setup.suffix = QStringLiteral("_2");
+    setup.resultTable = ProgramResultTable;
+    setup.rowsPerTable = rows;
+    return setup;
+}
+
+// Every floor, each in a process of its own. The copies are the same every
+// run, so the join's input and psql's files are made in the first run only,
+// outside the timing.
+FloorTimings measureFloors(const BenchInputs& in, int run, const QString& child,
+                           BenchResults& results) {
+    const WorkFiles& files = in.files;
+    FloorTimings floor;
+    floor.copyTable1 = MeasureFloor({FloorJob::Kind::Copy, in.connection, in.tables.first.name,
+                                     files.copy1, QStringLiteral("Table1")},
+                                    child);
+    floor.copyTable2 = MeasureFloor({FloorJob::Kind::Copy, in.connection, in.tables.second.name,
+                                     files.copy2, QStringLiteral("Table2")},
+                                    child);
+    if (run == 1) MergeStagingFiles(files.copy1, files.copy2, files.stagingTemplate);
+    floor.indexesJoinStaging = JoinFloor({SqliteShell, files.stagingTemplate, files.joined,
+                                          in.tables.first.keyField, in.tables.second.keyField});
+    if (run == 1)
+        results.joinedRows = WritePsqlFiles(files.joined, JoinFloorTable(), InsertResultTable,
+                                            CopyResultTable, files.psql);
+    dropServerTable(in.server, FloorResultTable);
+    floor.writeToServer = MeasureFloor(
+        {FloorJob::Kind::Write, in.connection, FloorResultTable, files.joined, JoinFloorTable()},
+        child);
+    checkRowCount(in.login, FloorResultTable, results.joinedRows);
+    if (in.options.replay) {
+        dropServerTable(in.server, InsertResultTable);
+        floor.psqlInserts = RunPsqlScript(in.login, files.psql.insertScript);
+    }
+    dropServerTable(in.server, CopyResultTable);
+    floor.psqlCopy = RunPsqlScript(in.login, files.psql.copyScript);
+    dropServerTable(in.server, ServerResultTable);
+    floor.serverCreateTableAs = ServerFloor(in.login, in.serverJoin);
+    return floor;
+}
+
+ProgramMeasurement measureProgram(const BenchInputs& in, BenchSetup& setup, const QString& child) {
+    dropServerTable(in.server, ProgramResultTable);
+    setup.programFolder = folder(in.work, QStringLiteral("program"));
+    return MeasureProgram(setup, child);
+}
+
+void reportRun(const BenchOptions& options, int run, bool programFirst, const FloorTimings& floor,
+               const ProgramMeasurement& program, double load) {
+    progress(QStringLiteral("run %1/%2 (%3 first): floors %4 s + %5 s copy, %6 s join, %7 s write, "
+                            "%8 s server; program %9 s")
+                 .arg(run)
+                 .arg(options.runs)
+                 .arg(programFirst ? QStringLiteral("program") : QStringLiteral("floors"))
+                 .arg(floor.copyTable1, 0, 'f', 3)
+                 .arg(floor.copyTable2, 0, 'f', 3)
+                 .arg(floor.indexesJoinStaging, 0, 'f', 3)
+                 .arg(floor.writeToServer, 0, 'f', 3)
+                 .arg(floor.serverCreateTableAs, 0, 'f', 3)
+                 .arg(program.timings.wholeRun, 0, 'f', 3));
+    progress(QStringLiteral("run %1/%2: load average %3 (1 minute), %4 busy process(es)")
+                 .arg(run)
+                 .arg(options.runs)
+                 .arg(load < 0 ? QStringLiteral("unknown") : QString::number(load, 'f', 2))
+                 .arg(options.busy));
+}
+
+// One run measures every floor and the program, one after the other, each in
+// a process of its own, so a drift of the machine falls on all; which side
+// goes first alternates, and the busy processes spin through both.
+void measureRun(const BenchInputs& in, BenchSetup& setup, int run, BenchResults& results) {
+    const QString child = folder(in.work, QStringLiteral("child"));
+    const bool programFirst = run % 2 == 1;
+    BusyProcesses busy(in.options.busy);
+    FloorTimings floor;
+    ProgramMeasurement program;
+    if (programFirst) {
+        program = measureProgram(in, setup, child);
+        floor = measureFloors(in, run, child, results);
+    } else {
+        floor = measureFloors(in, run, child, results);
+        program = measureProgram(in, setup, child);
+    }
+    // Taken before the busy processes stop, so it shows what the run met.
+    const double load = LoadAverage();
+    busy.stop();
+    results.floors << floor;
+    results.programRuns << program;
+    results.loadAverages << load;
+    reportRun(in.options, run, programFirst, floor, program, load);
+    // A fast run that lost or changed rows would be no run at all.
+    checkContent(in.server, in.tables, ProgramResultTable);
+}
+
 }  // namespace
 
 BenchResults RunBench(const BenchOptions& options) {
@@ -116,7 +248,6 @@ BenchResults RunBench(const BenchOptions& options) {
     QTemporaryDir work;
     if (!work.isValid())
         throw BenchError(QStringLiteral("No temporary folder: ") + work.errorString());
-
     progress(
         QStringLiteral("Making a login with two tables of %1 rows...").arg(options.rowsPerTable));
     StandinLogin login;
@@ -129,108 +260,17 @@ BenchResults RunBench(const BenchOptions& options) {
     results.serverSettings = serverSettings(login);
     OdbcConnection server(login.connectionString());
     const SourceTables tables = CreateSourceTables(server, options.rowsPerTable);
-
-    const QString copy1 = work.filePath(QStringLiteral("copy1.sqlite"));
-    const QString copy2 = work.filePath(QStringLiteral("copy2.sqlite"));
-    const QString stagingTemplate = work.filePath(QStringLiteral("staging.sqlite"));
-    const QString joined = work.filePath(QStringLiteral("joined.sqlite"));
-    const PsqlWriteFiles psqlFiles{
-        options.replay ? work.filePath(QStringLiteral("insert.sql")) : QString(),
-        work.filePath(QStringLiteral("copy.sql")), work.filePath(QStringLiteral("copy.csv"))};
-    const QString serverJoin = ServerJoinStatement(tables, ServerResultTable);
-    // The program's connection options: its driver streams results.
-    const QString connection = login.streamingConnectionString();
-
-    BenchSetup setup;
-    setup.sid = StandinSid();
-    setup.user = login.user();
-    setup.password = login.password();
-    setup.table1 = tables.first.name;
-    setup.field1 = tables.first.keyField;
-    setup.table2 = tables.second.name;
-    setup.field2 = tables.second.keyField;
-    setup.suffix = QStringLiteral("_2");
-    setup.resultTable = ProgramResultTable;
-    setup.rowsPerTable = options.rowsPerTable;
-
-    // Each run measures every floor and the program, one after the other,
-    // each in a process of its own, so a drift of the machine falls on all;
-    // which side goes first alternates, and the busy processes spin through both.
-    for (int run = 1; run <= options.runs; ++run) {
-        const QString child = folder(work, QStringLiteral("child"));
-        const bool programFirst = run % 2 == 1;
-        BusyProcesses busy(options.busy);
-
-        FloorTimings floor;
-        const auto measureFloors = [&] {
-            floor.copyTable1 = MeasureFloor({FloorJob::Kind::Copy, connection, tables.first.name,
-                                             copy1, QStringLiteral("Table1")},
-                                            child);
-            floor.copyTable2 = MeasureFloor({FloorJob::Kind::Copy, connection, tables.second.name,
-                                             copy2, QStringLiteral("Table2")},
-                                            child);
-            // The copies are the same every run, so the join's input and
-            // psql's files are made once, outside the timing.
-            if (run == 1) MergeStagingFiles(copy1, copy2, stagingTemplate);
-            floor.indexesJoinStaging = JoinFloor({SqliteShell, stagingTemplate, joined,
-                                                  tables.first.keyField, tables.second.keyField});
-            if (run == 1)
-                results.joinedRows = WritePsqlFiles(joined, JoinFloorTable(), InsertResultTable,
-                                                    CopyResultTable, psqlFiles);
-            dropServerTable(server, FloorResultTable);
-            floor.writeToServer = MeasureFloor(
-                {FloorJob::Kind::Write, connection, FloorResultTable, joined, JoinFloorTable()},
-                child);
-            checkRowCount(login, FloorResultTable, results.joinedRows);
-            if (options.replay) {
-                dropServerTable(server, InsertResultTable);
-                floor.psqlInserts = RunPsqlScript(login, psqlFiles.insertScript);
-            }
-            dropServerTable(server, CopyResultTable);
-            floor.psqlCopy = RunPsqlScript(login, psqlFiles.copyScript);
-            dropServerTable(server, ServerResultTable);
-            floor.serverCreateTableAs = ServerFloor(login, serverJoin);
-        };
-        ProgramMeasurement program;
-        const auto measureProgram = [&] {
-            dropServerTable(server, ProgramResultTable);
-            setup.programFolder = folder(work, QStringLiteral("program"));
-            program = MeasureProgram(setup, child);
-        };
-        if (programFirst) {
-            measureProgram();
-            measureFloors();
-        } else {
-            measureFloors();
-            measureProgram();
-        }
-        // Taken before the busy processes stop, so it shows what the run met.
-        const double load = LoadAverage();
-        busy.stop();
-        results.floors << floor;
-        results.programRuns << program;
-        results.loadAverages << load;
-
-        progress(
-            QStringLiteral("run %1/%2 (%3 first): floors %4 s + %5 s copy, %6 s join, %7 s write, "
-                           "%8 s server; program %9 s")
-                .arg(run)
-                .arg(options.runs)
-                .arg(programFirst ? QStringLiteral("program") : QStringLiteral("floors"))
-                .arg(floor.copyTable1, 0, 'f', 3)
-                .arg(floor.copyTable2, 0, 'f', 3)
-                .arg(floor.indexesJoinStaging, 0, 'f', 3)
-                .arg(floor.writeToServer, 0, 'f', 3)
-                .arg(floor.serverCreateTableAs, 0, 'f', 3)
-                .arg(program.timings.wholeRun, 0, 'f', 3));
-        progress(QStringLiteral("run %1/%2: load average %3 (1 minute), %4 busy process(es)")
-                     .arg(run)
-                     .arg(options.runs)
-                     .arg(load < 0 ? QStringLiteral("unknown") : QString::number(load, 'f', 2))
-                     .arg(options.busy));
-        // A fast run that lost or changed rows would be no run at all.
-        checkContent(server, tables, ProgramResultTable);
-    }
+    const WorkFiles files = workFiles(work, options.replay);
+    const BenchInputs inputs{options,
+                             work,
+                             login,
+                             server,
+                             tables,
+                             files,
+                             ServerJoinStatement(tables, ServerResultTable),
+                             login.streamingConnectionString()};
+    BenchSetup setup = programSetup(login, tables, options.rowsPerTable);
+    for (int run = 1; run <= options.runs; ++run) measureRun(inputs, setup, run, results);
     return results;
 }
 

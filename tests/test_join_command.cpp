@@ -11,6 +11,7 @@
 #include <QtTest>
 #include <algorithm>
 #include <csignal>
+#include <optional>
 
 #include "base/settings_store.h"
 #include "db/connection.h"
@@ -77,6 +78,14 @@ public:
         return path;
     }
 
+    // A variable of the program's environment set, or removed (no value).
+    void setEnvironment(const QString& name, const std::optional<QString>& value) {
+        if (value)
+            m_environment.insert(name, *value);
+        else
+            m_environment.remove(name);
+    }
+
     // The program started with the arguments after "join".
     void start(QProcess& process, const QStringList& arguments) const {
         process.setProcessEnvironment(m_environment);
@@ -97,6 +106,29 @@ public:
     }
     Ran runWithPassword(const QStringList& arguments) const {
         return run(arguments + QStringList{"--password-file", passwordFile(owner.password())});
+    }
+
+    // The command started on a table of 20 IDs joined with itself, whose
+    // write sleeps on the server at the last row: the sleeping server
+    // process, once there is one (0 when the command ended first, or after
+    // a minute).
+    qint64 startSleepingWrite(QProcess& program) const {
+        owner.exec(R"(CREATE TABLE "A" ("ID" varchar(10)))");
+        owner.exec(R"(INSERT INTO "A" SELECT to_char(n, 'FM00') FROM generate_series(1, 20) n)");
+        MakeInsertsOfId20Sleep(owner);
+        start(program,
+              {"A", "ID", "A", "ID", "R", "--password-file", passwordFile(owner.password())});
+        if (!program.waitForStarted()) return 0;
+        db::Connection server = standin::admin();
+        for (QDeadlineTimer deadline(60000); !deadline.hasExpired();) {
+            const QList<QStringList> found =
+                AllRows(server, QStringLiteral("SELECT pid FROM pg_stat_activity WHERE "
+                                               "usename = '%1' AND wait_event = 'PgSleep'")
+                                    .arg(owner.name()));
+            if (!found.isEmpty()) return found.front().front().toLongLong();
+            if (program.waitForFinished(50)) break;
+        }
+        return 0;
     }
 
     QString stagingPath() const { return m_home.filePath("data/quillmere/temp.mdb"); }
@@ -232,6 +264,103 @@ private slots:
         QVERIFY(!QFile::exists(rig.stagingPath()));
     }
 
+    // A password source that holds nothing is named, and no login is tried.
+    void emptyPassword_data() {
+        QTest::addColumn<bool>("fromFile");
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("empty standard input")
+            << false << QByteArray("") << "standard input held no password";
+        QTest::newRow("empty line on standard input")
+            << false << QByteArray("\n") << "standard input held no password";
+        QTest::newRow("empty password file") << true << QByteArray() << "holds no password";
+    }
+    void emptyPassword() {
+        QFETCH(bool, fromFile);
+        QFETCH(QByteArray, input);
+        QFETCH(QString, message);
+        CommandRig rig(*m_program);
+        makeTables(rig.owner);
+        const Ran ran = rig.run({"A", "ID", "B", "ID", "R", "--password-file",
+                                 fromFile ? rig.passwordFile(QString()) : QStringLiteral("-")},
+                                input);
+        QCOMPARE(ran.exitCode, 2);
+        QVERIFY2(ran.err.contains(message), qPrintable(ran.err));
+        QVERIFY2(!ran.err.contains("password authentication failed"), qPrintable(ran.err));
+        QVERIFY(ran.out.isEmpty());
+        QVERIFY(!QFile::exists(rig.stagingPath()));
+    }
+
+    // Without a home there is no log: the command says so on standard error
+    // and joins all the same, and its help says why there is none.
+    void withoutAHome_data() {
+        QTest::addColumn<QString>("home");  // null: unset
+        QTest::addColumn<bool>("help");
+        QTest::newRow("no HOME") << QString() << false;
+        QTest::newRow("relative HOME") << QStringLiteral("home") << false;
+        QTest::newRow("help without HOME") << QString() << true;
+    }
+    void withoutAHome() {
+        QFETCH(QString, home);
+        QFETCH(bool, help);
+        CommandRig rig(*m_program);
+        makeTables(rig.owner);
+        rig.setEnvironment("HOME", home.isNull() ? std::nullopt : std::optional(home));
+        rig.setEnvironment("XDG_STATE_HOME", std::nullopt);
+        const QString reason =
+            QStringLiteral("neither XDG_STATE_HOME nor HOME is set to an absolute path");
+        if (help) {
+            const Ran ran = rig.run({"--help"});
+            QCOMPARE(ran.exitCode, 0);
+            QVERIFY2(ran.out.contains("Diagnostics log: none, as " + reason), qPrintable(ran.out));
+            return;
+        }
+        const Ran ran = rig.runWithPassword({"A", "ID", "B", "ID", "R"});
+        QCOMPARE(ran.exitCode, 0);
+        QVERIFY2(ran.err.contains("quillmere: no diagnostics log: " + reason), qPrintable(ran.err));
+        QCOMPARE(rig.owner.rows(R"(SELECT count(*) FROM "R")").size(), 1);
+    }
+
+    // A staging file that cannot be locked is never used unlocked: the
+    // failure is the first copy's error box, naming the lock, and the
+    // summary names the table that was asked for.
+    void stagingCannotBeLocked() {
+        CommandRig rig(*m_program);
+        makeTables(rig.owner);
+        // A file where the data folder would be: no folder, so no lock, can be made.
+        const QString notAFolder = QFileInfo(rig.stagingPath()).path() + QStringLiteral("-file");
+        QDir().mkpath(QFileInfo(notAFolder).path());
+        QFile file(notAFolder);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        rig.setEnvironment("XDG_DATA_HOME", notAFolder);
+        const QString lock = notAFolder + QStringLiteral("/quillmere/temp.mdb.lock");
+        const Ran ran = rig.runWithPassword({"A", "ID", "B", "ID", "R"});
+        QCOMPARE(ran.exitCode, 1);
+        QVERIFY2(ran.err.contains("The staging file cannot be locked: " + lock) &&
+                     ran.err.contains(" at line 124\n"),
+                 qPrintable(ran.err));
+        QVERIFY2(ran.out.startsWith("join: A with B into R\n") &&
+                     ran.out.contains("rows copied: - from A, - from B\n") &&
+                     ran.out.contains("exit code: 1\n"),
+                 qPrintable(ran.out));
+    }
+
+    // A lost connection mid-write leaves rows missing, and is a failure all
+    // the same: the exit code says failure, the summary counts the rows.
+    void lostConnectionMidWrite() {
+        CommandRig rig(*m_program);
+        QProcess program;
+        QVERIFY2(rig.startSleepingWrite(program), program.readAllStandardError().constData());
+        rig.owner.endSessions();
+        QVERIFY(program.waitForFinished(60000));
+        const QString out = QString::fromUtf8(program.readAllStandardOutput());
+        const QString err = QString::fromUtf8(program.readAllStandardError());
+        QCOMPARE(program.exitCode(), 1);
+        QVERIFY2(!out.contains("rows missing: 0\n") && out.contains("exit code: 1\n"),
+                 qPrintable(out + err));
+    }
+
     // A password the server refuses: the driver's reason on standard error,
     // and the password nowhere the command writes.
     void wrongPassword() {
@@ -286,25 +415,8 @@ private slots:
     void sigtermDuringTheWrite() {
         QFETCH(bool, serverStopped);
         CommandRig rig(*m_program);
-        rig.owner.exec(R"(CREATE TABLE "A" ("ID" varchar(10)))");
-        rig.owner.exec(
-            R"(INSERT INTO "A" SELECT to_char(n, 'FM00') FROM generate_series(1, 20) n)");
-        MakeInsertsOfId20Sleep(rig.owner);
-
         QProcess program;
-        rig.start(program, {"A", "ID", "A", "ID", "R", "--password-file",
-                            rig.passwordFile(rig.owner.password())});
-        QVERIFY(program.waitForStarted());
-        qint64 sleeping = 0;
-        db::Connection server = standin::admin();
-        for (QDeadlineTimer deadline(60000); !sleeping && !deadline.hasExpired();) {
-            const QList<QStringList> found =
-                AllRows(server, QStringLiteral("SELECT pid FROM pg_stat_activity WHERE "
-                                               "usename = '%1' AND wait_event = 'PgSleep'")
-                                    .arg(rig.owner.name()));
-            if (!found.isEmpty()) sleeping = found.front().front().toLongLong();
-            if (program.waitForFinished(50)) break;
-        }
+        const qint64 sleeping = rig.startSleepingWrite(program);
         QVERIFY2(sleeping, program.readAllStandardError().constData());
         StoppedServerProcess stopped;
         if (serverStopped) QVERIFY(stopped.stop(sleeping));

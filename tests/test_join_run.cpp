@@ -1226,22 +1226,63 @@ private slots:
         QCOMPARE(rig.dialogs.errorBoxes().size(), 0);
     }
 
-    // With no folder of the user's for the staging file, the run tells so
-    // and ends before it copies anything.
-    void noDataFolderEndsTheRun() {
+    // A staging file that cannot be used safely, or locked, fails the first
+    // copy as any staging failure does: its error box, then the run ends
+    // before anything is copied, and the staging file is never touched.
+    void unusableStagingFailsTheFirstCopy_data() {
+        QTest::addColumn<QString>("dataHome");  // <root>: the case's folder; null: unset
+        QTest::addColumn<QString>("planted");   // what stands at <root>/data: "link", "file"
+        QTest::addColumn<QString>("expected");  // the error box's description
+        QTest::newRow("no folder for the program's files")
+            << QString() << QString()
+            << "No folder for the program's files: neither XDG_DATA_HOME nor HOME is set to an "
+               "absolute path.";
+        QTest::newRow("data folder is a link")
+            << "<root>/data"
+            << "link"
+            << "The staging folder <root>/data/quillmere is a symbolic link; the staging file is "
+               "never kept behind one.";
+        QTest::newRow("lock cannot be made")
+            << "<root>/data"
+            << "file"
+            << "The staging file cannot be locked: <root>/data/quillmere/temp.mdb.lock could not "
+               "be made.";
+    }
+    void unusableStagingFailsTheFirstCopy() {
+        QFETCH(QString, dataHome);
+        QFETCH(QString, planted);
+        QFETCH(QString, expected);
         JoinRig rig;
         rig.owner.exec(R"(CREATE TABLE "A" ("ID" varchar(10)))");
         rig.openChoosing("A", "ID", "A", "ID");
-        const ScopedEnvironment environment{{"HOME", QByteArray()},
-                                            {"XDG_DATA_HOME", QByteArray("relative")}};
+        QTemporaryDir root;
+        dataHome.replace(QStringLiteral("<root>"), root.path());
+        expected.replace(QStringLiteral("<root>"), root.path());
+        const QString data = root.filePath(QStringLiteral("data"));
+        const QString elsewhere = root.filePath(QStringLiteral("elsewhere"));
+        if (planted == QStringLiteral("link")) {
+            QVERIFY(QDir().mkpath(data) && QDir().mkpath(elsewhere));
+            QVERIFY(QFile::link(elsewhere, data + QStringLiteral("/quillmere")));
+        } else if (planted == QStringLiteral("file")) {
+            QFile file(data);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        const ScopedEnvironment environment{
+            {"HOME", QByteArray()},
+            {"XDG_DATA_HOME",
+             dataHome.isNull() ? QByteArray("relative") : QFile::encodeName(dataHome)}};
         PushButton2_Click(rig.window, rig.dialogs, rig.context,
                           rig.programFolder.filePath(QStringLiteral("gone")));
-        QCOMPARE(rig.dialogs.texts(),
-                 QStringList{QStringLiteral("No folder for the program's files: neither "
-                                            "XDG_DATA_HOME nor HOME is set to an absolute path.")});
-        QCOMPARE(rig.dialogs.errorBoxes().size(), 0);
+        const QList<RecordingDialogs::Shown> boxes = rig.dialogs.errorBoxes();
+        QCOMPARE(rig.dialogs.shown.size(), 1);
+        QCOMPARE(boxes.size(), 1);
+        QVERIFY2(boxes.front().text.startsWith(expected +
+                                               QStringLiteral("\r\nin Brisvane2018/12/22.Form2."
+                                                              "PushButton2_Click at line 124\r")),
+                 qPrintable(boxes.front().text));
         QCOMPARE(rig.form().pointer().pointerState(), PointerState::Default);
         QVERIFY(!rig.form().joinRunning());
+        QCOMPARE(QDir(elsewhere).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
     }
 
     // A second program on the same program folder, started while the first

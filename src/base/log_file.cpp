@@ -13,6 +13,7 @@
 
 #include "base/failure.h"
 #include "base/make_owner_only_path.h"
+#include "base/write_all.h"
 #include "base/xdg_user_folder.h"
 
 namespace {
@@ -67,20 +68,6 @@ int openOwnerOnly(const QByteArray& name, qint64& size) {
     if ((info.st_mode & 077) != 0) ::fchmod(fd, info.st_mode & 0700);
     size = info.st_size;
     return fd;
-}
-
-// The whole line or nothing more: a write cut short, or interrupted by a
-// signal, goes on with the rest.
-void writeAll(int fd, const QByteArray& bytes) {
-    const char* data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t done = ::write(fd, data, size_t(left));
-        if (done < 0 && errno == EINTR) continue;
-        if (done <= 0) return;
-        data += done;
-        left -= done;
-    }
 }
 
 const char* levelName(QtMsgType type) {
@@ -138,18 +125,18 @@ void handler(QtMsgType type, const QMessageLogContext& context, const QString& m
     const QByteArray line = formatLine(type, context, message);
     LogState& log = state();
     if (insideHandler) {
-        writeAll(STDERR_FILENO, line);
+        WriteAll(STDERR_FILENO, line);
         return;
     }
     insideHandler = true;
     {
         QMutexLocker lock(&log.mutex);
         if (log.fd >= 0) {
-            writeAll(log.fd, line);
+            WriteAll(log.fd, line);
             log.size += line.size();
             if (log.size > LogRotateBytes) rotate(log);
         }
-        if (reachesStderr(log, type)) writeAll(STDERR_FILENO, line);
+        if (reachesStderr(log, type)) WriteAll(STDERR_FILENO, line);
     }
     insideHandler = false;
 }
@@ -165,6 +152,10 @@ QString LogFilePath() {
     }
 }
 
+QString NoLogFilePath() {
+    return QStringLiteral("neither XDG_STATE_HOME nor HOME is set to an absolute path");
+}
+
 QString OpenLogFilePath() {
     LogState& log = state();
     QByteArray path;
@@ -175,7 +166,7 @@ QString OpenLogFilePath() {
     return path.isEmpty() ? QString() : QFile::decodeName(path);
 }
 
-void InstallLogFile(const QString& path, LogMirror mirror) {
+QString InstallLogFile(const QString& path, LogMirror mirror) {
     LogState& log = state();
     QString refusal;
     {
@@ -186,9 +177,7 @@ void InstallLogFile(const QString& path, LogMirror mirror) {
         log.path = QFile::encodeName(path);
         log.toTerminal = mirror == LogMirror::ToTerminal && ::isatty(STDERR_FILENO) == 1;
         if (path.isEmpty()) {
-            refusal = QStringLiteral(
-                "no diagnostics log: neither XDG_STATE_HOME nor HOME is set "
-                "to an absolute path");
+            refusal = QStringLiteral("no diagnostics log: ") + NoLogFilePath();
         } else {
             // Levels made here are the owner's alone; one that is there keeps
             // its rights, but must be a real folder of the user's own, as a
@@ -218,6 +207,7 @@ void InstallLogFile(const QString& path, LogMirror mirror) {
     log.installed = true;
     // Reaches the terminal, if there is one: the messages have nowhere else to go.
     if (!refusal.isEmpty()) qWarning().noquote() << refusal;
+    return refusal;
 }
 
 void UninstallLogFile() {

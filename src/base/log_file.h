@@ -19,6 +19,9 @@ constexpr qint64 LogRotateBytes = 1024 * 1024;
 // is needed and is not an absolute path either.
 QString LogFilePath();
 
+// Why LogFilePath() is empty, in words for the user.
+QString NoLogFilePath();
+
 // The path of the file the messages go to; empty when none is installed or it
 // could not be opened.
 QString OpenLogFilePath();
@@ -29,8 +32,11 @@ enum class LogMirror { ToTerminal, None };
 // is a terminal unless told otherwise (a command whose stderr carries its own
 // report). Only a regular file of the user's own is written, never through a
 // symbolic link at the file or its folder; a file that cannot be opened, or an
-// empty path, loses the messages, never the program (a warning says so).
-void InstallLogFile(const QString& path = LogFilePath(), LogMirror mirror = LogMirror::ToTerminal);
+// empty path, loses the messages, never the program. A warning says so, and
+// the same words are returned (empty when the file is open), for a caller
+// whose stderr the warning does not reach.
+QString InstallLogFile(const QString& path = LogFilePath(),
+                       LogMirror mirror = LogMirror::ToTerminal);
 
 // Back to the handler that was there before; the file is closed. Done by
 // itself when the program's statics are destroyed.

@@ -19,6 +19,7 @@ Q_LOGGING_CATEGORY(lcBase, "quillmere.base", QtInfoMsg)
 struct Caught {
     QString description;
     QString details;
+    std::exception_ptr failure;
 };
 
 template <typename Action>
@@ -27,7 +28,7 @@ std::optional<Caught> failureOf(const Action& action) {
         action();
         return std::nullopt;
     } catch (const std::exception& error) {
-        return Caught{FailureDescription(error), FailureDetails(error)};
+        return Caught{FailureDescription(error), FailureDetails(error), std::current_exception()};
     }
 }
 }  // namespace
@@ -45,7 +46,7 @@ bool TrappedHandler::runReporting(int line, const std::function<void()>& action)
         return true;
     }
     if (!failure) return false;
-    report(failure->description, line, failure->details);
+    report(failure->description, line, failure->details, failure->failure);
     return true;
 }
 
@@ -71,7 +72,8 @@ std::optional<QString> TrappedHandler::ownHandling(const std::function<void()>& 
     }
 }
 
-void TrappedHandler::report(const QString& description, int line, const QString& details) {
+void TrappedHandler::report(const QString& description, int line, const QString& details,
+                            std::exception_ptr failure) {
     const QString text = ErrorMessage(description, m_location, line);
     // A failure once the program is ending (a call cut short by the close)
     // is part of the ending: no box keeps the program from it.
@@ -83,5 +85,5 @@ void TrappedHandler::report(const QString& description, int line, const QString&
     // Kept before the box opens, so the text stays when the box is closed
     // unread, or never closes.
     qCWarning(lcBase).noquote() << "error box:" << text;
-    m_dialogs.message(text, QStringLiteral("Application Error"), Dialogs::Icon::Warning, details);
+    m_dialogs.errorBox(ErrorBox{text, description, details, line, std::move(failure)});
 }

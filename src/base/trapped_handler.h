@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <exception>
 #include <functional>
 #include <optional>
 
@@ -32,9 +33,11 @@ public:
     bool abandoned() const { return m_abandoned; }
 
     // Shows the error box for a failure at the given line, with the
-    // failure's details (FailureDetails) behind its text; none once the
-    // program is ending.
-    void report(const QString& description, int line, const QString& details);
+    // failure's details (FailureDetails) behind its text, and hands the
+    // failure itself to the dialogs beside them; none once the program is
+    // ending.
+    void report(const QString& description, int line, const QString& details,
+                std::exception_ptr failure);
 
 private:
     bool runReporting(int line, const std::function<void()>& action);

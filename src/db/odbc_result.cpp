@@ -343,9 +343,9 @@ private:
         Value whole = readPieces(SQLUSMALLINT(index + 1));
         if (indicator != SQL_NO_TOTAL &&
             (!whole || whole->size() != qsizetype(indicator) / qsizetype(sizeof(SQLWCHAR))))
-            throw DbError(QStringLiteral("Field %1: the driver delivered a value of another length "
-                                         "than it announced.")
-                              .arg(index));
+            throw DbError(QStringLiteral("Column %1 (\"%2\"): the driver delivered a value of "
+                                         "another length than it announced.")
+                              .arg(QString::number(index + 1), m_names.value(index)));
         return whole;
     }
 

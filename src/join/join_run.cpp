@@ -136,34 +136,45 @@ public:
             return false;
         }
         // A staging folder that cannot be used safely (no home, a planted
-        // link) ends the run as a held lock does, before anything is logged.
+        // link), or a lock that cannot be made, is the first staging step's
+        // failure: the run never touches the staging file unlocked.
         try {
             m_path = StagingDatabasePath(m_programFolder);
-        } catch (const Failure& failure) {
-            m_dialogs.message(failure.description());
-            return false;
+            if (!lockStaging()) return false;
+        } catch (...) {
+            m_stagingUnusable = std::current_exception();
         }
-        // Another program on the same folder would replace the staging tables
-        // under this run. A run may take hours, so the lock counts as stale only
-        // once the program that took it is gone. A lock that cannot be made for
-        // any other reason leaves the staging file's own failure to be reported.
-        m_stagingLock.emplace(m_path + QStringLiteral(".lock"));
-        m_stagingLock->setStaleLockTime(0);
-        const bool locked = m_stagingLock->tryLock();
-        if (!locked && m_stagingLock->error() == QLockFile::LockFailedError) {
-            m_result.ending = JoinRunResult::Ending::StagingBusy;
-            m_dialogs.message(QStringLiteral("Another join is using ") + m_path +
-                              QStringLiteral(". Please try again when it has finished."));
-            return false;
-        }
-        // QLockFile takes no mode; the lock sits beside the staging file and is
-        // its owner's alone, as that file is.
-        if (locked) NarrowToOwner(m_path + QStringLiteral(".lock"));
         m_result.ending = JoinRunResult::Ending::Ran;
         m_summary.counts().table1 = m_choice.table1;
         m_summary.counts().table2 = m_choice.table2;
         m_summary.startClock();
         return true;
+    }
+
+    // Another program on the same folder would replace the staging tables
+    // under this run. A run may take hours, so the lock counts as stale only
+    // once the program that took it is gone. False when another join holds
+    // it; throws when it cannot be made at all.
+    bool lockStaging() {
+        const QString lockPath = m_path + QStringLiteral(".lock");
+        m_stagingLock.emplace(lockPath);
+        m_stagingLock->setStaleLockTime(0);
+        if (m_stagingLock->tryLock()) {
+            // QLockFile takes no mode; the lock sits beside the staging file
+            // and is its owner's alone, as that file is.
+            NarrowToOwner(lockPath);
+            return true;
+        }
+        if (m_stagingLock->error() == QLockFile::LockFailedError) {
+            m_result.ending = JoinRunResult::Ending::StagingBusy;
+            m_dialogs.message(QStringLiteral("Another join is using ") + m_path +
+                              QStringLiteral(". Please try again when it has finished."));
+            return false;
+        }
+        throw Failure(QStringLiteral("The staging file cannot be locked: ") + lockPath +
+                      (m_stagingLock->error() == QLockFile::PermissionError
+                           ? QStringLiteral(" could not be made (permission denied).")
+                           : QStringLiteral(" could not be made.")));
     }
 
     void endRun() {
@@ -183,6 +194,7 @@ public:
         const bool copied =
             StepSucceeded(m_handler, JoinLine::CopyTable1,
                           [&] {
+                              if (m_stagingUnusable) std::rethrow_exception(m_stagingUnusable);
                               m_summary.counts().copied1 =
                                   CopyOracleTable(m_choice.login, m_choice.table1, StagingCopy1(),
                                                   m_path, m_context);
@@ -334,6 +346,8 @@ private:
     TrappedHandler m_handler;
     const QString m_programFolder;
     QString m_path;
+    // Why the staging file cannot be used, for the first step that would use it.
+    std::exception_ptr m_stagingUnusable;
     JoinChoice m_choice;
     // Made before the connection, so it is given up after the connection closes.
     std::optional<QLockFile> m_stagingLock;

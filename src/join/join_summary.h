@@ -21,7 +21,7 @@ struct JoinRunResult {
     enum class Ending {
         NotStarted,   // a selection was missing: nothing was done
         StagingBusy,  // another join held the staging file: nothing was done
-        Ran,          // the run held the staging file; the summary says how far it got
+        Ran,          // the run began; the summary says how far it got
     };
     Ending ending = Ending::NotStarted;
     JoinSummary summary;

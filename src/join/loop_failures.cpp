@@ -11,6 +11,7 @@ LoopFailures::LoopFailures(TrappedHandler& handler, int line, Ends ends)
 bool LoopFailures::run(const std::function<void()>& action) {
     QString description;
     QString details;
+    std::exception_ptr failure;
     bool brokenConnection = false;
     try {
         action();
@@ -18,13 +19,15 @@ bool LoopFailures::run(const std::function<void()>& action) {
     } catch (const DbError& error) {
         description = error.description();
         details = FailureDetails(error);
+        failure = std::current_exception();
         brokenConnection = error.connectionLost();
     } catch (const std::exception& error) {
         description = FailureDescription(error);
         details = FailureDetails(error);
+        failure = std::current_exception();
     }
     if (!m_shownAny || brokenConnection) {
-        m_handler.report(description, m_line, details);
+        m_handler.report(description, m_line, details, failure);
         m_shownAny = true;
     }
     return m_ends == Ends::OnBrokenConnection && !brokenConnection;

@@ -21,7 +21,8 @@ QString firstLine(QFile& file) {
 
 QString passwordFromFile(const QString& path) {
     QFile file;
-    if (path == QStringLiteral("-")) {
+    const bool standardInput = path == QStringLiteral("-");
+    if (standardInput) {
         if (!file.open(stdin, QIODevice::ReadOnly))
             throw LoginMissing{QStringLiteral("cannot read the password from standard input")};
     } else {
@@ -30,7 +31,14 @@ QString passwordFromFile(const QString& path) {
             throw LoginMissing{QStringLiteral("cannot read the password file %1: %2")
                                    .arg(path, file.errorString())};
     }
-    return firstLine(file);
+    // An empty line is no password: a pipe that delivered nothing is a
+    // mistake to name, not a login to try.
+    const QString password = firstLine(file);
+    if (password.isEmpty())
+        throw LoginMissing{
+            standardInput ? QStringLiteral("standard input held no password")
+                          : QStringLiteral("the password file %1 holds no password").arg(path)};
+    return password;
 }
 
 QString askPassword(const OracleLogin& login) {

@@ -1,22 +1,23 @@
 #include "app/console/console_dialogs.h"
 
-#include <QCoreApplication>
-
+#include "app/console/program_line.h"
 #include "app/console/status_line.h"
+#include "db/db_error.h"
+#include "join/join_lines.h"
 
 namespace {
 
-const QString ErrorBoxCaption = QStringLiteral("Application Error");
-// What follows the description in every error box (see ErrorMessage).
-const QString LocationStart = QStringLiteral("\r\nin Brisvane2018/12/22.");
-
-QString programName() { return QCoreApplication::applicationName() + QStringLiteral(": "); }
-
-// The failure's own words at the head of an error box: the driver's message
-// for a failed statement or connection.
-QString reasonOf(const QString& boxText) {
-    const qsizetype end = boxText.lastIndexOf(LocationStart);
-    return (end < 0 ? boxText : boxText.left(end)).trimmed();
+// A row the server refused: the rows missing count it. A lost connection
+// reported at the same line is a failure of the run.
+bool rowRefused(const ErrorBox& box) {
+    if (box.line != JoinLine::InsertRow) return false;
+    try {
+        if (box.failure) std::rethrow_exception(box.failure);
+    } catch (const DbError& error) {
+        return !error.connectionLost();
+    } catch (...) {
+    }
+    return true;
 }
 
 }  // namespace
@@ -31,20 +32,19 @@ QString TerminalText(const QString& boxText) {
 ConsoleDialogs::ConsoleDialogs(StatusLine& status, QString newTable, bool overwrite)
     : m_status(status), m_newTable(std::move(newTable)), m_overwrite(overwrite) {}
 
-void ConsoleDialogs::message(const QString& text, const QString& caption, Icon icon,
-                             const QString& details) {
-    if (caption == ErrorBoxCaption) {
-        ++m_failures;
-        // The box's details carry the driver's state, code and words; a box
-        // without them has its own words as the reason.
-        m_status.print(programName() + ErrorBoxCaption + QLatin1Char('\n') + TerminalText(text) +
-                       QStringLiteral("\nreason: ") +
-                       TerminalText(details.isEmpty() ? reasonOf(text) : details));
-        return;
-    }
+void ConsoleDialogs::errorBox(const ErrorBox& box) {
+    if (!rowRefused(box)) ++m_failures;
+    // The details carry the driver's state, code and words; a failure
+    // without them has its own words as the reason.
+    const QString reason = box.details.isEmpty() ? box.description.trimmed() : box.details;
+    m_status.print(ProgramLine(errorBoxCaption() + QLatin1Char('\n') + TerminalText(box.text) +
+                               QStringLiteral("\nreason: ") + TerminalText(reason)));
+}
+
+void ConsoleDialogs::message(const QString& text, const QString&, Icon icon, const QString&) {
     // The count of rows not written is told by the exit code and the summary.
     if (icon != Icon::Information) ++m_failures;
-    m_status.print(programName() + TerminalText(text));
+    m_status.print(ProgramLine(TerminalText(text)));
 }
 
 bool ConsoleDialogs::askYesNo(const QString& text, const QString&) {
@@ -52,8 +52,9 @@ bool ConsoleDialogs::askYesNo(const QString& text, const QString&) {
     // The name was listed when the command began; a table made since then
     // under it is kept all the same.
     m_keptExistingTable = true;
-    m_status.print(programName() + TerminalText(text) +
-                   QStringLiteral(" No: --overwrite was not given; nothing was written."));
+    m_status.print(
+        ProgramLine(TerminalText(text) +
+                    QStringLiteral(" No: --overwrite was not given; nothing was written.")));
     return false;
 }
 

@@ -4,22 +4,27 @@
 
 class StatusLine;
 
-// The run's boxes on standard error. The prompt for the new table's name is
-// answered with the name given; the overwrite question with Yes only when
-// --overwrite was given.
+// The run's boxes on standard error, each after the program's name. The
+// prompt for the new table's name is answered with the name given; the
+// overwrite question with Yes only when --overwrite was given.
 class ConsoleDialogs final : public Dialogs {
 public:
     ConsoleDialogs(StatusLine& status, QString newTable, bool overwrite);
 
-    // The details are left out: the error box's text already names the
-    // reason, and the log holds the driver's codes.
+    // The error box's caption and text, then a line "reason: " with the
+    // failure's details (its own words when it has none).
+    void errorBox(const ErrorBox& box) override;
+    // The text alone: a plain box has no details, and its caption is the
+    // program's title.
     void message(const QString& text, const QString& caption, Icon icon,
                  const QString& details) override;
     bool askYesNo(const QString& text, const QString& caption) override;
     std::optional<QString> prompt(const QString& text, const QString& caption,
                                   const QString& defaultAnswer) override;
 
-    // Error boxes and other boxes that tell of something gone wrong.
+    // Boxes that tell of a failure of the run: every error box but a refused
+    // row's (the rows missing count those), and every box that is not mere
+    // information.
     int failures() const { return m_failures; }
     // The overwrite question was answered No.
     bool keptExistingTable() const { return m_keptExistingTable; }

@@ -8,7 +8,8 @@ class StatusLine;
 
 // The join command's run context: the window's own context underneath, so a
 // call to the server is served, cancelled and given up exactly as when the
-// window is closed; an interrupt abandons the run at the next yield, and a
+// window is closed. An interrupt abandons the run from the moment it comes:
+// no further step begins, the next yield ends a wait on the server, and a
 // call given up then ends the program with exit code 130. The phase of each
 // numbered line and the write's percentage go to the status line.
 class ConsoleRunContext final : public RunContext {

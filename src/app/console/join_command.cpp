@@ -1,8 +1,9 @@
 #include "app/console/join_command.h"
 
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QLoggingCategory>
-#include <cstdio>
 
 #include "app/console/closest_names.h"
 #include "app/console/command_login.h"
@@ -12,11 +13,13 @@
 #include "app/console/exit_codes.h"
 #include "app/console/interrupts.h"
 #include "app/console/join_command_line.h"
+#include "app/console/program_line.h"
 #include "app/console/status_line.h"
 #include "app/console/summary_output.h"
 #include "base/end_program_now.h"
 #include "base/failure_description.h"
 #include "base/log_file.h"
+#include "base/write_all.h"
 #include "db/db_error.h"
 #include "join/join_run.h"
 #include "join/join_summary.h"
@@ -27,8 +30,6 @@
 namespace {
 
 Q_LOGGING_CATEGORY(lcApp, "quillmere.app", QtInfoMsg)
-
-QString programName() { return QCoreApplication::applicationName() + QStringLiteral(": "); }
 
 // A failure that ended the command before the run: the driver's words, and
 // its SQLSTATE and native code when it gave them.
@@ -50,12 +51,6 @@ QString closestText(const QStringList& names, const QString& wanted) {
     return QStringLiteral("; the closest: ") + shown.join(QStringLiteral(", "));
 }
 
-void printOut(const QString& text) {
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
-    std::fflush(stdout);
-}
-
 // What the command checks before the run copies anything: both tables are
 // the login's, exactly as the table list shows them, and each field is its
 // table's. Fills tables with the table list; returns the exit code that ends
@@ -71,10 +66,9 @@ std::optional<int> checkChoice(const JoinCommandOptions& options, const OracleLo
             },
             context);
     } catch (const std::exception& error) {
-        status.print(
-            programName() +
+        status.print(ProgramLine(
             QStringLiteral("cannot list the tables of %1 at %2: ").arg(login.user, login.sid) +
-            reasonText(error));
+            reasonText(error)));
         return ExitCode::Failure;
     }
     bool wrong = false;
@@ -92,32 +86,33 @@ std::optional<int> checkChoice(const JoinCommandOptions& options, const OracleLo
         wrong = true;
         if (missing.contains(side.table)) continue;
         missing << side.table;
-        status.print(programName() + QStringLiteral("no table ") + quoted(side.table) +
-                     QStringLiteral(" among the tables of ") + login.user +
-                     closestText(tables, side.table));
+        status.print(ProgramLine(QStringLiteral("no table ") + quoted(side.table) +
+                                 QStringLiteral(" among the tables of ") + login.user +
+                                 closestText(tables, side.table)));
     }
     for (const Side& side : known) {
         QStringList fields;
         try {
             fields = TableFieldNames(login, side.table);
         } catch (const std::exception& error) {
-            status.print(programName() + QStringLiteral("cannot list the fields of ") +
-                         quoted(side.table) + QStringLiteral(": ") + reasonText(error));
+            status.print(ProgramLine(QStringLiteral("cannot list the fields of ") +
+                                     quoted(side.table) + QStringLiteral(": ") +
+                                     reasonText(error)));
             return ExitCode::Failure;
         }
         if (fields.contains(side.field)) continue;
-        status.print(programName() + QStringLiteral("no field ") + quoted(side.field) +
-                     QStringLiteral(" in table ") + quoted(side.table) +
-                     closestText(fields, side.field));
+        status.print(ProgramLine(QStringLiteral("no field ") + quoted(side.field) +
+                                 QStringLiteral(" in table ") + quoted(side.table) +
+                                 closestText(fields, side.field)));
         wrong = true;
     }
     if (wrong) return ExitCode::Usage;
     // Asked before anything is copied, so a name that would be kept costs
     // nothing; the run asks again when it comes to the writing.
     if (!options.overwrite && ListContains(tables, options.newTable)) {
-        status.print(programName() + quoted(options.newTable) +
-                     QStringLiteral(" is already one of the tables of ") + login.user +
-                     QStringLiteral("; give --overwrite to replace it. Nothing was done."));
+        status.print(ProgramLine(
+            quoted(options.newTable) + QStringLiteral(" is already one of the tables of ") +
+            login.user + QStringLiteral("; give --overwrite to replace it. Nothing was done.")));
         return ExitCode::NameExists;
     }
     return std::nullopt;
@@ -127,17 +122,23 @@ int exitCodeOf(const JoinRunResult& result, const ConsoleDialogs& dialogs) {
     if (Interrupts::requested()) return ExitCode::Interrupted;
     if (result.ending == JoinRunResult::Ending::StagingBusy) return ExitCode::StagingBusy;
     if (dialogs.keptExistingTable()) return ExitCode::NameExists;
-    if (result.summary.missing() > 0) return ExitCode::RowsMissing;
+    // A failure says more than the rows it left missing.
     if (dialogs.failures() > 0 || result.ending != JoinRunResult::Ending::Ran ||
         result.summary.written < 0)
         return ExitCode::Failure;
+    if (result.summary.missing() > 0) return ExitCode::RowsMissing;
     return ExitCode::Written;
 }
 
 void printSummary(const JoinCommandOptions& options, const JoinRunResult& result, int exitCode) {
     if (result.ending != JoinRunResult::Ending::Ran) return;
-    printOut(options.json ? SummaryJson(result.summary, exitCode)
-                          : SummaryText(result.summary, exitCode));
+    // The run learns the name when it comes to ask for it; the command was
+    // given it before anything began, also when the run ended sooner.
+    JoinSummary summary = result.summary;
+    if (summary.newTable.isEmpty()) summary.newTable = options.newTable;
+    WriteAll(
+        STDOUT_FILENO,
+        (options.json ? SummaryJson(summary, exitCode) : SummaryText(summary, exitCode)).toUtf8());
 }
 
 }  // namespace
@@ -149,18 +150,20 @@ int RunJoinCommand(const QStringList& arguments) {
     const JoinCommandOptions& options = *read;
     StatusLine status;
     if (options.newTable.isEmpty()) {
-        status.print(programName() + QStringLiteral("NEWTABLE is empty"));
+        status.print(ProgramLine(QStringLiteral("NEWTABLE is empty")));
         return ExitCode::Usage;
     }
     Interrupts::install();
-    // The window's log; the command's standard error carries its own report.
-    InstallLogFile(LogFilePath(), LogMirror::None);
+    // The window's log; the command's standard error carries its own report,
+    // so a log that cannot be written is told there by the command itself.
+    if (const QString refusal = InstallLogFile(LogFilePath(), LogMirror::None); !refusal.isEmpty())
+        status.print(ProgramLine(refusal));
 
     OracleLogin login;
     try {
         login = CommandLogin(options);
     } catch (const LoginMissing& missing) {
-        status.print(programName() + missing.text);
+        status.print(ProgramLine(missing.text));
         return ExitCode::Usage;
     }
     qCInfo(lcApp).noquote() << QStringLiteral("join command: %1.%2 with %3.%4 into %5 as %6 at %7")

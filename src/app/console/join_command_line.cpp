@@ -1,20 +1,24 @@
 #include "app/console/join_command_line.h"
 
+#include <unistd.h>
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <cstdio>
 
 #include "app/console/exit_codes.h"
+#include "app/console/program_line.h"
 #include "base/log_file.h"
+#include "base/write_all.h"
 
 namespace {
 
 const QString CommandName = QStringLiteral("join");
 
-void printTo(FILE* stream, const QString& text) {
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-    std::fflush(stream);
+// Where the log goes, or why there is none: without a home the command
+// still runs, and says so when it starts.
+QString logFileText() {
+    const QString path = LogFilePath();
+    return path.isEmpty() ? QStringLiteral("none, as ") + NoLogFilePath() : path;
 }
 
 QString description() {
@@ -32,13 +36,13 @@ QString description() {
                "The summary (rows copied, staged, written and missing, seconds per phase)\n"
                "goes to standard output; error boxes and progress go to standard error.\n"
                "Diagnostics log: ") +
-           LogFilePath() +
+           logFileText() +
            QStringLiteral(
                "\n"
                "\n"
                "Exit codes:\n"
                "  0    every row written\n"
-               "  1    a failure was reported\n"
+               "  1    a failure was reported, also when rows are missing\n"
                "  2    bad usage, or a table or field that does not exist\n"
                "  3    some rows could not be written; the count is in the summary\n"
                "  4    the name exists and --overwrite was not given\n"
@@ -89,21 +93,21 @@ std::optional<JoinCommandOptions> ReadJoinCommandLine(const QStringList& argumen
     const QString tryHelp =
         QStringLiteral("\nTry '%1 join --help'.\n").arg(QCoreApplication::applicationName());
     if (!parser.parse(arguments)) {
-        printTo(stderr, QCoreApplication::applicationName() + QStringLiteral(": ") +
-                            parser.errorText() + tryHelp);
+        WriteAll(STDERR_FILENO, ProgramLine(parser.errorText() + tryHelp).toUtf8());
         exitCode = ExitCode::Usage;
         return std::nullopt;
     }
     if (parser.isSet(help)) {
-        printTo(stdout, parser.helpText());
+        WriteAll(STDOUT_FILENO, parser.helpText().toUtf8());
         exitCode = 0;
         return std::nullopt;
     }
     const QStringList positional = parser.positionalArguments();
     if (positional.size() != 6) {
-        printTo(stderr, QCoreApplication::applicationName() +
-                            QStringLiteral(": join takes TABLE1 FIELD1 TABLE2 FIELD2 NEWTABLE") +
-                            tryHelp);
+        WriteAll(
+            STDERR_FILENO,
+            ProgramLine(QStringLiteral("join takes TABLE1 FIELD1 TABLE2 FIELD2 NEWTABLE") + tryHelp)
+                .toUtf8());
         exitCode = ExitCode::Usage;
         return std::nullopt;
     }

@@ -2,18 +2,9 @@
 
 #include <unistd.h>
 
-namespace {
+#include "base/write_all.h"
 
-void writeAll(const QByteArray& bytes) {
-    const char* data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t done = ::write(STDERR_FILENO, data, size_t(left));
-        if (done <= 0) return;
-        data += done;
-        left -= done;
-    }
-}
+namespace {
 
 // Back to the start of the line, and the rest of it erased.
 const QByteArray EraseLine = QByteArrayLiteral("\r\x1b[K");
@@ -42,13 +33,13 @@ void StatusLine::print(const QString& text) {
     if (!m_shown.isEmpty()) bytes += EraseLine;
     bytes += text.toUtf8();
     bytes += '\n';
-    writeAll(bytes);
+    WriteAll(STDERR_FILENO, bytes);
     m_shown.clear();
     redraw();
 }
 
 void StatusLine::clear() {
-    if (!m_shown.isEmpty()) writeAll(EraseLine);
+    if (!m_shown.isEmpty()) WriteAll(STDERR_FILENO, EraseLine);
     m_shown.clear();
     m_phase.clear();
 }
@@ -62,5 +53,5 @@ void StatusLine::redraw() {
     m_shown = text;
     QByteArray bytes = EraseLine;
     bytes += text.toUtf8();
-    writeAll(bytes);
+    WriteAll(STDERR_FILENO, bytes);
 }
