@@ -38,9 +38,14 @@ enum class Cancellable { Yes, No };
 // When the window closes meanwhile, a call on a statement is cancelled from
 // a thread of its own, SQLCancel being the one call meant to reach a
 // statement while another thread is in it.
+//
+// Made on a worker's thread (a handle freed by rows written beside the
+// caller), the call is part of the one handed over there: it runs at once,
+// and the run context, which that one keeps, hears nothing of it.
 template <typename Call>
 SQLRETURN callServer(const Handle& handle, Call&& call,
                      Cancellable cancellable = Cancellable::Yes) {
+    if (OnWorkerThread()) return call();
     const ServerCall watched(handle);
     RunContext* context = handle.runContext();
     if (!context || !context->servesWhileWaiting()) return call();
