@@ -1,8 +1,7 @@
 #pragma once
 
 // Which driver calls the run waits on as calls to the server, and where
-// they run: on a worker thread while a window is served (callServer), or
-// always here (callServerHere).
+// they run: on a worker thread while a window is served (callServer).
 #include <functional>
 
 #include "base/run_context.h"
@@ -56,15 +55,6 @@ SQLRETURN callServer(const Handle& handle, Call&& call,
     const std::function<void()> work = [&] { rc = call(); };
     ServeWhileWaiting(*context, work, cancel);
     return rc;
-}
-
-// The same, always on this thread: for a call made once per row, which the
-// driver mostly answers from what it already holds, where handing it over
-// would cost more than the call.
-template <typename Call>
-SQLRETURN callServerHere(const Handle& handle, Call&& call) {
-    const ServerCall watched(handle);
-    return call();
 }
 
 }  // namespace odbc
