@@ -20,6 +20,12 @@ constexpr qsizetype MaxVarcharParameter = 4000;
 
 SQLPOINTER integerAttribute(SQLULEN value) { return reinterpret_cast<SQLPOINTER>(value); }
 
+SQLRETURN setAutocommit(const Handle& connection, bool on) {
+    return SQLSetConnectAttrW(connection.get(), SQL_ATTR_AUTOCOMMIT,
+                              integerAttribute(on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF),
+                              SQL_IS_UINTEGER);
+}
+
 std::shared_ptr<Handle> newStatement(const std::shared_ptr<Handle>& connection,
                                      int commandTimeout) {
     auto handle = std::make_shared<Handle>(SQL_HANDLE_STMT, connection);
@@ -313,12 +319,6 @@ private:
         bool& m_flag;
     };
 
-    static SQLRETURN setAutocommit(const Handle& connection, bool on) {
-        return SQLSetConnectAttrW(connection.get(), SQL_ATTR_AUTOCOMMIT,
-                                  integerAttribute(on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF),
-                                  SQL_IS_UINTEGER);
-    }
-
     // A call to the server: handed to the worker, unless it is part of one
     // call that already is.
     template <typename Call>
@@ -399,7 +399,7 @@ public:
         // result sets may keep the connection open after this object.
         if (m_inTransaction) {
             endTran(SQL_ROLLBACK);
-            setAutocommit(true);
+            setAutocommit(*m_connection, true);
         }
         // With nothing else holding the connection, it parts from the server
         // while the run context still hears of it; results and statements
@@ -421,7 +421,7 @@ public:
 
     void beginTransaction() override {
         if (m_inTransaction) throw DbError(transactionOpenText());
-        check(setAutocommit(false), *m_connection, "SQLSetConnectAttr(AUTOCOMMIT)");
+        check(setAutocommit(*m_connection, false), *m_connection, "SQLSetConnectAttr(AUTOCOMMIT)");
         m_inTransaction = true;
     }
     void commit() override { endTransaction(SQL_COMMIT); }
@@ -449,12 +449,6 @@ private:
         return handle;
     }
 
-    SQLRETURN setAutocommit(bool on) {
-        return SQLSetConnectAttrW(m_connection->get(), SQL_ATTR_AUTOCOMMIT,
-                                  integerAttribute(on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF),
-                                  SQL_IS_UINTEGER);
-    }
-
     SQLRETURN endTran(SQLSMALLINT completion) {
         return callServer(*m_connection, [&] {
             return SQLEndTran(SQL_HANDLE_DBC, m_connection->get(), completion);
@@ -465,7 +459,7 @@ private:
         if (!m_inTransaction) throw DbError(noTransactionText());
         check(endTran(completion), *m_connection, "SQLEndTran");
         m_inTransaction = false;
-        check(setAutocommit(true), *m_connection, "SQLSetConnectAttr(AUTOCOMMIT)");
+        check(setAutocommit(*m_connection, true), *m_connection, "SQLSetConnectAttr(AUTOCOMMIT)");
     }
 
     std::shared_ptr<Handle> m_connection;
