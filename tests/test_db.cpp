@@ -199,11 +199,15 @@ using Ending = void (*)(db::Connection&);
 // What happens while a statement waits for a lock: to the lock's holder or
 // to the waiting run.
 using AtYield = void (*)(db::Connection& holder, RecordingRunContext& context);
+// A call made on a connection after its link was lost: on the connection,
+// on a statement prepared before, or on a read begun before.
+using LaterCall = void (*)(db::Connection&, db::PreparedStatement&, db::ResultSet&);
 }  // namespace
 
 Q_DECLARE_METATYPE(Engine)
 Q_DECLARE_METATYPE(Ending)
 Q_DECLARE_METATYPE(AtYield)
+Q_DECLARE_METATYPE(LaterCall)
 
 class TestDb : public QObject {
     Q_OBJECT
@@ -330,6 +334,78 @@ private slots:
         } catch (const DbError& error) {
             QVERIFY2(error.connectionLost() == lost, qPrintable(error.description()));
         }
+    }
+
+    // Once a call finds the link lost, the connection stays lost: every
+    // later call fails with that first failure, its words and codes, and
+    // reaches no driver, whose own answers (a rollback refused, a transaction
+    // still open) would hide the cause. Closing it still frees everything.
+    void lostConnectionStaysLost_data() {
+        QTest::addColumn<LaterCall>("later");
+        QTest::newRow("statement")
+            << LaterCall([](db::Connection& connection, db::PreparedStatement&, db::ResultSet&) {
+                   connection.execute(QStringLiteral("SELECT 1"));
+               });
+        QTest::newRow("query") << LaterCall(
+            [](db::Connection& connection, db::PreparedStatement&, db::ResultSet&) {
+                connection.query(QStringLiteral("SELECT 1"));
+            });
+        QTest::newRow("prepare") << LaterCall(
+            [](db::Connection& connection, db::PreparedStatement&, db::ResultSet&) {
+                connection.prepare(QStringLiteral("SELECT 1"));
+            });
+        QTest::newRow("rows committed again")
+            << LaterCall([](db::Connection&, db::PreparedStatement& insert, db::ResultSet&) {
+                   const std::vector<db::Row> rows{{QStringLiteral("b")}};
+                   insert.executeCommitted(rows);
+               });
+        QTest::newRow("one prepared row")
+            << LaterCall([](db::Connection&, db::PreparedStatement& insert, db::ResultSet&) {
+                   insert.execute({QStringLiteral("c")});
+               });
+        QTest::newRow("transaction begun")
+            << LaterCall([](db::Connection& connection, db::PreparedStatement&, db::ResultSet&) {
+                   connection.beginTransaction();
+               });
+        QTest::newRow("rollback") << LaterCall([](db::Connection& connection,
+                                                  db::PreparedStatement&,
+                                                  db::ResultSet&) { connection.rollback(); });
+        QTest::newRow("fetch of a read begun before")
+            << LaterCall([](db::Connection&, db::PreparedStatement&, db::ResultSet& read) {
+                   while (read.next()) {
+                   }
+               });
+    }
+    void lostConnectionStaysLost() {
+        QFETCH(LaterCall, later);
+        standin::Login owner;
+        owner.exec(QStringLiteral("CREATE TABLE t (v varchar(5))"));
+        db::Connection connection = owner.connect();
+        db::PreparedStatement insert =
+            connection.prepare(QStringLiteral("INSERT INTO t VALUES (?)"));
+        db::ResultSet read = connection.query(QStringLiteral("SELECT * FROM t"));
+        owner.endSessions();
+        std::optional<DbError> first;
+        try {
+            const std::vector<db::Row> rows{{QStringLiteral("a")}, {QStringLiteral("b")}};
+            insert.executeCommitted(rows);
+        } catch (const DbError& error) {
+            first = error;
+        }
+        QVERIFY(first);
+        QVERIFY2(first->connectionLost(), qPrintable(first->description()));
+        try {
+            later(connection, insert, read);
+            QFAIL("no failure");
+        } catch (const DbError& error) {
+            QCOMPARE(error.description(), first->description());
+            QCOMPARE(error.state(), first->state());
+            QCOMPARE(error.nativeCode(), first->nativeCode());
+            QVERIFY(error.connectionLost());
+        }
+        read.close();
+        insert.close();
+        connection.close();
     }
 
     // Closing the window while a fetch sleeps, rows read one at a time: the

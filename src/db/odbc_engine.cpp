@@ -83,6 +83,7 @@ public:
     // statuses read, the commit) is one call on the worker: the window's
     // thread waits for the scheduler once, not at every driver call.
     void executeCommitted(std::span<const Row> rows, EmptyText empty) override {
+        m_connection->throwIfLost();
         requireNoTransaction();
         const InOneCall inOneCall(m_inOneCall);
         // Called on the array's statement, which closing the window may then
@@ -96,6 +97,7 @@ public:
     bool beginCommitted(std::span<const Row> rows, EmptyText empty) override {
         const RunContext* context = m_connection->runContext();
         if (!context || !context->servesWhileWaiting()) return false;
+        m_connection->throwIfLost();
         requireNoTransaction();
         m_inOneCall = true;
         m_aside.start(
@@ -123,6 +125,7 @@ public:
     // Arrays are cut where their buffers would pass the bound; a row that
     // passes it alone goes by itself.
     void execute(std::span<const Row> rows, EmptyText empty) override {
+        m_connection->throwIfLost();
         if (!m_parameterArrays) {
             // Row by row, for a driver without parameter arrays.
             for (const Row& row : rows) executeSingle(row, empty);
@@ -157,9 +160,12 @@ private:
             check(SQLEndTran(SQL_HANDLE_DBC, connection.get(), SQL_COMMIT), connection,
                   "SQLEndTran");
         } catch (...) {
-            // A lost connection has nothing left to undo.
-            SQLEndTran(SQL_HANDLE_DBC, connection.get(), SQL_ROLLBACK);
-            setAutocommit(connection, true);
+            // A lost connection has nothing left to undo, and nothing more
+            // is sent on it.
+            if (!connection.lost()) {
+                SQLEndTran(SQL_HANDLE_DBC, connection.get(), SQL_ROLLBACK);
+                setAutocommit(connection, true);
+            }
             throw;
         }
         return setAutocommit(connection, true);
@@ -397,7 +403,7 @@ public:
     ~OdbcConnection() override {
         // A driver refuses to disconnect in the middle of a transaction, and
         // result sets may keep the connection open after this object.
-        if (m_inTransaction) {
+        if (m_inTransaction && !m_connection->lost()) {
             endTran(SQL_ROLLBACK);
             setAutocommit(*m_connection, true);
         }
@@ -416,10 +422,12 @@ public:
     }
 
     std::unique_ptr<PreparedEngine> prepare(const QString& statement) override {
+        m_connection->throwIfLost();
         return std::make_unique<OdbcPrepared>(m_connection, statement, m_commandTimeout);
     }
 
     void beginTransaction() override {
+        m_connection->throwIfLost();
         if (m_inTransaction) throw DbError(transactionOpenText());
         check(setAutocommit(*m_connection, false), *m_connection, "SQLSetConnectAttr(AUTOCOMMIT)");
         m_inTransaction = true;
@@ -440,6 +448,7 @@ private:
     }
 
     std::shared_ptr<Handle> run(const QString& statement) {
+        m_connection->throwIfLost();
         auto handle = newStatement(m_connection, m_commandTimeout);
         SQLWCHAR* text = const_cast<SQLWCHAR*>(wide(statement));
         const SQLRETURN rc =
@@ -456,6 +465,7 @@ private:
     }
 
     void endTransaction(SQLSMALLINT completion) {
+        m_connection->throwIfLost();
         if (!m_inTransaction) throw DbError(noTransactionText());
         check(endTran(completion), *m_connection, "SQLEndTran");
         m_inTransaction = false;

@@ -252,12 +252,14 @@ private:
     }
 
     // The next block into the bound buffers, or the next row to read by
-    // SQLGetData; false when it holds no row.
+    // SQLGetData; false when it holds no row. Nothing is fetched on a
+    // connection that lost its link.
     bool fetchBlock() {
         std::fill(m_status.begin(), m_status.end(), NoStatus);
         m_fetched = 0;
         m_available = 0;
         m_nextInBlock = 0;
+        m_statement->throwIfLost();
         const SQLRETURN rc = SQLFetch(stmt());
         if (m_blockRows == 0) {
             if (rc == SQL_NO_DATA) {
