@@ -535,9 +535,10 @@ private slots:
             QCOMPARE(insert.parameterCount(), 2);
             insert.execute({QStringLiteral("single"), value});
             insert.execute({QStringLiteral("empty as Null"), value}, db::EmptyText::AsNull);
-            insert.executeBatch({{QStringLiteral("short"), QStringLiteral("x")},
-                                 {QStringLiteral("batch"), value},
-                                 {QStringLiteral("null"), std::nullopt}});
+            const std::vector<db::Row> batch{{QStringLiteral("short"), QStringLiteral("x")},
+                                             {QStringLiteral("batch"), value},
+                                             {QStringLiteral("null"), std::nullopt}};
+            insert.executeCommitted(batch);
             const auto values = valuesByKey(connection, QStringLiteral("SELECT k, v FROM t"));
             const QMap<QString, db::Value> expected = {
                 {QStringLiteral("single"), value},
@@ -589,7 +590,7 @@ private slots:
         std::vector<db::Row> rows;
         for (int i = 0; i < Rows; ++i) rows.push_back(rowValues(i));
         connection.prepare(QStringLiteral("INSERT INTO t VALUES (?, ?, ?, ?, ?)"))
-            .executeBatch(rows);
+            .executeCommitted(rows);
 
         db::ResultSet result = connection.query(QStringLiteral("SELECT * FROM t ORDER BY k"));
         std::vector<db::Row> kept;
@@ -624,9 +625,10 @@ private slots:
         std::vector<db::Row> rows;
         for (int k = 0; k < 1000; ++k) rows.push_back({QString::number(k), valueOf(k)});
         insert.execute({QStringLiteral("1000"), valueOf(1000)});
-        insert.executeBatch(rows);
-        insert.executeBatch(
-            {{QStringLiteral("1001"), valueOf(1001)}, {QStringLiteral("1002"), valueOf(1002)}});
+        insert.executeCommitted(rows);
+        const std::vector<db::Row> two{{QStringLiteral("1001"), valueOf(1001)},
+                                       {QStringLiteral("1002"), valueOf(1002)}};
+        insert.executeCommitted(two);
 
         db::ResultSet result = connection.query(
             QStringLiteral("SELECT k, length(v), v IS NULL, left(v, 8) FROM t ORDER BY k"));
@@ -762,11 +764,12 @@ private slots:
         connection.execute(QStringLiteral("CREATE TABLE t (v varchar(5) CHECK (length(v) <= 5))"));
         db::PreparedStatement insert =
             connection.prepare(QStringLiteral("INSERT INTO t VALUES (?)"));
+        const std::vector<db::Row> batch{{QStringLiteral("a")},
+                                         {QStringLiteral("bb")},
+                                         {QStringLiteral("too long")},
+                                         {QStringLiteral("c")}};
         try {
-            insert.executeBatch({{QStringLiteral("a")},
-                                 {QStringLiteral("bb")},
-                                 {QStringLiteral("too long")},
-                                 {QStringLiteral("c")}});
+            insert.executeCommitted(batch);
             QFAIL("no failure");
         } catch (const DbError& error) {
             QVERIFY2(error.description().contains(words), qPrintable(error.description()));
@@ -804,8 +807,10 @@ private slots:
             connection.execute(QStringLiteral("CREATE TABLE t (v varchar(5))"));
             connection.beginTransaction();
             connection.execute(QStringLiteral("INSERT INTO t VALUES ('a')"));
-            connection.prepare(QStringLiteral("INSERT INTO t VALUES (?)"))
-                .executeBatch({{QStringLiteral("b")}, {QStringLiteral("c")}});
+            db::PreparedStatement insert =
+                connection.prepare(QStringLiteral("INSERT INTO t VALUES (?)"));
+            insert.execute({QStringLiteral("b")});
+            insert.execute({QStringLiteral("c")});
             ending(connection);
             QCOMPARE(connection.isOpen(), stillOpen);
             if (stillOpen) {
@@ -1041,8 +1046,8 @@ private slots:
     }
 
     // Every call that waits on the server is told to the run context, the
-    // whole wait inside one call: connecting, statements, a batch in a
-    // transaction, a slow query.
+    // whole wait inside one call: connecting, statements, a prepared one in
+    // a transaction, rows committed by themselves, a slow query.
     void serverCallsAreToldToTheRunContext() {
         standin::Login owner;
         ServerCallWatch watch;
@@ -1052,12 +1057,15 @@ private slots:
             connection.open(owner.connect().connectionString());
             QVERIFY(watch.calls > 0);
             connection.execute(QStringLiteral("CREATE TABLE t (v varchar(5))"));
+            db::PreparedStatement insert =
+                connection.prepare(QStringLiteral("INSERT INTO t VALUES (?)"));
             connection.beginTransaction();
-            connection.prepare(QStringLiteral("INSERT INTO t VALUES (?)"))
-                .executeBatch({{QStringLiteral("a")}, {QStringLiteral("b")}});
+            insert.execute({QStringLiteral("a")});
             connection.commit();
+            const std::vector<db::Row> rows{{QStringLiteral("b")}, {QStringLiteral("c")}};
+            insert.executeCommitted(rows);
             QCOMPARE(onlyValue(connection, QStringLiteral("SELECT count(*) FROM t")),
-                     QStringLiteral("2"));
+                     QStringLiteral("3"));
             onlyValue(connection, QStringLiteral("SELECT pg_sleep(0.3)"));
         }
         QVERIFY2(watch.longestNs >= 300'000'000, qPrintable(QString::number(watch.longestNs)));
@@ -1319,7 +1327,8 @@ private slots:
 
     // A driver may stop part-way through an array and leave the rest of its
     // rows unused, with no failing row to show for it: the batch fails
-    // rather than pass off rows never run as written.
+    // rather than pass off rows never run as written, and the rows it ran
+    // are rolled back with it.
     void rowsADriverNeverRanFailTheBatch() {
         standin::Login owner;
         db::Connection connection;
@@ -1330,8 +1339,8 @@ private slots:
         for (int i = 0; i < 10; ++i) rows.push_back({QString::number(i)});
         db::PreparedStatement insert =
             connection.prepare(QStringLiteral("INSERT INTO t VALUES (?)"));
-        QVERIFY_THROWS_EXCEPTION(DbError, insert.executeBatch(rows));
-        QCOMPARE(owner.rows(QStringLiteral("SELECT count(*) FROM t")), (QList<QStringList>{{"5"}}));
+        QVERIFY_THROWS_EXCEPTION(DbError, insert.executeCommitted(rows));
+        QCOMPARE(owner.rows(QStringLiteral("SELECT count(*) FROM t")), (QList<QStringList>{{"0"}}));
     }
 
     void unknownCapabilityIsRefused() {
