@@ -350,6 +350,43 @@ private slots:
         QCOMPARE(cancelAsked, cancelled);
     }
 
+    // Only the thread that serves the window yields to it. A call made on a
+    // thread that runs work beside the caller (a handle freed by rows being
+    // written) runs there and then, and so does the wait for work begun from
+    // there; the caller's own wait serves the window as before.
+    void onlyTheWindowsThreadYields_data() {
+        QTest::addColumn<bool>("aheadInside");
+        QTest::newRow("call to the server") << false;
+        QTest::newRow("work begun and stopped") << true;
+    }
+    void onlyTheWindowsThreadYields() {
+        QFETCH(bool, aheadInside);
+        ServingContext context;
+        const std::thread::id window = std::this_thread::get_id();
+        std::atomic<int> yieldsElsewhere = 0;
+        context.onYield = [&] {
+            if (std::this_thread::get_id() != window) ++yieldsElsewhere;
+        };
+        const std::function<void()> slow = [] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        };
+        std::atomic<bool> insideDone = false;
+        WorkAhead ahead;
+        ahead.start([&] {
+            if (aheadInside) {
+                WorkAhead inside;
+                inside.start(slow);
+                inside.stop(&context);
+            } else {
+                ServeWhileWaiting(context, slow);
+            }
+            insideDone = true;
+        });
+        ahead.wait(&context);
+        QVERIFY(insideDone);
+        QCOMPARE(yieldsElsewhere.load(), 0);
+    }
+
     // A cancel that never returns, as one waiting on a frozen server, keeps
     // neither the wait nor the program from ending at the context's
     // giveUpAt(), with its exit code.

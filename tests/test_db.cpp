@@ -104,6 +104,49 @@ QString streamingConnectionString(const standin::Login& owner, const char* more 
         .arg(standin::sid(), owner.name(), owner.password(), QLatin1String(more));
 }
 
+// The connection string for a driver that cannot read a row of a fetched
+// block by SQLGetData, so that rows are read one at a time.
+QString withoutBlockReads(const QString& connectionString) {
+    return connectionString + QStringLiteral("QmDriverLacks=GetDataInBlock;");
+}
+
+// The environment that makes this test program a reader whose window is
+// closed while it reads: the connection string and the query.
+const char* const ClosedReadConnection = "QM_CLOSED_READ_CONNECTION";
+const char* const ClosedReadQuery = "QM_CLOSED_READ_QUERY";
+
+// Reads the query's rows as a run with a window reads them, printing each,
+// and closes the window 300 ms after the start; prints how long after the
+// close it ended, whether the read ended or was given up.
+int runClosedRead() {
+    EventLoopRunContext context;
+    db::Connection connection;
+    connection.setRunContext(&context);
+    connection.open(qEnvironmentVariable(ClosedReadConnection));
+    QElapsedTimer sinceClose;
+    const auto ended = [&](const char* how) {
+        std::printf("%s %lld ms after the close\n", how,
+                    sinceClose.isValid() ? qint64(sinceClose.elapsed()) : qint64(-1));
+        std::fflush(stdout);
+    };
+    const LastWords givenUp([&] { ended("given up"); });
+    QTimer::singleShot(300, [&] {
+        sinceClose.start();
+        context.abandon();
+    });
+    try {
+        db::ResultSet result = connection.query(qEnvironmentVariable(ClosedReadQuery));
+        while (result.next()) {
+            std::printf("row %s\n", qPrintable(result.value(0).value_or(QString())));
+            std::fflush(stdout);
+        }
+    } catch (const DbError& error) {
+        std::printf("failed: %s\n", qPrintable(error.description()));
+    }
+    ended("ended");
+    return 0;
+}
+
 // A connection whose calls to the server the watch hears of.
 db::Connection watchedConnection(ServerCallWatch& watch, const QString& connectionString) {
     db::Connection connection;
@@ -156,11 +199,15 @@ using Ending = void (*)(db::Connection&);
 // What happens while a statement waits for a lock: to the lock's holder or
 // to the waiting run.
 using AtYield = void (*)(db::Connection& holder, RecordingRunContext& context);
+// A call made on a connection after its link was lost: on the connection,
+// on a statement prepared before, or on a read begun before.
+using LaterCall = void (*)(db::Connection&, db::PreparedStatement&, db::ResultSet&);
 }  // namespace
 
 Q_DECLARE_METATYPE(Engine)
 Q_DECLARE_METATYPE(Ending)
 Q_DECLARE_METATYPE(AtYield)
+Q_DECLARE_METATYPE(LaterCall)
 
 class TestDb : public QObject {
     Q_OBJECT
@@ -289,6 +336,109 @@ private slots:
         }
     }
 
+    // Once a call finds the link lost, the connection stays lost: every
+    // later call fails with that first failure, its words and codes, and
+    // reaches no driver, whose own answers (a rollback refused, a transaction
+    // still open) would hide the cause. Closing it still frees everything.
+    void lostConnectionStaysLost_data() {
+        QTest::addColumn<LaterCall>("later");
+        QTest::newRow("statement")
+            << LaterCall([](db::Connection& connection, db::PreparedStatement&, db::ResultSet&) {
+                   connection.execute(QStringLiteral("SELECT 1"));
+               });
+        QTest::newRow("query") << LaterCall(
+            [](db::Connection& connection, db::PreparedStatement&, db::ResultSet&) {
+                connection.query(QStringLiteral("SELECT 1"));
+            });
+        QTest::newRow("prepare") << LaterCall(
+            [](db::Connection& connection, db::PreparedStatement&, db::ResultSet&) {
+                connection.prepare(QStringLiteral("SELECT 1"));
+            });
+        QTest::newRow("rows committed again")
+            << LaterCall([](db::Connection&, db::PreparedStatement& insert, db::ResultSet&) {
+                   const std::vector<db::Row> rows{{QStringLiteral("b")}};
+                   insert.executeCommitted(rows);
+               });
+        QTest::newRow("one prepared row")
+            << LaterCall([](db::Connection&, db::PreparedStatement& insert, db::ResultSet&) {
+                   insert.execute({QStringLiteral("c")});
+               });
+        QTest::newRow("transaction begun")
+            << LaterCall([](db::Connection& connection, db::PreparedStatement&, db::ResultSet&) {
+                   connection.beginTransaction();
+               });
+        QTest::newRow("rollback") << LaterCall([](db::Connection& connection,
+                                                  db::PreparedStatement&,
+                                                  db::ResultSet&) { connection.rollback(); });
+        QTest::newRow("fetch of a read begun before")
+            << LaterCall([](db::Connection&, db::PreparedStatement&, db::ResultSet& read) {
+                   while (read.next()) {
+                   }
+               });
+    }
+    void lostConnectionStaysLost() {
+        QFETCH(LaterCall, later);
+        standin::Login owner;
+        owner.exec(QStringLiteral("CREATE TABLE t (v varchar(5))"));
+        db::Connection connection = owner.connect();
+        db::PreparedStatement insert =
+            connection.prepare(QStringLiteral("INSERT INTO t VALUES (?)"));
+        db::ResultSet read = connection.query(QStringLiteral("SELECT * FROM t"));
+        owner.endSessions();
+        std::optional<DbError> first;
+        try {
+            const std::vector<db::Row> rows{{QStringLiteral("a")}, {QStringLiteral("b")}};
+            insert.executeCommitted(rows);
+        } catch (const DbError& error) {
+            first = error;
+        }
+        QVERIFY(first);
+        QVERIFY2(first->connectionLost(), qPrintable(first->description()));
+        try {
+            later(connection, insert, read);
+            QFAIL("no failure");
+        } catch (const DbError& error) {
+            QCOMPARE(error.description(), first->description());
+            QCOMPARE(error.state(), first->state());
+            QCOMPARE(error.nativeCode(), first->nativeCode());
+            QVERIFY(error.connectionLost());
+        }
+        read.close();
+        insert.close();
+        connection.close();
+    }
+
+    // Closing the window while a fetch sleeps, rows read one at a time: the
+    // close is seen, and the program ends within 3 seconds of it, the fetch
+    // cancelled or given up (psqlODBC cannot cancel a fetch).
+    void closingDuringASleepingFetchReadRowByRow() {
+        standin::Login owner;
+        QProcess reader;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        // Rows fetched from the server two at a time: the second fetch sleeps.
+        environment.insert(ClosedReadConnection,
+                           withoutBlockReads(streamingConnectionString(owner, "Fetch=2;")));
+        environment.insert(
+            ClosedReadQuery,
+            QStringLiteral("SELECT g, (SELECT count(*) FROM pg_sleep(CASE WHEN g = 3 "
+                           "THEN 30 ELSE 0 END)) FROM generate_series(1, 5) g"));
+        reader.setProcessEnvironment(environment);
+        reader.setProcessChannelMode(QProcess::MergedChannels);
+        reader.start(QCoreApplication::applicationFilePath(), {});
+        QVERIFY(reader.waitForStarted());
+        const bool finished = reader.waitForFinished(10000);
+        if (!finished) {
+            reader.kill();
+            reader.waitForFinished();
+        }
+        const QString output = QString::fromUtf8(reader.readAll());
+        QVERIFY2(finished, qPrintable(output));
+        static const QRegularExpression end(QStringLiteral(R"((ended|given up) (\d+) ms after)"));
+        const QRegularExpressionMatch match = end.match(output);
+        QVERIFY2(match.hasMatch(), qPrintable(output));
+        QVERIFY2(match.captured(2).toInt() < 3000, qPrintable(output));
+    }
+
     // A statement on a staging file that another connection holds locked
     // waits, serving the window through the run context meanwhile, until the
     // lock goes, the run is abandoned or the connection time-out is spent.
@@ -385,9 +535,10 @@ private slots:
             QCOMPARE(insert.parameterCount(), 2);
             insert.execute({QStringLiteral("single"), value});
             insert.execute({QStringLiteral("empty as Null"), value}, db::EmptyText::AsNull);
-            insert.executeBatch({{QStringLiteral("short"), QStringLiteral("x")},
-                                 {QStringLiteral("batch"), value},
-                                 {QStringLiteral("null"), std::nullopt}});
+            const std::vector<db::Row> batch{{QStringLiteral("short"), QStringLiteral("x")},
+                                             {QStringLiteral("batch"), value},
+                                             {QStringLiteral("null"), std::nullopt}};
+            insert.executeCommitted(batch);
             const auto values = valuesByKey(connection, QStringLiteral("SELECT k, v FROM t"));
             const QMap<QString, db::Value> expected = {
                 {QStringLiteral("single"), value},
@@ -439,7 +590,7 @@ private slots:
         std::vector<db::Row> rows;
         for (int i = 0; i < Rows; ++i) rows.push_back(rowValues(i));
         connection.prepare(QStringLiteral("INSERT INTO t VALUES (?, ?, ?, ?, ?)"))
-            .executeBatch(rows);
+            .executeCommitted(rows);
 
         db::ResultSet result = connection.query(QStringLiteral("SELECT * FROM t ORDER BY k"));
         std::vector<db::Row> kept;
@@ -474,9 +625,10 @@ private slots:
         std::vector<db::Row> rows;
         for (int k = 0; k < 1000; ++k) rows.push_back({QString::number(k), valueOf(k)});
         insert.execute({QStringLiteral("1000"), valueOf(1000)});
-        insert.executeBatch(rows);
-        insert.executeBatch(
-            {{QStringLiteral("1001"), valueOf(1001)}, {QStringLiteral("1002"), valueOf(1002)}});
+        insert.executeCommitted(rows);
+        const std::vector<db::Row> two{{QStringLiteral("1001"), valueOf(1001)},
+                                       {QStringLiteral("1002"), valueOf(1002)}};
+        insert.executeCommitted(two);
 
         db::ResultSet result = connection.query(
             QStringLiteral("SELECT k, length(v), v IS NULL, left(v, 8) FROM t ORDER BY k"));
@@ -530,18 +682,25 @@ private slots:
     // block that fails, only the rows the driver marks delivered come
     // (psqlODBC marks none past its first fetch from the server); the blocks
     // before it come whole.
+    // Read row by row, every row of the server's fetches before the failing
+    // one comes, whether read here or on the worker a stretch at a time.
     void failedFetchComesAfterTheRowsBeforeIt_data() {
         QTest::addColumn<int>("failingRow");
         QTest::addColumn<bool>("served");
+        QTest::addColumn<bool>("rowByRow");
         QTest::addColumn<int>("atLeast");  // rows delivered
-        QTest::newRow("third row") << 3 << false << 2;
-        QTest::newRow("third row, window served") << 3 << true << 2;
-        QTest::newRow("row 2500") << 2500 << false << 2499 - 1024;
-        QTest::newRow("row 2500, window served") << 2500 << true << 2499 - 1024;
+        QTest::newRow("third row") << 3 << false << false << 2;
+        QTest::newRow("third row, window served") << 3 << true << false << 2;
+        QTest::newRow("row 2500") << 2500 << false << false << 2499 - 1024;
+        QTest::newRow("row 2500, window served") << 2500 << true << false << 2499 - 1024;
+        // The server's fetch of rows 2499 and 2500 fails as a whole.
+        QTest::newRow("row 2500, row by row") << 2500 << false << true << 2498;
+        QTest::newRow("row 2500, row by row, window served") << 2500 << true << true << 2498;
     }
     void failedFetchComesAfterTheRowsBeforeIt() {
         QFETCH(int, failingRow);
         QFETCH(bool, served);
+        QFETCH(bool, rowByRow);
         QFETCH(int, atLeast);
         standin::Login owner;
         owner.exec(QStringLiteral("CREATE VIEW breaks AS SELECT 10 / (%1 - g) AS v "
@@ -550,8 +709,9 @@ private slots:
         ServerCallWatch watch;
         watch.serves = served;
         // Fetched from the server two rows at a time, so a fetch fails, not the query.
+        const QString streaming = streamingConnectionString(owner, "Fetch=2;");
         db::Connection connection =
-            watchedConnection(watch, streamingConnectionString(owner, "Fetch=2;"));
+            watchedConnection(watch, rowByRow ? withoutBlockReads(streaming) : streaming);
         db::ResultSet result = connection.query(QStringLiteral("SELECT v FROM breaks"));
         QStringList read;
         try {
@@ -604,11 +764,12 @@ private slots:
         connection.execute(QStringLiteral("CREATE TABLE t (v varchar(5) CHECK (length(v) <= 5))"));
         db::PreparedStatement insert =
             connection.prepare(QStringLiteral("INSERT INTO t VALUES (?)"));
+        const std::vector<db::Row> batch{{QStringLiteral("a")},
+                                         {QStringLiteral("bb")},
+                                         {QStringLiteral("too long")},
+                                         {QStringLiteral("c")}};
         try {
-            insert.executeBatch({{QStringLiteral("a")},
-                                 {QStringLiteral("bb")},
-                                 {QStringLiteral("too long")},
-                                 {QStringLiteral("c")}});
+            insert.executeCommitted(batch);
             QFAIL("no failure");
         } catch (const DbError& error) {
             QVERIFY2(error.description().contains(words), qPrintable(error.description()));
@@ -646,8 +807,10 @@ private slots:
             connection.execute(QStringLiteral("CREATE TABLE t (v varchar(5))"));
             connection.beginTransaction();
             connection.execute(QStringLiteral("INSERT INTO t VALUES ('a')"));
-            connection.prepare(QStringLiteral("INSERT INTO t VALUES (?)"))
-                .executeBatch({{QStringLiteral("b")}, {QStringLiteral("c")}});
+            db::PreparedStatement insert =
+                connection.prepare(QStringLiteral("INSERT INTO t VALUES (?)"));
+            insert.execute({QStringLiteral("b")});
+            insert.execute({QStringLiteral("c")});
             ending(connection);
             QCOMPARE(connection.isOpen(), stillOpen);
             if (stillOpen) {
@@ -883,8 +1046,8 @@ private slots:
     }
 
     // Every call that waits on the server is told to the run context, the
-    // whole wait inside one call: connecting, statements, a batch in a
-    // transaction, a slow query.
+    // whole wait inside one call: connecting, statements, a prepared one in
+    // a transaction, rows committed by themselves, a slow query.
     void serverCallsAreToldToTheRunContext() {
         standin::Login owner;
         ServerCallWatch watch;
@@ -894,12 +1057,15 @@ private slots:
             connection.open(owner.connect().connectionString());
             QVERIFY(watch.calls > 0);
             connection.execute(QStringLiteral("CREATE TABLE t (v varchar(5))"));
+            db::PreparedStatement insert =
+                connection.prepare(QStringLiteral("INSERT INTO t VALUES (?)"));
             connection.beginTransaction();
-            connection.prepare(QStringLiteral("INSERT INTO t VALUES (?)"))
-                .executeBatch({{QStringLiteral("a")}, {QStringLiteral("b")}});
+            insert.execute({QStringLiteral("a")});
             connection.commit();
+            const std::vector<db::Row> rows{{QStringLiteral("b")}, {QStringLiteral("c")}};
+            insert.executeCommitted(rows);
             QCOMPARE(onlyValue(connection, QStringLiteral("SELECT count(*) FROM t")),
-                     QStringLiteral("2"));
+                     QStringLiteral("3"));
             onlyValue(connection, QStringLiteral("SELECT pg_sleep(0.3)"));
         }
         QVERIFY2(watch.longestNs >= 300'000'000, qPrintable(QString::number(watch.longestNs)));
@@ -996,25 +1162,20 @@ private slots:
     }
 
     // Each capability of the driver switched off in the connection string
-    // takes its own path through the real driver: reading row by row
-    // fetches once per row, running row by row executes once per row, and
-    // without the driver's answer a lost session is told by its codes. The
-    // values arrive whole either way.
+    // takes its own path through the real driver, and without the driver's
+    // answer a lost session is told by its codes. The values arrive whole
+    // either way, and on every path the rows go in one call to the server
+    // and come out in few: none hands over per row.
     void capabilitiesSwitchedOff_data() {
         QTest::addColumn<QString>("lacks");
-        QTest::addColumn<bool>("rowByRowReads");
-        QTest::addColumn<bool>("rowByRowRuns");
-        QTest::newRow("driver's own") << "" << false << false;
-        QTest::newRow("no GetData in a block") << "GetDataInBlock" << true << false;
-        QTest::newRow("no parameter arrays") << "ParameterArrays" << false << true;
-        QTest::newRow("no connection-dead answer") << "ConnectionDead" << false << false;
-        QTest::newRow("none of them")
-            << "GetDataInBlock, ParameterArrays,ConnectionDead" << true << true;
+        QTest::newRow("driver's own") << "";
+        QTest::newRow("no GetData in a block") << "GetDataInBlock";
+        QTest::newRow("no parameter arrays") << "ParameterArrays";
+        QTest::newRow("no connection-dead answer") << "ConnectionDead";
+        QTest::newRow("none of them") << "GetDataInBlock, ParameterArrays,ConnectionDead";
     }
     void capabilitiesSwitchedOff() {
         QFETCH(QString, lacks);
-        QFETCH(bool, rowByRowReads);
-        QFETCH(bool, rowByRowRuns);
         standin::Login owner;
         ServerCallWatch watch;
         db::Connection connection;
@@ -1033,7 +1194,7 @@ private slots:
         db::PreparedStatement insert =
             connection.prepare(QStringLiteral("INSERT INTO t VALUES (?, ?)"));
         int before = watch.calls;
-        insert.executeBatch(rows);
+        insert.executeCommitted(rows);
         const int runCalls = watch.calls - before;
 
         before = watch.calls;
@@ -1046,8 +1207,8 @@ private slots:
         }
         QCOMPARE(count, Rows);
         const int readCalls = watch.calls - before;
-        QVERIFY2((runCalls >= Rows) == rowByRowRuns, qPrintable(QString::number(runCalls)));
-        QVERIFY2((readCalls >= Rows) == rowByRowReads, qPrintable(QString::number(readCalls)));
+        QCOMPARE(runCalls, 1);
+        QVERIFY2(readCalls < 10, qPrintable(QString::number(readCalls)));
 
         owner.endSessions();
         try {
@@ -1166,7 +1327,8 @@ private slots:
 
     // A driver may stop part-way through an array and leave the rest of its
     // rows unused, with no failing row to show for it: the batch fails
-    // rather than pass off rows never run as written.
+    // rather than pass off rows never run as written, and the rows it ran
+    // are rolled back with it.
     void rowsADriverNeverRanFailTheBatch() {
         standin::Login owner;
         db::Connection connection;
@@ -1177,8 +1339,8 @@ private slots:
         for (int i = 0; i < 10; ++i) rows.push_back({QString::number(i)});
         db::PreparedStatement insert =
             connection.prepare(QStringLiteral("INSERT INTO t VALUES (?)"));
-        QVERIFY_THROWS_EXCEPTION(DbError, insert.executeBatch(rows));
-        QCOMPARE(owner.rows(QStringLiteral("SELECT count(*) FROM t")), (QList<QStringList>{{"5"}}));
+        QVERIFY_THROWS_EXCEPTION(DbError, insert.executeCommitted(rows));
+        QCOMPARE(owner.rows(QStringLiteral("SELECT count(*) FROM t")), (QList<QStringList>{{"0"}}));
     }
 
     void unknownCapabilityIsRefused() {
@@ -1280,5 +1442,14 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestDb)
+// Started with the closed reader's environment, this program is that reader
+// (see closingDuringASleepingFetchReadRowByRow).
+int main(int argc, char** argv) {
+    TestDb::initMain();
+    QCoreApplication app(argc, argv);
+    if (qEnvironmentVariableIsSet(ClosedReadConnection)) return runClosedRead();
+    TestDb test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "test_db.moc"

@@ -155,6 +155,21 @@ private slots:
                                                               << "22001" << 0 << 0 << false;
         QTest::newRow("driver says dead") << "General error"
                                           << "HY000" << 0 << 1 << true;
+        // Each way Oracle's client library names a session that is gone, as
+        // a general error, while the driver still calls the link alive.
+        for (const int ora :
+             {22,   28,   31,   45,   378,  602,   603,   609,   1012,  1041,  1043,  1089,  1092,
+              2396, 3113, 3114, 3122, 3135, 12153, 12537, 12547, 12570, 12583, 27146, 28511, 56600})
+            QTest::addRow("ORA-%05d, driver says alive", ora)
+                << QStringLiteral("[Oracle][ODBC][Ora]ORA-%1: session gone")
+                       .arg(ora, 5, 10, QLatin1Char('0'))
+                << "HY000" << ora << 0 << true;
+        // Failures of a statement on a live session, beside them.
+        for (const int ora : {54, 942, 1013, 12899})
+            QTest::addRow("ORA-%05d, statement only", ora)
+                << QStringLiteral("[Oracle][ODBC][Ora]ORA-%1: refused")
+                       .arg(ora, 5, 10, QLatin1Char('0'))
+                << "HY000" << ora << -1 << false;
     }
     void connectionLostFromCodes() {
         QFETCH(QString, description);

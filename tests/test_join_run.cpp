@@ -35,6 +35,35 @@ QList<QStringList> sorted(QList<QStringList> rows) {
     return rows;
 }
 
+// The failures the data layer logs while it lives, each from its SQLSTATE
+// on: the codes and the driver's words, without what failed.
+class LoggedDbFailures final {
+public:
+    LoggedDbFailures() {
+        s_current = this;
+        m_previous = qInstallMessageHandler(&LoggedDbFailures::heard);
+    }
+    ~LoggedDbFailures() {
+        qInstallMessageHandler(m_previous);
+        s_current = nullptr;
+    }
+    LoggedDbFailures(const LoggedDbFailures&) = delete;
+    LoggedDbFailures& operator=(const LoggedDbFailures&) = delete;
+
+    QStringList failures;
+
+private:
+    static void heard(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+        const qsizetype codes = text.indexOf(QStringLiteral(" failed: SQLSTATE "));
+        if (qstrcmp(context.category, "quillmere.db") == 0 && codes >= 0)
+            s_current->failures << text.mid(codes + 9);
+        s_current->m_previous(type, context, text);
+    }
+
+    static inline LoggedDbFailures* s_current = nullptr;
+    QtMessageHandler m_previous = nullptr;
+};
+
 // A join set-up window, without widgets, listing the login's tables.
 class JoinRig final : public JoinRigBase {
 public:
@@ -1134,7 +1163,9 @@ private slots:
     // The server ends the session between two batches, after a few have
     // gone: the failure that follows means a lost connection whatever the
     // driver answers when asked whether it is dead. No row after the one
-    // that met it is tried, so the bar stops there.
+    // that met it is tried, so the bar stops there. Nothing more reaches the
+    // driver: every failure after it is that first one again, and the one
+    // box carries it, not the driver's later words about the dead link.
     void connectionLostBetweenBatches_data() {
         QTest::addColumn<QString>("lacks");
         QTest::addColumn<bool>("serving");
@@ -1151,10 +1182,18 @@ private slots:
         if (!lacks.isEmpty())
             rig.form().oracleLogin.driverOptions = QStringLiteral("QmDriverLacks=%1;").arg(lacks);
         rig.openSelfJoin(3000);
+        std::optional<LoggedDbFailures> logged(std::in_place);
         QVERIFY(joinEndingSessionsAfter(rig, 3));
+        const QStringList failures = logged->failures;
+        logged.reset();
         const int written = rig.owner.rows(R"(SELECT count(*) FROM "R")").front().front().toInt();
         QVERIFY2(written > 0 && written < 3000, qPrintable(QString::number(written)));
         QCOMPARE(reportedLines(rig.dialogs), QList<int>{JoinLine::InsertRow});
+        QVERIFY(!failures.isEmpty());
+        for (const QString& failure : failures) QCOMPARE(failure, failures.front());
+        const QString words = failures.front().mid(failures.front().indexOf("message: ") + 9);
+        const QString box = rig.dialogs.errorBoxes().front().text;
+        QVERIFY2(box.startsWith(words + QStringLiteral("\r\nin ")), qPrintable(box));
         QCOMPARE(rig.dialogs.shown.back().text,
                  QStringLiteral("%1 of 3000 rows could not be written to R.").arg(3000 - written));
         // The last row shown on the bar is the one after the written ones.

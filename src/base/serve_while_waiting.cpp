@@ -16,6 +16,9 @@ namespace {
 // more than itself.
 constexpr std::chrono::milliseconds PollInterval{2};
 
+// Set on the threads that run work handed over, and on the cancellers.
+thread_local bool t_onWorkerThread = false;
+
 // One call handed to the worker, and what became of it.
 struct Task {
     const std::function<void()>* work = nullptr;
@@ -40,7 +43,11 @@ struct Task {
 // a thread's start. It runs one task at a time.
 class Worker final {
 public:
-    Worker() : m_thread([this] { loop(); }) {}
+    Worker()
+        : m_thread([this] {
+              t_onWorkerThread = true;
+              loop();
+          }) {}
     ~Worker() {
         {
             const std::lock_guard lock(m_mutex);
@@ -131,6 +138,7 @@ private:
         if (!task || task->done || task->cancelAsked || !task->cancel || !*task->cancel) return;
         task->cancelAsked = true;
         task->canceller = std::thread([this, task] {
+            t_onWorkerThread = true;
             (*task->cancel)();
             const std::lock_guard lock(m_mutex);
             task->cancelDone = true;
@@ -167,8 +175,16 @@ private:
 
 }  // namespace
 
+bool OnWorkerThread() { return t_onWorkerThread; }
+
 void ServeWhileWaiting(RunContext& context, const std::function<void()>& work,
                        const std::function<void()>& cancel) {
+    // Handed over from a worker, it would wait for itself on the program's
+    // one worker, and yield from a thread that does not serve the window.
+    if (t_onWorkerThread) {
+        work();
+        return;
+    }
     static Worker worker;
     Task task;
     task.work = &work;
@@ -210,7 +226,7 @@ void WorkAhead::wait(RunContext* context) {
     State& state = *m_state;
     if (!state.running) return;
     std::exception_ptr yieldFailure;
-    state.worker->wait(context, state.task, yieldFailure, false);
+    state.worker->wait(t_onWorkerThread ? nullptr : context, state.task, yieldFailure, false);
     state.running = false;
     if (yieldFailure) std::rethrow_exception(yieldFailure);
     if (state.task.failure) std::rethrow_exception(std::exchange(state.task.failure, nullptr));
@@ -221,6 +237,6 @@ void WorkAhead::stop(RunContext* context) noexcept {
     if (!state.running) return;
     // What the yields threw is dropped: the work's end is all that matters.
     std::exception_ptr yieldFailure;
-    state.worker->wait(context, state.task, yieldFailure, true);
+    state.worker->wait(t_onWorkerThread ? nullptr : context, state.task, yieldFailure, true);
     state.running = false;
 }

@@ -112,12 +112,6 @@ void PreparedStatement::execute(const Row& values, EmptyText empty) {
     runLogged([&] { engine.execute(rows, empty); });
 }
 
-void PreparedStatement::executeBatch(const std::vector<Row>& rows) {
-    PreparedEngine& engine = requireOpen(m_engine);
-    requireValueCounts(engine.parameterCount(), rows);
-    if (!rows.empty()) runLogged([&] { engine.execute(rows, EmptyText::AsText); });
-}
-
 void PreparedStatement::executeCommitted(std::span<const Row> rows, EmptyText empty) {
     PreparedEngine& engine = requireOpen(m_engine);
     requireValueCounts(engine.parameterCount(), rows);

@@ -62,17 +62,13 @@ public:
     // Runs the statement once with these values, an empty text as the rule
     // says; throws DbError on a failure.
     void execute(const Row& values, EmptyText empty = EmptyText::AsText);
-    // Runs the statement once per row, in as few round trips as the engine
-    // allows, its buffers within a bound however long the values are.
-    // Throws DbError when any row fails; which of the other rows took effect
-    // is then the engine's affair (run a batch in a transaction to make it
-    // all or nothing).
-    void executeBatch(const std::vector<Row>& rows);
-    // Runs the statement once per row as a transaction of its own, and
-    // commits it: all the rows take effect, or (rolled back, the failure
-    // thrown) none. An ODBC driver gets the whole of it as one call on the
-    // worker, so the window waits once for all the rows. The connection
-    // must have no transaction open. An empty text goes in as the rule says.
+    // Runs the statement once per row as a transaction of its own, in as few
+    // round trips as the engine allows, its buffers within a bound however
+    // long the values are, and commits it: all the rows take effect, or
+    // (rolled back, the failure thrown) none. An ODBC driver gets the whole
+    // of it as one call on the worker, so the window waits once for all the
+    // rows. The connection must have no transaction open. An empty text goes
+    // in as the rule says.
     void executeCommitted(std::span<const Row> rows, EmptyText empty = EmptyText::AsText);
     // The same in two halves, so the caller can go on meanwhile (read the
     // next rows, say): where a window is served, an ODBC driver gets the

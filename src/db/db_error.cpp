@@ -5,8 +5,12 @@
 
 namespace {
 // Oracle's driver reports a broken link mostly as a general error (HY000)
-// carrying one of these ORA numbers.
-constexpr std::array<long, 3> LostLinkOraNumbers = {3113, 3114, 3135};
+// carrying one of these ORA numbers: the session's end as its own client
+// library counts it (killed, idle too long, the network gone, the instance
+// shut down).
+constexpr std::array<long, 26> LostLinkOraNumbers = {
+    22,   28,   31,   45,   378,  602,   603,   609,   1012,  1041,  1043,  1089,  1092,
+    2396, 3113, 3114, 3122, 3135, 12153, 12537, 12547, 12570, 12583, 27146, 28511, 56600};
 
 }  // namespace
 

@@ -20,6 +20,12 @@ constexpr qsizetype MaxVarcharParameter = 4000;
 
 SQLPOINTER integerAttribute(SQLULEN value) { return reinterpret_cast<SQLPOINTER>(value); }
 
+SQLRETURN setAutocommit(const Handle& connection, bool on) {
+    return SQLSetConnectAttrW(connection.get(), SQL_ATTR_AUTOCOMMIT,
+                              integerAttribute(on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF),
+                              SQL_IS_UINTEGER);
+}
+
 std::shared_ptr<Handle> newStatement(const std::shared_ptr<Handle>& connection,
                                      int commandTimeout) {
     auto handle = std::make_shared<Handle>(SQL_HANDLE_STMT, connection);
@@ -77,6 +83,7 @@ public:
     // statuses read, the commit) is one call on the worker: the window's
     // thread waits for the scheduler once, not at every driver call.
     void executeCommitted(std::span<const Row> rows, EmptyText empty) override {
+        m_connection->throwIfLost();
         requireNoTransaction();
         const InOneCall inOneCall(m_inOneCall);
         // Called on the array's statement, which closing the window may then
@@ -90,6 +97,7 @@ public:
     bool beginCommitted(std::span<const Row> rows, EmptyText empty) override {
         const RunContext* context = m_connection->runContext();
         if (!context || !context->servesWhileWaiting()) return false;
+        m_connection->throwIfLost();
         requireNoTransaction();
         m_inOneCall = true;
         m_aside.start(
@@ -117,6 +125,7 @@ public:
     // Arrays are cut where their buffers would pass the bound; a row that
     // passes it alone goes by itself.
     void execute(std::span<const Row> rows, EmptyText empty) override {
+        m_connection->throwIfLost();
         if (!m_parameterArrays) {
             // Row by row, for a driver without parameter arrays.
             for (const Row& row : rows) executeSingle(row, empty);
@@ -151,9 +160,12 @@ private:
             check(SQLEndTran(SQL_HANDLE_DBC, connection.get(), SQL_COMMIT), connection,
                   "SQLEndTran");
         } catch (...) {
-            // A lost connection has nothing left to undo.
-            SQLEndTran(SQL_HANDLE_DBC, connection.get(), SQL_ROLLBACK);
-            setAutocommit(connection, true);
+            // A lost connection has nothing left to undo, and nothing more
+            // is sent on it.
+            if (!connection.lost()) {
+                SQLEndTran(SQL_HANDLE_DBC, connection.get(), SQL_ROLLBACK);
+                setAutocommit(connection, true);
+            }
             throw;
         }
         return setAutocommit(connection, true);
@@ -313,12 +325,6 @@ private:
         bool& m_flag;
     };
 
-    static SQLRETURN setAutocommit(const Handle& connection, bool on) {
-        return SQLSetConnectAttrW(connection.get(), SQL_ATTR_AUTOCOMMIT,
-                                  integerAttribute(on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF),
-                                  SQL_IS_UINTEGER);
-    }
-
     // A call to the server: handed to the worker, unless it is part of one
     // call that already is.
     template <typename Call>
@@ -397,9 +403,9 @@ public:
     ~OdbcConnection() override {
         // A driver refuses to disconnect in the middle of a transaction, and
         // result sets may keep the connection open after this object.
-        if (m_inTransaction) {
+        if (m_inTransaction && !m_connection->lost()) {
             endTran(SQL_ROLLBACK);
-            setAutocommit(true);
+            setAutocommit(*m_connection, true);
         }
         // With nothing else holding the connection, it parts from the server
         // while the run context still hears of it; results and statements
@@ -417,12 +423,14 @@ public:
     }
 
     std::unique_ptr<PreparedEngine> prepare(const QString& statement) override {
+        m_connection->throwIfLost();
         return std::make_unique<OdbcPrepared>(m_connection, statement, m_commandTimeout);
     }
 
     void beginTransaction() override {
+        m_connection->throwIfLost();
         if (m_inTransaction) throw DbError(transactionOpenText());
-        check(setAutocommit(false), *m_connection, "SQLSetConnectAttr(AUTOCOMMIT)");
+        check(setAutocommit(*m_connection, false), *m_connection, "SQLSetConnectAttr(AUTOCOMMIT)");
         m_inTransaction = true;
     }
     void commit() override { endTransaction(SQL_COMMIT); }
@@ -442,6 +450,7 @@ private:
 
     std::shared_ptr<Handle> run(const QString& statement,
                                 Cancellable cancellable = Cancellable::Yes) {
+        m_connection->throwIfLost();
         auto handle = newStatement(m_connection, m_commandTimeout);
         SQLWCHAR* text = const_cast<SQLWCHAR*>(wide(statement));
         const SQLRETURN rc = callServer(
@@ -451,12 +460,6 @@ private:
         return handle;
     }
 
-    SQLRETURN setAutocommit(bool on) {
-        return SQLSetConnectAttrW(m_connection->get(), SQL_ATTR_AUTOCOMMIT,
-                                  integerAttribute(on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF),
-                                  SQL_IS_UINTEGER);
-    }
-
     SQLRETURN endTran(SQLSMALLINT completion) {
         return callServer(*m_connection, [&] {
             return SQLEndTran(SQL_HANDLE_DBC, m_connection->get(), completion);
@@ -464,10 +467,11 @@ private:
     }
 
     void endTransaction(SQLSMALLINT completion) {
+        m_connection->throwIfLost();
         if (!m_inTransaction) throw DbError(noTransactionText());
         check(endTran(completion), *m_connection, "SQLEndTran");
         m_inTransaction = false;
-        check(setAutocommit(true), *m_connection, "SQLSetConnectAttr(AUTOCOMMIT)");
+        check(setAutocommit(*m_connection, true), *m_connection, "SQLSetConnectAttr(AUTOCOMMIT)");
     }
 
     std::shared_ptr<Handle> m_connection;

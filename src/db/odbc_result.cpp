@@ -22,7 +22,7 @@ constexpr SQLLEN LongestBoundChars = 65535;
 constexpr SQLLEN WideBoundChars = 1024;
 // Each block is made into rows in one call on another thread (the worker, or
 // the read's own thread making rows ahead): blocks of many rows spread the
-// cost of handing it over thin.
+// cost of handing it over thin. Read row by row, a call makes as many rows.
 constexpr SQLULEN MaxBlockRows = 1024;
 // The bound buffers of one block together, in bytes.
 constexpr qsizetype BlockBytes = 4 * 1024 * 1024;
@@ -75,13 +75,12 @@ public:
     const QStringList& fieldNames() const override { return m_names; }
 
     bool next() override {
-        // A row made from a block goes back, for a later one to be made in
-        // its memory.
-        if (m_blockRows > 0 && !m_row.empty()) m_spent.push_back(std::move(m_row));
+        // A row delivered goes back, for a later one to be made in its memory.
+        if (!m_row.empty()) m_spent.push_back(std::move(m_row));
         m_row.clear();
         if (m_finished) return false;
         try {
-            if (!(m_blockRows > 0 ? nextInBlock() : nextRow())) {
+            if (!nextMade()) {
                 m_finished = true;
                 return false;
             }
@@ -170,22 +169,13 @@ private:
         m_status.clear();
     }
 
-    // The next row from the driver, read row by row.
-    bool nextRow() {
-        const SQLRETURN rc = callServerHere(*m_statement, [this] { return SQLFetch(stmt()); });
-        if (rc == SQL_NO_DATA) return false;
-        check(rc, *m_statement, "SQLFetch");
-        m_row.reserve(size_t(m_names.size()));
-        for (int i = 0; i < int(m_names.size()); ++i) m_row.push_back(value(i));
-        return true;
-    }
-
-    // The next row of those made from blocks; more are made, a block or part
-    // of one at a time, as one call to the server (on the worker while a
-    // window is served), so the window's thread waits once for many rows.
-    // While a window is served, the rows after them are made meanwhile on a
-    // thread of their own, as the caller stores these.
-    bool nextInBlock() {
+    // The next row of those made from blocks, or read row by row; more are
+    // made, a block or part of one (or a stretch of single rows) at a time,
+    // as one call to the server (on the worker while a window is served, so
+    // a fetch that hangs can be cancelled), and the window's thread waits
+    // once for many rows. While a window is served, the rows after them are
+    // made meanwhile on a thread of their own, as the caller stores these.
+    bool nextMade() {
         if (m_ready == m_rows.size()) {
             m_rows.clear();
             m_ready = 0;
@@ -224,16 +214,21 @@ private:
     }
 
     // Rows of the block not yet made, fetching the next block when none is
-    // left, until RowsBudgetUnits of text are made; a failure is kept for
-    // after the rows before it. Makes every driver call itself: it is one
-    // call already. The rows are made in the memory of spent ones, so that
-    // a steady read allocates nothing, nor frees on another thread what
-    // this one allocated.
+    // left (read row by row: the next rows, up to MaxBlockRows), until
+    // RowsBudgetUnits of text are made; a failure is kept for after the rows
+    // before it. Makes every driver call itself: it is one call already.
+    // The rows are made in the memory of spent ones, so that a steady read
+    // allocates nothing, nor frees on another thread what this one
+    // allocated.
     void makeRows(std::vector<Row>& rows, std::vector<Row>& spent) {
         try {
-            if (m_nextInBlock >= m_available && !fetchBlock()) return;
             qsizetype units = 0;
-            while (m_nextInBlock < m_available && units < RowsBudgetUnits) {
+            while (units < RowsBudgetUnits && rows.size() < MaxBlockRows) {
+                if (m_nextInBlock >= m_available) {
+                    // One block per call: its rows are all made by now.
+                    if ((m_blockRows > 0 && !rows.empty()) || m_noMoreBlocks || !fetchBlock())
+                        return;
+                }
                 m_current = m_nextInBlock;
                 m_positioned = false;
                 Row row;
@@ -256,13 +251,25 @@ private:
         }
     }
 
-    // The next block into the bound buffers; false when it holds no row.
+    // The next block into the bound buffers, or the next row to read by
+    // SQLGetData; false when it holds no row. Nothing is fetched on a
+    // connection that lost its link.
     bool fetchBlock() {
         std::fill(m_status.begin(), m_status.end(), NoStatus);
         m_fetched = 0;
         m_available = 0;
         m_nextInBlock = 0;
+        m_statement->throwIfLost();
         const SQLRETURN rc = SQLFetch(stmt());
+        if (m_blockRows == 0) {
+            if (rc == SQL_NO_DATA) {
+                m_noMoreBlocks = true;
+                return false;
+            }
+            check(rc, *m_statement, "SQLFetch");
+            m_available = 1;
+            return true;
+        }
         if (rc == SQL_NO_DATA) {
             m_noMoreBlocks = true;
             return false;
@@ -303,6 +310,10 @@ private:
     // The value of a block's column in the current row, into the memory of
     // the one it replaces where it fits.
     void valueInto(int index, Value& into) {
+        if (m_blockRows == 0) {
+            into = readPieces(SQLUSMALLINT(index + 1));
+            return;
+        }
         const BoundColumn& column = m_columns[size_t(index)];
         if (column.width > 0) {
             const SQLLEN indicator = column.indicators[m_current];
@@ -324,7 +335,6 @@ private:
     }
 
     Value value(int index) {
-        if (m_blockRows == 0) return readPieces(SQLUSMALLINT(index + 1));
         const BoundColumn& column = m_columns[size_t(index)];
         if (column.width == 0) {
             positionOnCurrentRow();

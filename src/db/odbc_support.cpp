@@ -138,7 +138,9 @@ void throwDiagnostics(const Handle& handle, const char* fallback) {
     if (description.isEmpty() && firstState.isEmpty()) description = QString::fromLatin1(fallback);
     std::optional<bool> lost = connectionDead(handle);
     if (recordSaysLost) lost = true;
-    throw DbError(description, firstState, firstNative, lost);
+    const DbError error(description, firstState, firstNative, lost);
+    if (error.connectionLost()) handle.markLost(error);
+    throw error;
 }
 
 bool hasState(const Handle& handle, const char* state) {
@@ -153,6 +155,31 @@ bool hasState(const Handle& handle, const char* state) {
             return false;
         if (fromWide(found, 5) == wanted) return true;
     }
+}
+
+void Handle::markLost(const DbError& cause) const {
+    const Handle* connection = this->connection();
+    if (!connection) return;
+    const std::lock_guard lock(connection->m_lostMutex);
+    if (!connection->m_lostCause) connection->m_lostCause = std::make_shared<const DbError>(cause);
+}
+
+void Handle::throwIfLost() const {
+    const Handle* connection = this->connection();
+    if (!connection) return;
+    std::shared_ptr<const DbError> cause;
+    {
+        const std::lock_guard lock(connection->m_lostMutex);
+        cause = connection->m_lostCause;
+    }
+    if (cause) throw DbError(*cause);
+}
+
+bool Handle::lost() const {
+    const Handle* connection = this->connection();
+    if (!connection) return false;
+    const std::lock_guard lock(connection->m_lostMutex);
+    return connection->m_lostCause != nullptr;
 }
 
 void check(SQLRETURN rc, const Handle& handle, const char* what) {

@@ -10,7 +10,9 @@
 
 #include <QString>
 #include <memory>
+#include <mutex>
 
+class DbError;
 class RunContext;
 
 static_assert(sizeof(SQLWCHAR) == sizeof(QChar), "SQLWCHAR must be UTF-16");
@@ -81,11 +83,24 @@ public:
     // lets go.
     void disconnect();
 
+    // A connection that lost its link stays lost: nothing more is sent to the
+    // driver on it, whose answers after the loss (a failed rollback, a
+    // transaction it still thinks open) would only hide the cause. Kept on
+    // the connection's handle, the first such failure wins.
+    void markLost(const DbError& cause) const;
+    // Throws that first failure again, if the connection lost its link.
+    void throwIfLost() const;
+    // Whether it did, for the clean-up that must not throw.
+    bool lost() const;
+
 private:
     SQLSMALLINT m_type;
     std::shared_ptr<Handle> m_parent;
     SQLHANDLE m_handle = SQL_NULL_HANDLE;
     bool m_connected = false;
+    // Marked from whichever thread the failing call ran on.
+    mutable std::mutex m_lostMutex;
+    mutable std::shared_ptr<const DbError> m_lostCause;
     RunContext* m_runContext = nullptr;
     SwitchedOff m_switchedOff;
 };
@@ -93,6 +108,7 @@ private:
 // The diagnostic records of a handle as one DbError: the message texts (the
 // driver's own words, as the user should read them), the first state and
 // native code beside, and the driver's answer whether the connection died.
+// One that means a lost link marks the handle's connection lost.
 [[noreturn]] void throwDiagnostics(const Handle& handle, const char* fallback);
 
 // Whether any diagnostic record of the handle carries this state.

@@ -1,8 +1,7 @@
 #pragma once
 
 // Which driver calls the run waits on as calls to the server, and where
-// they run: on a worker thread while a window is served (callServer), or
-// always here (callServerHere).
+// they run: on a worker thread while a window is served (callServer).
 #include <functional>
 
 #include "base/run_context.h"
@@ -38,9 +37,14 @@ enum class Cancellable { Yes, No };
 // When the window closes meanwhile, a call on a statement is cancelled from
 // a thread of its own, SQLCancel being the one call meant to reach a
 // statement while another thread is in it.
+//
+// Made on a worker's thread (a handle freed by rows written beside the
+// caller), the call is part of the one handed over there: it runs at once,
+// and the run context, which that one keeps, hears nothing of it.
 template <typename Call>
 SQLRETURN callServer(const Handle& handle, Call&& call,
                      Cancellable cancellable = Cancellable::Yes) {
+    if (OnWorkerThread()) return call();
     const ServerCall watched(handle);
     RunContext* context = handle.runContext();
     if (!context || !context->servesWhileWaiting()) return call();
@@ -51,15 +55,6 @@ SQLRETURN callServer(const Handle& handle, Call&& call,
     const std::function<void()> work = [&] { rc = call(); };
     ServeWhileWaiting(*context, work, cancel);
     return rc;
-}
-
-// The same, always on this thread: for a call made once per row, which the
-// driver mostly answers from what it already holds, where handing it over
-// would cost more than the call.
-template <typename Call>
-SQLRETURN callServerHere(const Handle& handle, Call&& call) {
-    const ServerCall watched(handle);
-    return call();
 }
 
 }  // namespace odbc
