@@ -17,6 +17,8 @@
 //   OmNoParamArrays=1                       SQL_ATTR_PARAMSET_SIZE stays 1 (01S02)
 //   OmArrayStatus=untouched                 the parameter status array left as it was
 //   OmArrayStopsHalfway=1                   an array runs its first half only, no error
+//   OmNoLengthChecks=1                      VARCHAR lengths not checked in bytes (their
+//                                           checks cost the server time per row)
 // The real driver is the odbcinst entry's RealDriver= (the entry whose
 // Driver= is this library), or OmRealDriver in the environment, or
 // psqlodbcw.so where Debian puts it.
@@ -35,6 +37,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -115,6 +118,7 @@ struct Settings {
     bool noParamArrays = false;
     bool statusUntouched = false;
     bool arraysStopHalfway = false;
+    bool noLengthChecks = false;
 
     void take(const std::string& key, const std::string& value) {
         const bool on = value == "1" || value == "yes" || value == "true";
@@ -127,13 +131,14 @@ struct Settings {
         if (key == "OmNoParamArrays") noParamArrays = on;
         if (key == "OmArrayStatus") statusUntouched = value == "untouched";
         if (key == "OmArrayStopsHalfway") arraysStopHalfway = on;
+        if (key == "OmNoLengthChecks") noLengthChecks = on;
     }
 };
 
 const char* const SettingNames[] = {
-    "OmLostCode",      "OmNameLimit",          "OmNoBlockGetData",
-    "OmNoSetPos",      "OmBlockGetDataNoData", "OmNoConnectionDead",
-    "OmNoParamArrays", "OmArrayStatus",        "OmArrayStopsHalfway"};
+    "OmLostCode",           "OmNameLimit",        "OmNoBlockGetData", "OmNoSetPos",
+    "OmBlockGetDataNoData", "OmNoConnectionDead", "OmNoParamArrays",  "OmArrayStatus",
+    "OmArrayStopsHalfway",  "OmNoLengthChecks"};
 
 bool isSetting(const std::string& key) {
     for (const char* name : SettingNames)
@@ -581,6 +586,10 @@ Prepared prepareText(Connection& connection, std::u16string_view given) {
         // Oracle: VARCHAR2(n) holds n bytes unless the session counts
         // characters, and 4,000 bytes at most either way: played by a check
         // of each column's length in bytes.
+        if (connection.settings.noLengthChecks) {
+            prepared.text = std::move(text);
+            return prepared;
+        }
         const std::lock_guard lock(limitsMutex);
         for (const auto& limited : table->limited)
             limitedColumns[table->table + "/" + std::to_string(limited.number)] = {
@@ -654,9 +663,142 @@ void bindRow(SQLHSTMT handle, Statement& statement, SQLULEN row) {
     }
 }
 
-// Runs every row of the parameter set, one at a time on the real driver.
-// Oracle: an array stops at its first failing row; the rows before it are
-// applied, that row is SQL_PARAM_ERROR, the rest SQL_PARAM_UNUSED, and the
+// The application's column-wise arrays bound whole to the real driver,
+// with empty text as NULL and '?' for what an ASCII client cannot send, in
+// copies where anything changes. False where only one row at a time can be
+// played (row-wise binding, output parameters, data sent at execution).
+struct ArrayCopies {
+    std::vector<std::vector<SQLLEN>> indicators;
+    std::vector<std::vector<char>> data;
+};
+
+bool bindArray(SQLHSTMT handle, Statement& statement, SQLULEN rows, ArrayCopies& copies) {
+    if (statement.paramBindType != SQL_PARAM_BIND_BY_COLUMN) return false;
+    const Connection& connection = *statement.connection;
+    copies.indicators.assign(statement.parameters.size(), {});
+    copies.data.assign(statement.parameters.size(), {});
+    std::size_t slot = 0;
+    for (const auto& [number, p] : statement.parameters) {
+        if (p.io != SQL_PARAM_INPUT) return false;
+        std::vector<SQLLEN>& lengths = copies.indicators[slot];
+        lengths.resize(rows);
+        for (SQLULEN r = 0; r < rows; ++r) {
+            lengths[r] = p.indicator ? p.indicator[r] : SQL_NTS;
+            if (lengths[r] == SQL_DATA_AT_EXEC || lengths[r] <= SQL_LEN_DATA_AT_EXEC(0))
+                return false;
+        }
+        char* data = static_cast<char*>(p.data);
+        const bool text = p.cType == SQL_C_WCHAR || p.cType == SQL_C_CHAR;
+        for (SQLULEN r = 0; text && data && r < rows; ++r) {
+            SQLLEN& length = lengths[r];
+            if (length == SQL_NULL_DATA) continue;
+            char* value = data + r * SQLULEN(p.bufferLength);
+            if (p.cType == SQL_C_WCHAR) {
+                const auto* chars = reinterpret_cast<const char16_t*>(value);
+                const std::u16string_view given =
+                    length == SQL_NTS ? std::u16string_view(chars)
+                                      : std::u16string_view(chars, std::size_t(length) / 2);
+                length = SQLLEN(given.size() * sizeof(char16_t));
+                if (connection.asciiOnly &&
+                    std::any_of(given.begin(), given.end(), [](char16_t c) { return c >= 0x80; })) {
+                    std::vector<char>& copy = copies.data[slot];
+                    if (copy.empty()) copy.assign(data, data + rows * SQLULEN(p.bufferLength));
+                    const std::u16string ascii = AsciiOnly(given);
+                    std::memcpy(copy.data() + r * SQLULEN(p.bufferLength), ascii.data(),
+                                ascii.size() * sizeof(char16_t));
+                    length = SQLLEN(ascii.size() * sizeof(char16_t));
+                }
+            } else if (length == SQL_NTS) {
+                length = SQLLEN(strnlen(value, std::size_t(std::max<SQLLEN>(p.bufferLength, 0))));
+            }
+            // Oracle: '' is NULL.
+            if (length == 0) length = SQL_NULL_DATA;
+        }
+        SQLPOINTER bound = copies.data[slot].empty() ? p.data : copies.data[slot].data();
+        REAL(SQLBindParameter)
+        (handle, number, p.io, p.cType, p.sqlType, p.columnSize, p.digits, bound, p.bufferLength,
+         lengths.data());
+        ++slot;
+    }
+    return true;
+}
+
+// The whole array in one call of the real driver, as fast as psqlODBC runs
+// it, inside a savepoint (or a transaction of its own under autocommit):
+// when a row fails, all is undone and the rows before it run again, so that
+// they alone stay applied, as Oracle leaves them. None where the array can
+// only be played row by row.
+template <typename Run>
+std::optional<SQLRETURN> runArray(SQLHSTMT handle, Statement& statement, SQLULEN rows, Run run) {
+    Connection& connection = *statement.connection;
+    ArrayCopies copies;
+    if (!bindArray(handle, statement, rows, copies)) return std::nullopt;
+    std::vector<SQLUSMALLINT> status(rows, SQL_PARAM_UNUSED);
+    SQLULEN processed = 0;
+    const auto setSize = [&](SQLULEN size) {
+        REAL(SQLSetStmtAttrW)
+        (handle, SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(size), 0);
+    };
+    setSize(rows);
+    REAL(SQLSetStmtAttrW)(handle, SQL_ATTR_PARAM_STATUS_PTR, status.data(), 0);
+    REAL(SQLSetStmtAttrW)(handle, SQL_ATTR_PARAMS_PROCESSED_PTR, &processed, 0);
+    const bool ownTransaction = connection.autocommit;
+    const auto autocommit = [&](SQLULEN on) {
+        REAL(SQLSetConnectAttrW)
+        (connection.real, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(on), 0);
+    };
+    if (ownTransaction)
+        autocommit(SQL_AUTOCOMMIT_OFF);
+    else
+        helperRun(connection, u"SAVEPOINT om_array");
+    SQLRETURN rc;
+    {
+        const Running running(connection, handle);
+        rc = run();
+    }
+    std::optional<SQLULEN> failed;
+    for (SQLULEN r = 0; r < rows && !failed; ++r)
+        if (status[r] == SQL_PARAM_ERROR || status[r] == SQL_PARAM_DIAG_UNAVAILABLE) failed = r;
+    if (!failed && rc == SQL_ERROR) failed = processed > 0 ? processed - 1 : 0;
+
+    SQLRETURN result = rc;
+    if (failed) {
+        result = afterFailure(SQL_ERROR, SQL_HANDLE_STMT, handle, statement, connection);
+        if (!connection.dead) {
+            const std::vector<Record> records = statement.records;
+            if (ownTransaction)
+                REAL(SQLEndTran)(SQL_HANDLE_DBC, connection.real, SQL_ROLLBACK);
+            else
+                helperRun(connection, u"ROLLBACK TO SAVEPOINT om_array");
+            if (*failed > 0) {
+                setSize(*failed);
+                const Running running(connection, handle);
+                run();
+            }
+            statement.records = records;
+        }
+        processed = *failed + 1;
+        for (SQLULEN r = 0; r < rows; ++r)
+            status[r] = r < *failed    ? SQL_PARAM_SUCCESS
+                        : r == *failed ? SQL_PARAM_ERROR
+                                       : SQL_PARAM_UNUSED;
+    }
+    if (ownTransaction && !connection.dead) {
+        REAL(SQLEndTran)(SQL_HANDLE_DBC, connection.real, SQL_COMMIT);
+        autocommit(SQL_AUTOCOMMIT_ON);
+    }
+    setSize(1);
+    REAL(SQLSetStmtAttrW)(handle, SQL_ATTR_PARAM_STATUS_PTR, nullptr, 0);
+    REAL(SQLSetStmtAttrW)(handle, SQL_ATTR_PARAMS_PROCESSED_PTR, nullptr, 0);
+    if (statement.paramsProcessed) *statement.paramsProcessed = processed;
+    if (statement.paramStatus && !connection.settings.statusUntouched)
+        std::copy(status.begin(), status.end(), statement.paramStatus);
+    return result;
+}
+
+// Runs every row of the parameter set: the whole array at once where it
+// can, else one row at a time on the real driver. Oracle: an array stops at its first failing row;
+// the rows before it are applied, that row is SQL_PARAM_ERROR, the rest SQL_PARAM_UNUSED, and the
 // processed count says how far it went. (Whether libsqora fills the status
 // array is not documented; a setting leaves it untouched.)
 template <typename Run>
@@ -679,6 +821,8 @@ SQLRETURN runRows(SQLHSTMT handle, Statement& statement, Run run) {
                                                                      : SQL_PARAM_SUCCESS;
         return rc;
     }
+    if (!connection.settings.arraysStopHalfway)
+        if (const auto ran = runArray(handle, statement, rows, run)) return *ran;
     // A setting plays a driver that stops part-way and says nothing.
     const SQLULEN runCount = connection.settings.arraysStopHalfway ? rows / 2 : rows;
     const bool statuses = statement.paramStatus && !connection.settings.statusUntouched;
