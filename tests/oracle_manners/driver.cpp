@@ -28,12 +28,14 @@
 #include <sql.h>
 #include <sqlext.h>
 #include <sqlucode.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -228,6 +230,7 @@ struct Statement : Own {
     std::shared_ptr<Connection> connection;
     StatementKind preparedKind = StatementKind::Other;
     std::optional<bool> preparedSemantics;
+    std::u16string preparedFollowUp;
     std::map<SQLUSMALLINT, Parameter> parameters;
     SQLULEN paramsetSize = 1;
     SQLULEN paramBindType = SQL_PARAM_BIND_BY_COLUMN;
@@ -360,22 +363,6 @@ bool meansLost(const Record& record) {
            contains(record.message, "communication error");
 }
 
-// The limits the column checks of each CREATE TABLE hold, for the message.
-struct LimitedColumn {
-    std::string column;
-    int maximum;
-};
-std::mutex limitsMutex;
-std::map<std::string, LimitedColumn> limitedColumns;  // "table/number"
-
-std::string between(const std::string& text, const std::string& before) {
-    const std::size_t begin = text.find(before);
-    if (begin == std::string::npos) return {};
-    const std::size_t from = begin + before.size();
-    const std::size_t end = text.find('"', from);
-    return end == std::string::npos ? std::string() : text.substr(from, end - from);
-}
-
 // Oracle's words for the server errors whose meaning both servers share.
 std::optional<Record> oracleFor(const Record& record) {
     const std::u16string& s = record.state;
@@ -389,19 +376,13 @@ std::optional<Record> oracleFor(const Record& record) {
                            "resource busy and acquire with NOWAIT specified or timeout expired");
     if (s == u"54011")
         return oracleError(1792, "maximum number of columns in a table or view is 1000");
-    if (s == u"22001") return oracleError(12899, "value too large for column");
-    if (s == u"23514") {
-        const std::string constraint = between(message, "check constraint \"");
-        if (constraint.rfind("om12899_", 0) == 0) {
-            const std::string table = between(message, "relation \"");
-            const std::lock_guard lock(limitsMutex);
-            const auto found = limitedColumns.find(table + "/" + constraint.substr(8));
-            if (found == limitedColumns.end())
-                return oracleError(12899, "value too large for column");
-            return oracleError(
-                12899, "value too large for column \"" + table + "\".\"" + found->second.column +
-                           "\" (maximum: " + std::to_string(found->second.maximum) + ")");
-        }
+    if (s == u"22001") {
+        // The length check's own words, else PostgreSQL's varchar limit.
+        const std::size_t own = message.find("om12899 ");
+        if (own == std::string::npos) return oracleError(12899, "value too large for column");
+        std::string words = message.substr(own + 8);
+        words = words.substr(0, words.find_first_of(";\n"));
+        return oracleError(12899, words);
     }
     return std::nullopt;
 }
@@ -556,6 +537,8 @@ struct Prepared {
     StatementKind kind = StatementKind::Other;
     std::optional<bool> semantics;
     std::optional<Record> refused;
+    // What runs after the statement, when it succeeds.
+    std::u16string followUp;
 };
 
 Prepared prepareText(Connection& connection, std::u16string_view given) {
@@ -584,16 +567,14 @@ Prepared prepareText(Connection& connection, std::u16string_view given) {
             return prepared;
         }
         // Oracle: VARCHAR2(n) holds n bytes unless the session counts
-        // characters, and 4,000 bytes at most either way: played by a check
-        // of each column's length in bytes.
-        if (connection.settings.noLengthChecks) {
-            prepared.text = std::move(text);
-            return prepared;
+        // characters, and 4,000 bytes at most either way: played by a
+        // trigger that checks each column's length in bytes.
+        if (!connection.settings.noLengthChecks) {
+            static std::atomic<unsigned> made{0};
+            prepared.followUp = LengthCheck(
+                *table, Utf16("om12899_" + std::to_string(getpid()) + "_" + std::to_string(++made) +
+                              "_" + std::to_string(std::time(nullptr))));
         }
-        const std::lock_guard lock(limitsMutex);
-        for (const auto& limited : table->limited)
-            limitedColumns[table->table + "/" + std::to_string(limited.number)] = {
-                limited.column, limited.maximumBytes};
         text = std::move(table->rewritten);
     }
     prepared.text = std::move(text);
@@ -604,10 +585,11 @@ Prepared prepareText(Connection& connection, std::u16string_view given) {
 // itself after; on a table another session holds, it fails at once
 // (ORA-00054) where PostgreSQL waits: a short lock timeout around it.
 template <typename Run>
-SQLRETURN runDdl(Connection& connection, Run run) {
+SQLRETURN runDdl(Connection& connection, Run run, const std::u16string& followUp) {
     if (!connection.autocommit) REAL(SQLEndTran)(SQL_HANDLE_DBC, connection.real, SQL_COMMIT);
     helperRun(connection, u"SET lock_timeout = '200ms'");
     const SQLRETURN rc = run();
+    if (ok(rc) && !followUp.empty()) helperRun(connection, followUp.c_str());
     if (!connection.autocommit) REAL(SQLEndTran)(SQL_HANDLE_DBC, connection.real, SQL_COMMIT);
     helperRun(connection, u"RESET lock_timeout");
     if (!connection.autocommit) REAL(SQLEndTran)(SQL_HANDLE_DBC, connection.real, SQL_COMMIT);
@@ -1098,6 +1080,7 @@ SQLRETURN SQL_API SQLPrepareW(SQLHSTMT handle, SQLWCHAR* text, SQLINTEGER length
         if (prepared.refused) return fail(*statement, *prepared.refused);
         statement->preparedKind = prepared.kind;
         statement->preparedSemantics = prepared.semantics;
+        statement->preparedFollowUp = prepared.followUp;
         return REAL(SQLPrepareW)(handle, wide(prepared.text), SQL_NTS);
     });
 }
@@ -1111,7 +1094,8 @@ SQLRETURN SQL_API SQLExecute(SQLHSTMT handle) {
     const auto run = [&] {
         return runRows(handle, *statement, [&] { return REAL(SQLExecute)(handle); });
     };
-    if (statement->preparedKind == StatementKind::Ddl) return runDdl(connection, run);
+    if (statement->preparedKind == StatementKind::Ddl)
+        return runDdl(connection, run, statement->preparedFollowUp);
     const SQLRETURN rc = run();
     if (ok(rc) && statement->preparedSemantics)
         connection.charSemantics = *statement->preparedSemantics;
@@ -1135,7 +1119,7 @@ SQLRETURN SQL_API SQLExecDirectW(SQLHSTMT handle, SQLWCHAR* text, SQLINTEGER len
         if (!ok(rc)) return afterFailure(rc, SQL_HANDLE_STMT, handle, *statement, connection);
         return runRows(handle, *statement, [&] { return REAL(SQLExecute)(handle); });
     };
-    if (prepared.kind == StatementKind::Ddl) return runDdl(connection, run);
+    if (prepared.kind == StatementKind::Ddl) return runDdl(connection, run, prepared.followUp);
     const SQLRETURN rc = run();
     if (ok(rc) && prepared.semantics) connection.charSemantics = *prepared.semantics;
     return rc;

@@ -227,7 +227,8 @@ std::optional<CreateTable> ReadCreateTable(std::u16string_view text, bool charSe
     if (t >= found.size() || !isWord(text, found[t++], u"TABLE")) return std::nullopt;
     if (t >= found.size()) return std::nullopt;
     CreateTable table;
-    table.table = Utf8(nameOf(text, found[t++]));
+    table.tableText = text.substr(found[t].begin, found[t].end - found[t].begin);
+    ++t;
     if (t >= found.size() || !isSymbol(text, found[t], u'(')) return std::nullopt;
     ++t;
 
@@ -278,13 +279,7 @@ std::optional<CreateTable> ReadCreateTable(std::u16string_view text, bool charSe
                     out.append(text.substr(copied, found[type].begin - copied));
                     out += u"varchar(" + std::u16string(digits) + u")";
                     copied = found[close].end;
-                    out.append(text.substr(copied, found[last].begin - copied));
-                    copied = found[last].begin;
-                    const int number = table.columns;
-                    out += u" CONSTRAINT \"om12899_" + Utf16(std::to_string(number)) +
-                           u"\" CHECK (octet_length(" + column + u") <= " +
-                           Utf16(std::to_string(maximum)) + u")";
-                    table.limited.push_back({number, Utf8(nameOf(text, found[first])), maximum});
+                    table.limited.push_back({column, nameOf(text, found[first]), maximum});
                 }
             }
         }
@@ -294,6 +289,25 @@ std::optional<CreateTable> ReadCreateTable(std::u16string_view text, bool charSe
     out.append(text.substr(copied));
     table.rewritten = std::move(out);
     return table;
+}
+
+std::u16string LengthCheck(const CreateTable& table, const std::u16string& function) {
+    if (table.limited.empty()) return {};
+    std::u16string body;
+    for (const auto& limited : table.limited) {
+        std::u16string name;
+        for (const char16_t c : limited.column) name += c == u'\'' ? u"''" : std::u16string(1, c);
+        const std::u16string maximum = Utf16(std::to_string(limited.maximumBytes));
+        const std::u16string value = u"NEW." + limited.columnText;
+        body += u"IF octet_length(" + value + u") > " + maximum +
+                u" THEN RAISE EXCEPTION USING ERRCODE = '22001', MESSAGE = format("
+                u"'om12899 value too large for column \"%s\".\"%s\" (actual: %s, maximum: %s)', "
+                u"TG_TABLE_NAME, '" +
+                name + u"', octet_length(" + value + u"), " + maximum + u"); END IF; ";
+    }
+    return u"CREATE FUNCTION " + function + u"() RETURNS trigger LANGUAGE plpgsql AS $om$BEGIN " +
+           body + u"RETURN NEW; END$om$; CREATE TRIGGER om12899 BEFORE INSERT OR UPDATE ON " +
+           table.tableText + u" FOR EACH ROW EXECUTE FUNCTION " + function + u"()";
 }
 
 }  // namespace manners

@@ -34,15 +34,15 @@ std::u16string AsciiOnly(std::u16string_view text);
 std::u16string EmptyLiteralsAsNull(std::u16string_view text);
 
 // A CREATE TABLE with its column list, rewritten for the real server:
-// VARCHAR2(n [BYTE|CHAR]) becomes varchar(n) and each such column gets a
-// check of its length in bytes, named "om12899_<column number>".
+// VARCHAR2(n [BYTE|CHAR]) becomes varchar(n). The columns' limits in bytes
+// are kept for a trigger that checks them (LengthCheck).
 struct CreateTable {
     std::u16string rewritten;
-    std::string table;
+    std::u16string tableText;  // the name as written
     int columns = 0;
     struct Limited {
-        int number = 0;
-        std::string column;
+        std::u16string columnText;  // the name as written
+        std::u16string column;      // as the server keeps it
         int maximumBytes = 0;
     };
     std::vector<Limited> limited;
@@ -51,6 +51,13 @@ struct CreateTable {
 // None when the text is not a CREATE TABLE with a column list.
 // charSemantics: the session's length rule, for columns that name none.
 std::optional<CreateTable> ReadCreateTable(std::u16string_view text, bool charSemantics);
+
+// The statements that make a trigger (and its function, named function)
+// refusing a value over a column's limit in bytes with SQLSTATE 22001 and
+// the message "om12899 " and Oracle's words for ORA-12899; empty when no
+// column has a limit. A trigger, not CHECK constraints: PostgreSQL plans a
+// table's checks again at every statement, a trigger's once a session.
+std::u16string LengthCheck(const CreateTable& table, const std::u16string& function);
 
 std::string Utf8(std::u16string_view text);
 std::u16string Utf16(std::string_view text);
