@@ -86,8 +86,10 @@ std::string realDriverPath() {
 void* realSymbol(const char* name) {
     static void* library = [] {
         const std::string path = realDriverPath();
-        // DEEPBIND: the real driver's calls of its own entry points stay its own.
-        void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_DEEPBIND);
+        // psqlODBC calls none of its own entry points through the symbol
+        // table, so this library's entry points of the same names never
+        // stand in for them.
+        void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (!handle)
             std::fprintf(stderr, "Oracle-manners driver: cannot load the real driver %s: %s\n",
                          path.c_str(), dlerror());
