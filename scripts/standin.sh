@@ -7,6 +7,11 @@
 #                           (only what is missing)
 #   standin.sh stop         stop the cluster
 #   standin.sh env          print the environment the program and the tests need
+#   standin.sh oracle-manners DIR
+#                           write DIR/odbcinst.ini, in which the Oracle driver's
+#                           name is the Oracle-manners driver (built with the
+#                           tests; built here if missing) over psqlODBC: with
+#                           ODBCSYSINI=DIR, everything meets Oracle's manners
 #   standin.sh durable on|off
 #                           commit durably (fsync, synchronous_commit,
 #                           full_page_writes), as a real server does, or not
@@ -136,6 +141,32 @@ INSERT INTO "ORDERS" VALUES
 SQL
 }
 
+# The Oracle-manners driver: $QM_ORACLE_MANNERS_DRIVER, or the one in build/,
+# built there (just its target) when missing.
+oracle_manners() {
+  local dir=${1:-}
+  [ -n "$dir" ] || { echo "usage: $0 oracle-manners DIR" >&2; exit 2; }
+  [ -n "$DRIVER" ] || { echo "psqlodbcw.so not found; run scripts/setup.sh" >&2; exit 1; }
+  local root library
+  root=$(cd "$(dirname "$0")/.." && pwd)
+  library=${QM_ORACLE_MANNERS_DRIVER:-$root/build/tests/oracle_manners.so}
+  if [ ! -f "$library" ]; then
+    if [ ! -f "$root/build/CMakeCache.txt" ]; then
+      (cd "$root" && cmake --preset default >/dev/null)
+    fi
+    cmake --build "$root/build" --target qm_oracle_manners -j2 >/dev/null
+  fi
+  mkdir -p "$dir"
+  cat >"$dir/odbcinst.ini" <<INI
+[Microsoft ODBC for Oracle]
+Description=Stand-in for Oracle with Oracle's manners: the Oracle-manners driver over psqlODBC
+Driver=$library
+RealDriver=$DRIVER
+INI
+  : >"$dir/odbc.ini"
+  chmod 644 "$dir/odbcinst.ini" "$dir/odbc.ini"
+}
+
 # Set over postgresql.conf's defaults and taken by a reload; sessions already
 # open keep their synchronous_commit.
 durable() {
@@ -162,5 +193,6 @@ case "${1:-start}" in
   stop) running && as_pg "$PGBIN/pg_ctl" -D "$DATA" -w stop >/dev/null || true ;;
   env) echo "export ODBCSYSINI=$ODBC QM_STANDIN_DIR=$DIR" ;;
   durable) durable "${2:-}" ;;
-  *) echo "usage: $0 start|demo|stop|env|durable on|off" >&2; exit 2 ;;
+  oracle-manners) oracle_manners "${2:-}" ;;
+  *) echo "usage: $0 start|demo|stop|env|durable on|off|oracle-manners DIR" >&2; exit 2 ;;
 esac

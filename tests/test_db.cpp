@@ -107,7 +107,7 @@ QString streamingConnectionString(const standin::Login& owner, const char* more 
 // The connection string for a driver that cannot read a row of a fetched
 // block by SQLGetData, so that rows are read one at a time.
 QString withoutBlockReads(const QString& connectionString) {
-    return connectionString + QStringLiteral("QmDriverLacks=GetDataInBlock;");
+    return standin::throughOracleManners(connectionString, QStringLiteral("OmNoBlockGetData=1;"));
 }
 
 // The environment that makes this test program a reader whose window is
@@ -1161,18 +1161,19 @@ private slots:
                  (QList<QStringList>{{"T"}}));
     }
 
-    // Each capability of the driver switched off in the connection string
-    // takes its own path through the real driver, and without the driver's
-    // answer a lost session is told by its codes. The values arrive whole
-    // either way, and on every path the rows go in one call to the server
-    // and come out in few: none hands over per row.
+    // Each capability that a driver may lack, switched off in the
+    // Oracle-manners driver over the real one, takes its own path, and
+    // without the driver's answer a lost session is told by its codes. The
+    // values arrive whole either way, and on every path the rows go in one
+    // call to the server and come out in few: none hands over per row.
     void capabilitiesSwitchedOff_data() {
         QTest::addColumn<QString>("lacks");
         QTest::newRow("driver's own") << "";
-        QTest::newRow("no GetData in a block") << "GetDataInBlock";
-        QTest::newRow("no parameter arrays") << "ParameterArrays";
-        QTest::newRow("no connection-dead answer") << "ConnectionDead";
-        QTest::newRow("none of them") << "GetDataInBlock, ParameterArrays,ConnectionDead";
+        QTest::newRow("no GetData in a block") << "OmNoBlockGetData=1;";
+        QTest::newRow("no parameter arrays") << "OmNoParamArrays=1;";
+        QTest::newRow("no connection-dead answer") << "OmNoConnectionDead=1;";
+        QTest::newRow("none of them")
+            << "OmNoBlockGetData=1;OmNoParamArrays=1;OmNoConnectionDead=1;";
     }
     void capabilitiesSwitchedOff() {
         QFETCH(QString, lacks);
@@ -1180,9 +1181,9 @@ private slots:
         ServerCallWatch watch;
         db::Connection connection;
         connection.setRunContext(&watch);
-        connection.open(
-            owner.connect().connectionString() +
-            (lacks.isEmpty() ? QString() : QStringLiteral("QmDriverLacks=%1;").arg(lacks)));
+        connection.open(lacks.isEmpty() ? owner.connect().connectionString()
+                                        : standin::throughOracleManners(
+                                              owner.connect().connectionString(), lacks));
         connection.execute(QStringLiteral("CREATE TABLE t (k integer, v text)"));
         constexpr int Rows = 500;
         std::vector<db::Row> rows;
@@ -1237,11 +1238,11 @@ private slots:
                 const QByteArray h = how.toLatin1();
                 QTest::addRow("arrays, %s", h.constData()) << "" << serves << false << halves;
                 QTest::addRow("row by row, %s", h.constData())
-                    << "ParameterArrays" << serves << false << halves;
+                    << "OmNoParamArrays=1;" << serves << false << halves;
                 QTest::addRow("arrays, a row fails, %s", h.constData())
                     << "" << serves << true << halves;
                 QTest::addRow("row by row, a row fails, %s", h.constData())
-                    << "ParameterArrays" << serves << true << halves;
+                    << "OmNoParamArrays=1;" << serves << true << halves;
             }
         }
     }
@@ -1256,9 +1257,9 @@ private slots:
         watch.serves = serves;
         db::Connection connection;
         connection.setRunContext(&watch);
-        connection.open(
-            owner.connect().connectionString() +
-            (lacks.isEmpty() ? QString() : QStringLiteral("QmDriverLacks=%1;").arg(lacks)));
+        connection.open(lacks.isEmpty() ? owner.connect().connectionString()
+                                        : standin::throughOracleManners(
+                                              owner.connect().connectionString(), lacks));
         db::PreparedStatement insert =
             connection.prepare(QStringLiteral("INSERT INTO t VALUES (?)"));
         std::vector<db::Row> rows;
@@ -1332,8 +1333,8 @@ private slots:
     void rowsADriverNeverRanFailTheBatch() {
         standin::Login owner;
         db::Connection connection;
-        connection.open(owner.connect().connectionString() +
-                        QStringLiteral("QmDriverLacks=WholeArrays;"));
+        connection.open(standin::throughOracleManners(owner.connect().connectionString(),
+                                                      QStringLiteral("OmArrayStopsHalfway=1;")));
         connection.execute(QStringLiteral("CREATE TABLE t (k integer)"));
         std::vector<db::Row> rows;
         for (int i = 0; i < 10; ++i) rows.push_back({QString::number(i)});
@@ -1341,13 +1342,6 @@ private slots:
             connection.prepare(QStringLiteral("INSERT INTO t VALUES (?)"));
         QVERIFY_THROWS_EXCEPTION(DbError, insert.executeCommitted(rows));
         QCOMPARE(owner.rows(QStringLiteral("SELECT count(*) FROM t")), (QList<QStringList>{{"0"}}));
-    }
-
-    void unknownCapabilityIsRefused() {
-        standin::Login owner;
-        db::Connection connection;
-        QVERIFY_THROWS_EXCEPTION(DbError, connection.open(owner.connect().connectionString() +
-                                                          QStringLiteral("QmDriverLacks=Magic;")));
     }
 
     // The run context need not outlive the connection object: what it

@@ -46,7 +46,6 @@ SQLSMALLINT parameterType(qsizetype longest) {
 // Whether the driver runs a statement for many rows of parameters at once:
 // one that cannot keeps or changes a larger set size (01S02) or refuses it.
 bool takesParameterArrays(const Handle& statement) {
-    if (statement.switchedOff().parameterArrays) return false;
     const SQLRETURN rc =
         SQLSetStmtAttrW(statement.get(), SQL_ATTR_PARAMSET_SIZE, integerAttribute(2), 0);
     SQLULEN size = 0;
@@ -242,12 +241,6 @@ private:
         setArrayAttributes(count, status.data(), &processed);
         for (int p = 0; p < m_parameterCount; ++p)
             bindColumn(rows, p, empty, values[size_t(p)], lengths[size_t(p)]);
-
-        if (statement.switchedOff().wholeArrays)
-            // As a driver that stops part-way: the second half is never run.
-            check(SQLSetStmtAttrW(statement.get(), SQL_ATTR_PARAMSET_SIZE,
-                                  integerAttribute(count / 2), 0),
-                  statement, "SQLSetStmtAttr(PARAMSET_SIZE)");
         run(statement);
         throwUnlessEveryRowRan(statement, status, processed);
     }
@@ -372,7 +365,6 @@ public:
               *environment, "SQLSetEnvAttr");
         m_connection = std::make_shared<Handle>(SQL_HANDLE_DBC, environment);
         m_connection->setRunContext(settings.runContext);
-        m_connection->setSwitchedOff(switchedOffIn(connectionString));
         SQLHANDLE dbc = m_connection->get();
         check(SQLSetConnectAttrW(dbc, SQL_ATTR_LOGIN_TIMEOUT,
                                  integerAttribute(SQLULEN(settings.connectionTimeout)), 0),

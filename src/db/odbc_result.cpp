@@ -103,7 +103,7 @@ private:
     // SQLSetPos), or no column is narrow enough to bind.
     bool bindBlocks() {
         const Handle* connection = m_statement->connection();
-        if (!connection || connection->switchedOff().getDataInBlock) return false;
+        if (!connection) return false;
         SQLUINTEGER extensions = 0;
         if (!succeeded(SQLGetInfoW(connection->get(), SQL_GETDATA_EXTENSIONS, &extensions,
                                    sizeof(extensions), nullptr)))

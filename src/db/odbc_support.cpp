@@ -1,11 +1,9 @@
 #include "db/odbc_support.h"
 
-#include <QStringList>
 #include <algorithm>
 #include <optional>
 #include <vector>
 
-#include "db/connection_string_attributes.h"
 #include "db/db_error.h"
 #include "db/server_call.h"
 
@@ -43,31 +41,6 @@ RunContext* Handle::runContext() const {
     return m_parent ? m_parent->runContext() : nullptr;
 }
 
-SwitchedOff Handle::switchedOff() const {
-    if (m_type == SQL_HANDLE_DBC) return m_switchedOff;
-    return m_parent ? m_parent->switchedOff() : SwitchedOff{};
-}
-
-SwitchedOff switchedOffIn(const QString& connectionString) {
-    SwitchedOff off;
-    const auto listed = findAttribute(connectionString, QStringLiteral("QmDriverLacks"));
-    if (!listed) return off;
-    for (const QString& item : listed->split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-        const QString name = item.trimmed();
-        if (name == QStringLiteral("GetDataInBlock"))
-            off.getDataInBlock = true;
-        else if (name == QStringLiteral("ParameterArrays"))
-            off.parameterArrays = true;
-        else if (name == QStringLiteral("ConnectionDead"))
-            off.connectionDead = true;
-        else if (name == QStringLiteral("WholeArrays"))
-            off.wholeArrays = true;
-        else
-            throw DbError(QStringLiteral("QmDriverLacks: unknown capability ") + name);
-    }
-    return off;
-}
-
 void Handle::disconnect() {
     if (m_type != SQL_HANDLE_DBC || !m_connected) return;
     m_connected = false;
@@ -79,7 +52,7 @@ namespace {
 // tell (the attribute is optional for drivers).
 std::optional<bool> connectionDead(const Handle& handle) {
     const Handle* connection = handle.connection();
-    if (!connection || connection->switchedOff().connectionDead) return std::nullopt;
+    if (!connection) return std::nullopt;
     SQLUINTEGER dead = SQL_CD_FALSE;
     const SQLRETURN rc =
         SQLGetConnectAttrW(connection->get(), SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr);

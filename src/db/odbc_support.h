@@ -1,7 +1,7 @@
 #pragma once
 
-// What the ODBC engine's parts share: handle ownership, text conversion,
-// the capability switches and turning a driver's diagnostics into DbError.
+// What the ODBC engine's parts share: handle ownership, text conversion and
+// turning a driver's diagnostics into DbError.
 // Which calls wait on the worker is server_call.h's affair. unixODBC's wide-character
 // API is used throughout; its SQLWCHAR is 16 bits like QChar.
 #include <sql.h>
@@ -32,26 +32,6 @@ inline QString fromWide(const SQLWCHAR* text, qsizetype length) {
 
 inline bool succeeded(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
 
-// Capabilities of a driver that the engine uses where the driver has them,
-// with a path of its own for drivers that lack them. Each can be switched
-// off, so that its path runs against any driver: the connection string
-// attribute QmDriverLacks lists those to treat as missing, separated by
-// commas (GetDataInBlock, ParameterArrays, ConnectionDead, WholeArrays).
-// The attribute is meant for tests; drivers ignore attributes they do not
-// know.
-struct SwitchedOff {
-    bool getDataInBlock = false;   // SQLGetData on a row of a fetched block
-    bool parameterArrays = false;  // a statement run for many rows at once
-    bool connectionDead = false;   // the SQL_ATTR_CONNECTION_DEAD answer
-    // Every row of an array run: without it the driver stops half-way, as
-    // the standard allows, leaving the rest of the rows unused.
-    bool wholeArrays = false;
-};
-
-// What the connection string switches off; throws DbError on a name it
-// does not know.
-SwitchedOff switchedOffIn(const QString& connectionString);
-
 // One owner per native handle; the child keeps its parent alive, so a result
 // set may outlive the connection object that made it.
 class Handle final {
@@ -73,11 +53,6 @@ public:
     // which ask their connection.
     void setRunContext(RunContext* context) { m_runContext = context; }
     RunContext* runContext() const;
-
-    // The capabilities switched off for this connection; kept on the
-    // connection's handle like the run context.
-    void setSwitchedOff(SwitchedOff off) { m_switchedOff = off; }
-    SwitchedOff switchedOff() const;
 
     // Parts a connection from the server now rather than when its last owner
     // lets go.
@@ -102,7 +77,6 @@ private:
     mutable std::mutex m_lostMutex;
     mutable std::shared_ptr<const DbError> m_lostCause;
     RunContext* m_runContext = nullptr;
-    SwitchedOff m_switchedOff;
 };
 
 // The diagnostic records of a handle as one DbError: the message texts (the

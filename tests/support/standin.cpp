@@ -7,12 +7,16 @@
 #include "db/connection_string_attributes.h"
 
 namespace {
-// The program's own Oracle connection string for a login; built here so the
-// data access layer's tests need nothing above that layer.
+// The stand-in's connection string for a login, as the program's own but
+// naming psqlODBC itself rather than the registered Oracle driver: the tests'
+// own sessions set up and check the server in its own dialect, whichever
+// driver the program meets. Built here so the data access layer's tests
+// need nothing above that layer.
+const QString StandinDriver = QStringLiteral("Driver={" QM_STANDIN_DRIVER "};");
+
 QString connectionString(const OracleLogin& login) {
-    return QStringLiteral("Driver={Microsoft ODBC for Oracle};Server=") +
-           attributeValueText(login.sid) + QStringLiteral(";Uid=") +
-           attributeValueText(login.user) + QStringLiteral(";Pwd=") +
+    return StandinDriver + QStringLiteral("Server=") + attributeValueText(login.sid) +
+           QStringLiteral(";Uid=") + attributeValueText(login.user) + QStringLiteral(";Pwd=") +
            attributeValueText(login.password) + QLatin1Char(';');
 }
 }  // namespace
@@ -22,6 +26,14 @@ namespace standin {
 QString sid() {
     const QString dir = qEnvironmentVariable("QM_STANDIN_DIR");
     return dir.isEmpty() ? QStringLiteral("/tmp/qm-standin") : dir;
+}
+
+QString throughOracleManners(const QString& connectionString, const QString& settings) {
+    QString text = connectionString;
+    const QString manners = QStringLiteral("Driver={" QM_ORACLE_MANNERS_DRIVER "};");
+    text.replace(StandinDriver, manners);
+    text.replace(QStringLiteral("Driver={Microsoft ODBC for Oracle};"), manners);
+    return text + settings;
 }
 
 db::Connection admin(const QString& database) {

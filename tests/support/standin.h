@@ -17,6 +17,11 @@ QString sid();
 // A connection as the server's administrator, to the named database.
 db::Connection admin(const QString& database = QStringLiteral("postgres"));
 
+// A connection string (a login's, or one naming the Oracle driver) with the Oracle-manners
+// driver (tests/oracle_manners) in place of psqlODBC, and the driver's
+// settings (for example "OmNoSetPos=1;") after it.
+QString throughOracleManners(const QString& connectionString, const QString& settings);
+
 // A fresh login of its own, with a database of its own name, dropped again
 // when the object goes. Names are unique per process and per object.
 class Login final {
