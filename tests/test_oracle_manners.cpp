@@ -114,8 +114,9 @@ private slots:
             db::Connection connection = throughManners(owner);
             db::PreparedStatement insert =
                 connection.prepare(QStringLiteral("INSERT INTO t VALUES (?, ?)"));
-            insert.executeBatch(std::vector<db::Row>{{QStringLiteral("1"), QStringLiteral("ä😀x")},
-                                                     {QStringLiteral("2"), QStringLiteral("")}});
+            insert.executeCommitted(
+                std::vector<db::Row>{{QStringLiteral("1"), QStringLiteral("ä😀x")},
+                                     {QStringLiteral("2"), QStringLiteral("")}});
             connection.execute(QStringLiteral("INSERT INTO t VALUES (3, ''), (4, 'ä😀x')"));
             QCOMPARE(AllRows(connection, QStringLiteral("SELECT v FROM t ORDER BY k")),
                      (QList<QStringList>{{read}, {"<null>"}, {"<null>"}, {read}}));
