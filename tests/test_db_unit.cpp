@@ -164,6 +164,14 @@ private slots:
                 << QStringLiteral("[Oracle][ODBC][Ora]ORA-%1: session gone")
                        .arg(ora, 5, 10, QLatin1Char('0'))
                 << "HY000" << ora << 0 << true;
+        // Other drivers' own small numbers, which Oracle's lost-link codes
+        // share, mean nothing of the kind.
+        QTest::newRow("psqlODBC's invalid cursor position") << "Invalid cursor position"
+                                                            << "HY109" << 22 << -1 << false;
+        QTest::newRow("psqlODBC's fetch out of range") << "Fetch out of range"
+                                                       << "HY106" << 31 << -1 << false;
+        QTest::newRow("native 28 of another driver") << "General error"
+                                                     << "HY000" << 28 << -1 << false;
         // Failures of a statement on a live session, beside them.
         for (const int ora : {54, 942, 1013, 12899})
             QTest::addRow("ORA-%05d, statement only", ora)

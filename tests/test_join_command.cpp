@@ -402,6 +402,73 @@ private slots:
                  (QList<QStringList>{{QString::number(rows - 2)}}));
     }
 
+    // An overwrite whose new table would lack rows leaves the old table as
+    // it was: exit 3, every row counted as not written to that name, and the
+    // reason, in the box's words and in the JSON summary.
+    void overwriteLackingRowsKeepsTheOldTable() {
+        CommandRig rig(*m_program);
+        makeTables(rig.owner);
+        rig.owner.exec(R"(ALTER TABLE "A" ALTER COLUMN "NAME" TYPE text)");
+        rig.owner.exec(R"(UPDATE "A" SET "NAME" = repeat('n', 2001) WHERE "ID" = '1')");
+        rig.owner.exec(R"(CREATE TABLE "R" ("OLD" varchar(10)))");
+        rig.owner.exec(R"(INSERT INTO "R" VALUES ('old'))");
+        const qsizetype rows = rig.owner.rows(ServerJoin).size();
+        const Ran ran = rig.runWithPassword({"A", "ID", "B", "ID", "R", "--overwrite", "--json"});
+        QCOMPARE(ran.exitCode, 3);
+        const QJsonObject summary = QJsonDocument::fromJson(ran.out.toUtf8()).object();
+        QCOMPARE(summary.value("written").toInteger(), 0);
+        QCOMPARE(summary.value("missing").toInteger(), rows);
+        QCOMPARE(summary.value("oldTableKept").toBool(), true);
+        QVERIFY2(ran.err.contains(QStringLiteral("R keeps its old rows: 1 of the %1 rows could "
+                                                 "not be written.")
+                                      .arg(rows)),
+                 qPrintable(ran.err));
+        QCOMPARE(rig.owner.rows(R"(SELECT * FROM "R")"), (QList<QStringList>{{"old"}}));
+        QCOMPARE(rig.owner.rows("SELECT count(*) FROM user_tables WHERE table_name LIKE 'QM%'"),
+                 (QList<QStringList>{{"0"}}));
+    }
+
+    // SIGTERM while the old table is dropped, the new one having taken its
+    // name: the drop is not cancelled, the command ends at its give-up, and
+    // the log and the summary say where the rows are: the new ones under the
+    // listed name, all of them written.
+    void sigtermWhileTheOldTableIsDropped() {
+        CommandRig rig(*m_program);
+        makeTables(rig.owner);
+        rig.owner.exec(R"(CREATE TABLE "R" ("OLD" varchar(10)))");
+        rig.owner.exec(R"(INSERT INTO "R" VALUES ('old'))");
+        const QList<QStringList> expected = sorted(rig.owner.rows(ServerJoin));
+        MakeTableMovesSlow(rig.owner, 3, "'DROP TABLE'");
+
+        QProcess program;
+        rig.start(program, {"A", "ID", "B", "ID", "R", "--overwrite", "--password-file",
+                            rig.passwordFile(rig.owner.password())});
+        QVERIFY(program.waitForStarted());
+        bool dropping = false;
+        db::Connection server = standin::admin();
+        for (QDeadlineTimer deadline(60000); !dropping && !deadline.hasExpired();) {
+            dropping = !AllRows(server, QStringLiteral("SELECT pid FROM pg_stat_activity WHERE "
+                                                       "usename = '%1' AND wait_event = 'PgSleep' "
+                                                       "AND query LIKE '%DROP TABLE \"QM_OLD%'")
+                                            .arg(rig.owner.name()))
+                            .isEmpty();
+            if (program.waitForFinished(20)) break;
+        }
+        QVERIFY2(dropping, program.readAllStandardError().constData());
+        ::kill(pid_t(program.processId()), SIGTERM);
+        QVERIFY(program.waitForFinished(10000));
+        QCOMPARE(program.exitCode(), 130);
+        const QString log = rig.log();
+        QVERIFY2(log.contains(R"("R" holds the new rows; the program ended while its old rows )"
+                              R"(in "QM_OLD_)"),
+                 qPrintable(log));
+        QVERIFY2(!log.contains(R"(left in "QM_NEW_)"), qPrintable(log));
+        const QString out = QString::fromUtf8(program.readAllStandardOutput());
+        QVERIFY2(out.contains(QStringLiteral("rows written: %1\n").arg(expected.size())),
+                 qPrintable(out));
+        QCOMPARE(sorted(rig.owner.rows(R"(SELECT * FROM "R")")), expected);
+    }
+
     // SIGTERM while a row's insert sleeps on the server ends the command
     // within 3 seconds, as closing the window does: the insert is cancelled,
     // or given up when its server process cannot even hear the cancel. Exit

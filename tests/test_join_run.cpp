@@ -16,6 +16,7 @@
 #include "db/connection.h"
 #include "join/join_lines.h"
 #include "join/join_run.h"
+#include "join/join_summary.h"
 #include "join/staging_database_path.h"
 #include "oracle/list_oracle_tables.h"
 #include "oracle/list_table_fields.h"
@@ -618,15 +619,39 @@ private slots:
         const QStringList list3 = rig.form().list3;
         rig.dialogs.promptAnswers << QStringLiteral("R");
         rig.dialogs.yesNoAnswers << true;
-        rig.startJoining();
+        JoinRunResult result;
+        PushButton2_Click(rig.window, rig.dialogs, rig.context, rig.programFolder.path(), &result);
 
         QCOMPARE(reportedLines(rig.dialogs), lines);
         // The prompt, the question when listed, the error boxes: no count box.
         QCOMPARE(rig.dialogs.shown.size(), 1 + int(listed) + lines.size());
+        // The rows were staged all the same, and none written.
+        QCOMPARE(result.summary.staged, 2);
+        QCOMPARE(result.summary.written, 0);
         QCOMPARE(rig.owner.rows(R"(SELECT * FROM "R")"), (QList<QStringList>{{"own", "own"}}));
         QCOMPARE(rig.form().list1, list1);
         QCOMPARE(rig.form().list3, list3);
         QCOMPARE(rig.form().pointer().pointerState(), PointerState::Default);
+    }
+
+    // The listed table dropped behind the program's back before "Overwrite?
+    // Yes": the move of the old table fails and is reported, the new table
+    // takes the name, and the lists hold the name once.
+    void listedTableGoneBeforeTheOverwrite() {
+        JoinRig rig;
+        rig.owner.exec(R"(CREATE TABLE "R" ("OLD" varchar(10)))");
+        rig.openSelfJoin(2);
+        rig.owner.exec(R"(DROP TABLE "R")");
+        rig.dialogs.promptAnswers << QStringLiteral("R");
+        rig.dialogs.yesNoAnswers << true;
+        rig.startJoining();
+
+        QCOMPARE(reportedLines(rig.dialogs), QList<int>{JoinLine::DropOracleTable});
+        QCOMPARE(rig.owner.rows(R"(SELECT count(*) FROM "R")"), (QList<QStringList>{{"2"}}));
+        QCOMPARE(rig.form().list1.count("R"), 1);
+        QCOMPARE(rig.form().list3.count("R"), 1);
+        QCOMPARE(rig.owner.rows("SELECT count(*) FROM user_tables WHERE table_name LIKE 'QM%'"),
+                 (QList<QStringList>{{"0"}}));
     }
 
     // "Overwrite? Yes", and the new table cannot be made, the old one cannot

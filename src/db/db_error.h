@@ -30,8 +30,9 @@ public:
 
     // Whether a diagnostic's state and native code say the link is gone: the
     // connection exception class, a server that ended the session (57P01),
-    // or one of Oracle's lost-link errors.
-    static bool codesNameALostLink(const QString& state, long nativeCode);
+    // or one of Oracle's lost-link errors (the smaller of which only when
+    // the message names it, as other drivers use small numbers too).
+    static bool codesNameALostLink(const QString& state, long nativeCode, const QString& message);
 
 private:
     QString m_state;

@@ -106,7 +106,7 @@ void throwDiagnostics(const Handle& handle, const char* fallback) {
             description += QLatin1Char('\n');
         }
         description += *message;
-        recordSaysLost = recordSaysLost || DbError::codesNameALostLink(state, native);
+        recordSaysLost = recordSaysLost || DbError::codesNameALostLink(state, native, *message);
     }
     if (description.isEmpty() && firstState.isEmpty()) description = QString::fromLatin1(fallback);
     std::optional<bool> lost = connectionDead(handle);

@@ -60,15 +60,16 @@ inline void MakeInsertsOfId20Sleep(const standin::Login& owner) {
         "EXECUTE FUNCTION qm_slow_writes()"));
 }
 
-// Every ALTER TABLE and DROP TABLE of the login sleeps the given seconds on
-// the server before it runs, as on a busy server: long enough for a closed
-// window's cancel to reach it.
-inline void MakeTableMovesSlow(const standin::Login& owner, double seconds) {
+// Every ALTER TABLE and DROP TABLE of the login (or the statements of the
+// tags given) sleeps the given seconds on the server before it runs, as on
+// a busy server: long enough for a closed window's cancel to reach it.
+inline void MakeTableMovesSlow(const standin::Login& owner, double seconds,
+                               const char* tags = "'ALTER TABLE', 'DROP TABLE'") {
     db::Connection admin = standin::admin(owner.name());
     admin.execute(QStringLiteral("CREATE FUNCTION qm_slow_moves() RETURNS event_trigger "
                                  "LANGUAGE plpgsql AS $$ BEGIN PERFORM pg_sleep(%1); END $$")
                       .arg(seconds));
-    admin.execute(QStringLiteral(
-        "CREATE EVENT TRIGGER qm_slow_moves ON ddl_command_start "
-        "WHEN TAG IN ('ALTER TABLE', 'DROP TABLE') EXECUTE FUNCTION qm_slow_moves()"));
+    admin.execute(QStringLiteral("CREATE EVENT TRIGGER qm_slow_moves ON ddl_command_start "
+                                 "WHEN TAG IN (%1) EXECUTE FUNCTION qm_slow_moves()")
+                      .arg(QLatin1String(tags)));
 }

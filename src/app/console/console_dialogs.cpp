@@ -41,10 +41,13 @@ void ConsoleDialogs::errorBox(const ErrorBox& box) {
                                QStringLiteral("\nreason: ") + TerminalText(reason)));
 }
 
-void ConsoleDialogs::message(const QString& text, const QString&, Icon icon, const QString&) {
+void ConsoleDialogs::message(const QString& text, const QString&, Icon icon,
+                             const QString& details) {
     // The count of rows not written is told by the exit code and the summary.
     if (icon != Icon::Information) ++m_failures;
-    m_status.print(ProgramLine(TerminalText(text)));
+    m_status.print(
+        ProgramLine(TerminalText(text) +
+                    (details.isEmpty() ? QString() : QLatin1Char('\n') + TerminalText(details))));
 }
 
 bool ConsoleDialogs::askYesNo(const QString& text, const QString&) {

@@ -14,8 +14,9 @@ public:
     // The error box's caption and text, then a line "reason: " with the
     // failure's details (its own words when it has none).
     void errorBox(const ErrorBox& box) override;
-    // The text alone: a plain box has no details, and its caption is the
-    // program's title.
+    // The text, and its details on the lines after it when it has any (why
+    // an overwritten table kept its rows); the caption is the program's
+    // title, so it is left out.
     void message(const QString& text, const QString& caption, Icon icon,
                  const QString& details) override;
     bool askYesNo(const QString& text, const QString& caption) override;
