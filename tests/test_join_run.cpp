@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <csignal>
 #include <optional>
+#include <thread>
 
 #include "base/log_file.h"
 #include "base/trapped_handler.h"
@@ -650,6 +651,42 @@ private slots:
         QCOMPARE(rig.owner.rows(R"(SELECT count(*) FROM "R")"), (QList<QStringList>{{"2"}}));
         QCOMPARE(rig.form().list1.count("R"), 1);
         QCOMPARE(rig.form().list3.count("R"), 1);
+        QCOMPARE(rig.owner.rows("SELECT count(*) FROM user_tables WHERE table_name LIKE 'QM%'"),
+                 (QList<QStringList>{{"0"}}));
+    }
+
+    // "Overwrite? Yes" while another session holds the listed table in a
+    // transaction for a moment. A server that waits for it swaps the tables
+    // then; one that refuses at once, as Oracle does (ORA-00054), leaves the
+    // old table where it was and says so. Either way nothing is left under a
+    // name of the program's own.
+    void overwriteOfATableHeldElsewhere() {
+        JoinRig rig;
+        rig.owner.exec(R"(CREATE TABLE "R" ("OLD" varchar(10)))");
+        rig.owner.exec(R"(INSERT INTO "R" VALUES ('old'))");
+        rig.openSelfJoin(3);
+        db::Connection holder = rig.owner.connect();
+        holder.beginTransaction();
+        holder.execute(QStringLiteral(R"(UPDATE "R" SET "OLD" = 'old')"));
+        std::thread release([&] {
+            QThread::msleep(1500);
+            holder.rollback();
+        });
+        rig.dialogs.promptAnswers << QStringLiteral("R");
+        rig.dialogs.yesNoAnswers << true;
+        rig.startJoining();
+        release.join();
+
+        const QString rows = rig.owner.rows(R"(SELECT count(*) FROM "R")").front().front();
+        if (reportedLines(rig.dialogs).isEmpty()) {
+            QCOMPARE(rows, QStringLiteral("3"));
+        } else {
+            QCOMPARE(reportedLines(rig.dialogs), QList<int>{JoinLine::DropOracleTable});
+            QVERIFY2(rig.dialogs.errorBoxes().front().text.contains(QStringLiteral("ORA-00054")),
+                     qPrintable(rig.dialogs.errorBoxes().front().text));
+            QCOMPARE(rows, QStringLiteral("1"));
+            QCOMPARE(rig.form().list1.count("R"), 1);
+        }
         QCOMPARE(rig.owner.rows("SELECT count(*) FROM user_tables WHERE table_name LIKE 'QM%'"),
                  (QList<QStringList>{{"0"}}));
     }
