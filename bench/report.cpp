@@ -58,11 +58,13 @@ struct Rows {
         QString judged = goal > 0 ? QStringLiteral("at most %1").arg(ratioText(goal)) : QString();
         if (m.hasRatio && m.ratio < LowestFloorRatio) {
             ratio = QStringLiteral("under %1").arg(ratioText(LowestFloorRatio));
-            if (checksFloors && m.floor >= ShortestCheckedFloor) {
+            if (!checksFloors) {
+                judged = QStringLiteral("tables too small to check");
+            } else if (m.floor < ShortestCheckedFloor) {
+                judged = QStringLiteral("floor too short to check");
+            } else {
                 judged = QStringLiteral("floor to mend");
                 floorsToMend << QStringLiteral("%1 at %2").arg(name, ratioText(m.ratio));
-            } else {
-                judged = QStringLiteral("floor too short to check");
             }
         } else if (m.hasRatio && goal > 0) {
             judged += QStringLiteral(": ") + verdict(m.ratio <= goal);
