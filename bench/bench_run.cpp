@@ -154,12 +154,12 @@ FloorTimings measureFloors(const BenchInputs& in, int run, const QString& child,
                            BenchResults& results) {
     const WorkFiles& files = in.files;
     FloorTimings floor;
-    floor.copyTable1 = MeasureFloor({FloorJob::Kind::Copy, in.connection, in.tables.first.name,
-                                     files.copy1, QStringLiteral("Table1")},
-                                    child);
-    floor.copyTable2 = MeasureFloor({FloorJob::Kind::Copy, in.connection, in.tables.second.name,
-                                     files.copy2, QStringLiteral("Table2")},
-                                    child);
+    floor.copyTable1 = MeasureCopyFloor({FloorJob::Kind::Copy, in.connection, in.tables.first.name,
+                                         files.copy1, QStringLiteral("Table1")},
+                                        child);
+    floor.copyTable2 = MeasureCopyFloor({FloorJob::Kind::Copy, in.connection, in.tables.second.name,
+                                         files.copy2, QStringLiteral("Table2")},
+                                        child);
     if (run == 1) MergeStagingFiles(files.copy1, files.copy2, files.stagingTemplate);
     floor.indexesJoinStaging = JoinFloor({SqliteShell, files.stagingTemplate, files.joined,
                                           in.tables.first.keyField, in.tables.second.keyField});
@@ -167,7 +167,7 @@ FloorTimings measureFloors(const BenchInputs& in, int run, const QString& child,
         results.joinedRows = WritePsqlFiles(files.joined, JoinFloorTable(), InsertResultTable,
                                             CopyResultTable, files.psql);
     dropServerTable(in.server, FloorResultTable);
-    floor.writeToServer = MeasureFloor(
+    floor.writeToServer = MeasureWriteFloor(
         {FloorJob::Kind::Write, in.connection, FloorResultTable, files.joined, JoinFloorTable()},
         child);
     checkRowCount(in.login, FloorResultTable, results.joinedRows);
@@ -190,15 +190,20 @@ ProgramMeasurement measureProgram(const BenchInputs& in, BenchSetup& setup, cons
 
 void reportRun(const BenchOptions& options, int run, bool programFirst, const FloorTimings& floor,
                const ProgramMeasurement& program, double load) {
-    progress(QStringLiteral("run %1/%2 (%3 first): floors %4 s + %5 s copy, %6 s join, %7 s write, "
-                            "%8 s server; program %9 s")
+    const auto copy = [](const CopyFloorTimes& t) {
+        return QStringLiteral("%1 s read + %2 s insert")
+            .arg(t.read, 0, 'f', 3)
+            .arg(t.insert, 0, 'f', 3);
+    };
+    progress(QStringLiteral("run %1/%2 (%3 first): floors %4 and %5 copy, %6 s join, %7 s write "
+                            "(%8 s sending), %9 s server; program %10 s")
                  .arg(run)
                  .arg(options.runs)
                  .arg(programFirst ? QStringLiteral("program") : QStringLiteral("floors"))
-                 .arg(floor.copyTable1, 0, 'f', 3)
-                 .arg(floor.copyTable2, 0, 'f', 3)
+                 .arg(copy(floor.copyTable1), copy(floor.copyTable2))
                  .arg(floor.indexesJoinStaging, 0, 'f', 3)
-                 .arg(floor.writeToServer, 0, 'f', 3)
+                 .arg(floor.writeToServer.whole, 0, 'f', 3)
+                 .arg(floor.writeToServer.sendAndCommit, 0, 'f', 3)
                  .arg(floor.serverCreateTableAs, 0, 'f', 3)
                  .arg(program.timings.wholeRun, 0, 'f', 3));
     progress(QStringLiteral("run %1/%2: load average %3 (1 minute), %4 busy process(es)")

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QStringEncoder>
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "bench_error.h"
@@ -83,71 +84,102 @@ QByteArray insertStatement(const QString& table, size_t columnCount) {
     return sql + ')';
 }
 
+// Splits the time since the last switch between the read and the insert.
+class Laps {
+public:
+    Laps() { m_clock.start(); }
+    // The time since the last call went to the read.
+    void addToRead() { m_read += lap(); }
+    // The time since the last call went to the insert.
+    void addToInsert() { m_insert += lap(); }
+    double readSeconds() const { return double(m_read) / 1e9; }
+    double insertSeconds() const { return double(m_insert) / 1e9; }
+
+private:
+    qint64 lap() {
+        const qint64 now = m_clock.nsecsElapsed();
+        const qint64 took = now - m_last;
+        m_last = now;
+        return took;
+    }
+
+    QElapsedTimer m_clock;
+    qint64 m_last = 0;
+    qint64 m_read = 0;
+    qint64 m_insert = 0;
+};
+
 }  // namespace
 
-double CopyFloor(const QString& connectionString, const QString& serverTable,
-                 const QString& stagingTable, const QString& path) {
+CopyFloorTimes CopyFloor(const QString& connectionString, const QString& serverTable,
+                         const QString& stagingTable, const QString& path) {
     QFile::remove(path);
-    QElapsedTimer clock;
-    clock.start();
-    {
-        OdbcConnection source(connectionString);
-        OdbcStatement select(source);
-        select.check(SQLSetStmtAttrW(select.get(), SQL_ATTR_ROW_BIND_TYPE,
-                                     reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0),
-                     "SQLSetStmtAttr(ROW_BIND_TYPE)");
-        select.check(SQLSetStmtAttrW(select.get(), SQL_ATTR_ROW_ARRAY_SIZE,
-                                     reinterpret_cast<SQLPOINTER>(RowsPerFetch), 0),
-                     "SQLSetStmtAttr(ROW_ARRAY_SIZE)");
-        SQLULEN fetched = 0;
-        select.check(SQLSetStmtAttrW(select.get(), SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0),
-                     "SQLSetStmtAttr(ROWS_FETCHED_PTR)");
-        QString quoted = serverTable;
-        quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-        select.executeDirect(QStringLiteral("SELECT * FROM \"") + quoted + QLatin1Char('"'));
-        std::vector<BoundColumn> columns = bindColumns(select);
+    Laps laps;
+    auto source = std::make_unique<OdbcConnection>(connectionString);
+    auto select = std::make_unique<OdbcStatement>(*source);
+    select->check(SQLSetStmtAttrW(select->get(), SQL_ATTR_ROW_BIND_TYPE,
+                                  reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0),
+                  "SQLSetStmtAttr(ROW_BIND_TYPE)");
+    select->check(SQLSetStmtAttrW(select->get(), SQL_ATTR_ROW_ARRAY_SIZE,
+                                  reinterpret_cast<SQLPOINTER>(RowsPerFetch), 0),
+                  "SQLSetStmtAttr(ROW_ARRAY_SIZE)");
+    SQLULEN fetched = 0;
+    select->check(SQLSetStmtAttrW(select->get(), SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0),
+                  "SQLSetStmtAttr(ROWS_FETCHED_PTR)");
+    QString quoted = serverTable;
+    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    select->executeDirect(QStringLiteral("SELECT * FROM \"") + quoted + QLatin1Char('"'));
+    std::vector<BoundColumn> columns = bindColumns(*select);
+    laps.addToRead();
 
-        // The same file settings as the program's staging file.
-        SqliteDatabase staging(path);
-        staging.execute("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;");
-        staging.execute(createStatement(stagingTable, columns));
-        staging.execute("BEGIN");
-        {
-            SqliteStatement insert(staging, insertStatement(stagingTable, columns.size()));
-            QStringEncoder encoder(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
-            for (;;) {
-                const SQLRETURN rc = SQLFetch(select.get());
-                if (rc == SQL_NO_DATA) break;
-                select.check(rc, "SQLFetch");
-                for (SQLULEN row = 0; row < fetched; ++row) {
-                    for (size_t i = 0; i < columns.size(); ++i) {
-                        BoundColumn& column = columns[i];
-                        const SQLLEN bytes = column.indicators[row];
-                        const int parameter = int(i) + 1;
-                        if (bytes == SQL_NULL_DATA) {
-                            insert.bindNull(parameter);
-                            continue;
-                        }
-                        // A cut value would make the floor cheaper than the job.
-                        if (bytes == SQL_NO_TOTAL ||
-                            bytes > SQLLEN(sizeof(SQLWCHAR)) * (column.capacityUnits - 1))
-                            throw BenchError(
-                                QStringLiteral("A value of %1.%2 is longer than its buffer.")
-                                    .arg(serverTable, column.name));
-                        const QStringView value(&column.values[row * size_t(column.capacityUnits)],
-                                                qsizetype(bytes / SQLLEN(sizeof(SQLWCHAR))));
-                        char* const start = column.utf8.data();
-                        const char* const end = encoder.appendToBuffer(start, value);
-                        insert.bindText(parameter, start, int(end - start));
-                    }
-                    insert.step();
-                    insert.reset();
+    // The same file settings as the program's staging file.
+    auto staging = std::make_unique<SqliteDatabase>(path);
+    staging->execute("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;");
+    staging->execute(createStatement(stagingTable, columns));
+    staging->execute("BEGIN");
+    auto insert =
+        std::make_unique<SqliteStatement>(*staging, insertStatement(stagingTable, columns.size()));
+    QStringEncoder encoder(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
+    laps.addToInsert();
+    for (;;) {
+        const SQLRETURN rc = SQLFetch(select->get());
+        if (rc == SQL_NO_DATA) break;
+        select->check(rc, "SQLFetch");
+        laps.addToRead();
+        for (SQLULEN row = 0; row < fetched; ++row) {
+            for (size_t i = 0; i < columns.size(); ++i) {
+                BoundColumn& column = columns[i];
+                const SQLLEN bytes = column.indicators[row];
+                const int parameter = int(i) + 1;
+                if (bytes == SQL_NULL_DATA) {
+                    insert->bindNull(parameter);
+                    continue;
                 }
+                // A cut value would make the floor cheaper than the job.
+                if (bytes == SQL_NO_TOTAL ||
+                    bytes > SQLLEN(sizeof(SQLWCHAR)) * (column.capacityUnits - 1))
+                    throw BenchError(QStringLiteral("A value of %1.%2 is longer than its buffer.")
+                                         .arg(serverTable, column.name));
+                const QStringView value(&column.values[row * size_t(column.capacityUnits)],
+                                        qsizetype(bytes / SQLLEN(sizeof(SQLWCHAR))));
+                char* const start = column.utf8.data();
+                const char* const end = encoder.appendToBuffer(start, value);
+                insert->bindText(parameter, start, int(end - start));
             }
+            insert->step();
+            insert->reset();
         }
-        staging.execute("COMMIT");
+        laps.addToInsert();
     }
-    return double(clock.nsecsElapsed()) / 1e9;
+    laps.addToRead();
+    insert.reset();
+    staging->execute("COMMIT");
+    staging.reset();
+    laps.addToInsert();
+    select.reset();
+    source.reset();
+    laps.addToRead();
+    return {laps.readSeconds(), laps.insertSeconds()};
 }
 
 }  // namespace bench

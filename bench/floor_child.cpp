@@ -14,7 +14,10 @@
 namespace bench {
 namespace {
 
-const QString Seconds = QStringLiteral("seconds");
+const QString Read = QStringLiteral("read");
+const QString Insert = QStringLiteral("insert");
+const QString Whole = QStringLiteral("whole");
+const QString SendAndCommit = QStringLiteral("sendAndCommit");
 
 QJsonObject toJson(const FloorJob& job) {
     return {{QStringLiteral("write"), job.kind == FloorJob::Kind::Write},
@@ -31,20 +34,35 @@ FloorJob fromJson(const QJsonObject& o) {
         text("connectionString"), text("serverTable"), text("stagingPath"), text("stagingTable")};
 }
 
-double run(const FloorJob& job) {
+QJsonObject run(const FloorJob& job) {
     // As the program checks its login before a run, which loads the driver,
     // a connection is made and closed first, outside the timing.
     { const OdbcConnection first(job.connectionString); }
-    if (job.kind == FloorJob::Kind::Write)
-        return WriteFloor(job.connectionString, job.stagingPath, job.stagingTable, job.serverTable);
-    return CopyFloor(job.connectionString, job.serverTable, job.stagingTable, job.stagingPath);
+    if (job.kind == FloorJob::Kind::Write) {
+        const WriteFloorTimes times =
+            WriteFloor(job.connectionString, job.stagingPath, job.stagingTable, job.serverTable);
+        return {{Whole, times.whole}, {SendAndCommit, times.sendAndCommit}};
+    }
+    const CopyFloorTimes times =
+        CopyFloor(job.connectionString, job.serverTable, job.stagingTable, job.stagingPath);
+    return {{Read, times.read}, {Insert, times.insert}};
+}
+
+QJsonObject measure(const FloorJob& job, const QString& folder) {
+    WriteJsonFile(JobFile(folder), toJson(job));
+    return RunChild(QStringLiteral("--floor"), folder);
 }
 
 }  // namespace
 
-double MeasureFloor(const FloorJob& job, const QString& folder) {
-    WriteJsonFile(JobFile(folder), toJson(job));
-    return RunChild(QStringLiteral("--floor"), folder).value(Seconds).toDouble();
+CopyFloorTimes MeasureCopyFloor(const FloorJob& job, const QString& folder) {
+    const QJsonObject times = measure(job, folder);
+    return {times.value(Read).toDouble(), times.value(Insert).toDouble()};
+}
+
+WriteFloorTimes MeasureWriteFloor(const FloorJob& job, const QString& folder) {
+    const QJsonObject times = measure(job, folder);
+    return {times.value(Whole).toDouble(), times.value(SendAndCommit).toDouble()};
 }
 
 int RunFloorChild(const QString& folder) {
@@ -53,12 +71,12 @@ int RunFloorChild(const QString& folder) {
         QFile file(JobFile(folder));
         if (!file.open(QIODevice::ReadOnly))
             throw BenchError(file.fileName() + QStringLiteral(": ") + file.errorString());
-        result.insert(Seconds, run(fromJson(QJsonDocument::fromJson(file.readAll()).object())));
+        result = run(fromJson(QJsonDocument::fromJson(file.readAll()).object()));
     } catch (const std::exception& e) {
         result.insert(QStringLiteral("error"), QString::fromLocal8Bit(e.what()));
     }
     WriteJsonFile(ResultFile(folder), result);
-    return result.contains(Seconds) ? 0 : 1;
+    return result.contains(QStringLiteral("error")) ? 1 : 0;
 }
 
 }  // namespace bench

@@ -2,6 +2,9 @@
 
 #include <QString>
 
+#include "copy_floor.h"
+#include "write_floor.h"
+
 namespace bench {
 
 // A floor that goes through the ODBC driver, to be run in a process of its
@@ -16,9 +19,11 @@ struct FloorJob {
     QString stagingTable;  // the table in that file
 };
 
-// Runs `job` in a child process (`qm_bench --floor FOLDER`); returns its
-// seconds. `folder` receives the files passed between the two; it must exist.
-double MeasureFloor(const FloorJob& job, const QString& folder);
+// Runs a copy or a write `job` in a child process (`qm_bench --floor
+// FOLDER`); returns what it took. `folder` receives the files passed between
+// the two; it must exist.
+CopyFloorTimes MeasureCopyFloor(const FloorJob& job, const QString& folder);
+WriteFloorTimes MeasureWriteFloor(const FloorJob& job, const QString& folder);
 
 // The child's side: runs the job left in FOLDER and leaves its seconds there.
 // Returns the process's exit code.

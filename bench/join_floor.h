@@ -18,8 +18,9 @@ struct JoinFloorInput {
 
 // The floor of indexing, joining and staging: the sqlite3 shell, on a fresh
 // copy of the staging file, making an index on each join field and the joined
-// rows as table `r` by CREATE TABLE AS. Returns the shell's seconds; the
-// copy is not timed.
+// rows as table `r` by CREATE TABLE AS, into the file's write-ahead log.
+// Returns the shell's seconds; the copy and the log's folding into the file
+// afterwards are not timed.
 double JoinFloor(const JoinFloorInput& input);
 
 // The table JoinFloor leaves the joined rows in.

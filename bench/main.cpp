@@ -1,6 +1,7 @@
 // qm_bench ROWS [--runs N] [--busy N] [--no-replay] [--keep]: the join run's benchmark
 // (scripts/bench.sh). qm_bench --program FOLDER: one run of the program, in a process of its own.
 // qm_bench --floor FOLDER: one floor through the ODBC driver, the same way.
+// Exits 3 when the program ran under a floor, which then needs mending.
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <cstdio>
@@ -71,8 +72,14 @@ int main(int argc, char* argv[]) {
             std::fprintf(stderr, "%s\n", qPrintable(parser.helpText()));
             return 2;
         }
-        const QString report = bench::FormatReport(bench::RunBench(options));
-        std::fputs(report.toUtf8().constData(), stdout);
+        const bench::Report report = bench::MakeReport(bench::RunBench(options));
+        std::fputs(report.text.toUtf8().constData(), stdout);
+        if (!report.floorsToMend.isEmpty()) {
+            std::fprintf(stderr, "qm_bench: the program ran under %.2fx of a floor: %s\n",
+                         bench::LowestFloorRatio,
+                         qPrintable(report.floorsToMend.join(QStringLiteral("; "))));
+            return 3;
+        }
         return 0;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "qm_bench: %s\n", e.what());
