@@ -143,7 +143,7 @@ public:
         m_aside.stop(m_connection->runContext());
         if (m_unknown) {
             m_unknown.reset();
-            logOutcome(m_asideRows);
+            logOutcomeIfAbandoned(m_asideRows);
         }
     }
     OdbcPrepared(const OdbcPrepared&) = delete;
@@ -316,9 +316,9 @@ private:
     // A row was run only when the driver says so, within the count it
     // processed: it may stop at a failing row, or anywhere, and leave the
     // rest unused. A failed row leaves only its status behind when others
-    // succeeded. A driver that fills no statuses (SQLite's leaves them as
-    // they were) still says every row ran when it answers SQL_SUCCESS and
-    // counts them all.
+    // succeeded. A driver that fills no statuses (the SQLite ODBC driver
+    // leaves them as they were) still says every row ran when it answers
+    // SQL_SUCCESS and counts them all processed.
     static void throwUnlessEveryRowRan(const Handle& statement, SQLRETURN rc,
                                        const std::vector<SQLUSMALLINT>& status, SQLULEN processed) {
         for (size_t r = 0; r < status.size(); ++r) {
