@@ -606,6 +606,65 @@ private slots:
         QVERIFY(watch.paired());
     }
 
+    // Values at their column's limit arrive whole, in block reads and row by
+    // row, from a driver that garbles a text too long for its bound buffer:
+    // characters that take two code units each fill the column, so no
+    // buffer may count one unit a character. Where the driver still cuts a
+    // value (past the bound part of a long text) and warns of anything but
+    // a truncation, the read fails with its words and delivers nothing of
+    // that block.
+    void valuesAtTheirColumnsLimitArriveWhole_data() {
+        QTest::addColumn<QString>("settings");
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<bool>("fails");
+        const QString emoji = QStringLiteral("😀");
+        for (const auto& [how, settings] :
+             {std::pair{"block reads", "OmGarbledTruncation=1;"},
+              std::pair{"row by row", "OmGarbledTruncation=1;OmNoBlockGetData=1;"}}) {
+            QTest::addRow("ten emoji in VARCHAR(10), %s", how)
+                << settings << "varchar(10)" << emoji.repeated(10) << false;
+            QTest::addRow("4,000 emoji in VARCHAR(4000), %s", how)
+                << settings << "varchar(4000)" << emoji.repeated(4000) << false;
+            QTest::addRow("ten CJK extension characters in VARCHAR(10), %s", how)
+                << settings << "varchar(10)" << QStringLiteral("𠀀𠀁𠀂𠀃𠀄𠀅𠀆𠀇𠀈𠀉") << false;
+        }
+        QTest::newRow("long text cut with a conversion warning, block reads")
+            << "OmGarbledTruncation=1;"
+            << "text" << QString(2000, QLatin1Char('x')) << true;
+    }
+    void valuesAtTheirColumnsLimitArriveWhole() {
+        QFETCH(QString, settings);
+        QFETCH(QString, column);
+        QFETCH(QString, value);
+        QFETCH(bool, fails);
+        standin::Login owner;
+        owner.exec(QStringLiteral("CREATE TABLE t (k integer, v %1)").arg(column));
+        db::Connection writer = owner.connect();
+        std::vector<db::Row> rows;
+        for (int k = 0; k < 5; ++k) rows.push_back({QString::number(k), value});
+        writer.prepare(QStringLiteral("INSERT INTO t VALUES (?, ?)")).executeCommitted(rows);
+
+        db::Connection connection;
+        connection.open(
+            standin::throughOracleManners(owner.connect().connectionString(), settings));
+        db::ResultSet result = connection.query(QStringLiteral("SELECT k, v FROM t ORDER BY k"));
+        int read = 0;
+        try {
+            while (result.next()) {
+                QCOMPARE(result.value(1), db::Value(value));
+                ++read;
+            }
+            QVERIFY(!fails);
+            QCOMPARE(read, 5);
+        } catch (const DbError& error) {
+            QVERIFY2(fails, qPrintable(error.description()));
+            QVERIFY2(error.description().contains(QStringLiteral("Character conversion lost data")),
+                     qPrintable(error.description()));
+            QCOMPARE(read, 0);
+        }
+    }
+
     // A batch is cut where its parameter buffers would grow past their bound:
     // one value too long for any array goes by itself, another shortens the
     // arrays around it, and a single row between batches changes nothing.
@@ -1243,6 +1302,10 @@ private slots:
                     << "" << serves << true << halves;
                 QTest::addRow("row by row, a row fails, %s", h.constData())
                     << "OmNoParamArrays=1;" << serves << true << halves;
+                QTest::addRow("statuses left untouched, %s", h.constData())
+                    << "OmArrayStatus=untouched;" << serves << false << halves;
+                QTest::addRow("statuses left untouched, a row fails, %s", h.constData())
+                    << "OmArrayStatus=untouched;" << serves << true << halves;
             }
         }
     }

@@ -296,6 +296,11 @@ private slots:
         QTest::newRow("no connection-dead answer") << "OmNoConnectionDead=1;" << false;
         QTest::newRow("arrays stopped half-way") << "OmArrayStopsHalfway=1;" << false;
         QTest::newRow("arrays stopped half-way, served") << "OmArrayStopsHalfway=1;" << true;
+        // (Lengths unchecked: these show the copy's reads.)
+        QTest::newRow("rows of a block not positioned on")
+            << "OmNoSetPos=1;OmNoLengthChecks=1;" << false;
+        QTest::newRow("rows of a block without data, served")
+            << "OmBlockGetDataNoData=1;OmNoLengthChecks=1;" << true;
         QTest::newRow("none of them")
             << "OmNoBlockGetData=1;OmNoParamArrays=1;OmNoConnectionDead=1;" << false;
     }
@@ -886,9 +891,17 @@ private slots:
 
     // Every call of the write slow, as on a busy machine: the arrays still
     // grow to their steady size rather than shrink toward single rows, each
-    // one call to the server.
+    // one call to the server; so too with a driver that leaves the arrays'
+    // statuses as they were.
+    void slowCallsKeepTheArraysSteady_data() {
+        QTest::addColumn<QString>("driverOptions");
+        QTest::newRow("statuses filled") << "";
+        QTest::newRow("statuses left untouched") << "OmArrayStatus=untouched;";
+    }
     void slowCallsKeepTheArraysSteady() {
+        QFETCH(QString, driverOptions);
         JoinRig rig;
+        rig.form().oracleLogin.driverOptions = driverOptions;
         rig.openSelfJoin(300);
         bool writing = false;
         int writeCalls = 0;
@@ -944,6 +957,49 @@ private slots:
         const QRegularExpressionMatch match = written.match(text);
         QVERIFY2(match.hasMatch(), qPrintable(text));
         QCOMPARE(match.captured(1).toInt(), inTable);
+    }
+
+    // The window closed while a batch's commit is slow on the server (a
+    // check deferred to the commit): the close waits for the commit rather
+    // than cancel it, which on Oracle would stop the commit too, and the
+    // summary counts the rows the commit took in, as the log says.
+    void closedDuringACommit() {
+        QTemporaryDir logDir;
+        const QString logPath = logDir.filePath(QStringLiteral("quillmere.log"));
+        InstallLogFile(logPath);
+        const auto uninstall = qScopeGuard([] { UninstallLogFile(); });
+        JoinRig rig;
+        rig.context.serves = true;
+        rig.openSelfJoin(3);
+        MakeCommitsSlow(rig.owner, 0.8);
+        bool writing = false;
+        QElapsedTimer sinceWriting;
+        rig.context.onStep = [&](int line) {
+            if (line == JoinLine::SendRows) {
+                writing = true;
+                sinceWriting.start();
+            }
+        };
+        rig.context.onYield = [&] {
+            if (writing && sinceWriting.elapsed() > 300) rig.context.abandon();
+        };
+        rig.dialogs.promptAnswers << QStringLiteral("R");
+        rig.startJoining();
+
+        QVERIFY(rig.context.abandoned());
+        const int inTable = rig.owner.rows(R"(SELECT count(*) FROM "R")").front().front().toInt();
+        QVERIFY2(inTable > 0, qPrintable(QString::number(inTable)));
+        QFile log(logPath);
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(log.readAll());
+        static const QRegularExpression written(QStringLiteral(R"(join run: .* written (\d+),)"));
+        const QRegularExpressionMatch match = written.match(text);
+        QVERIFY2(match.hasMatch(), qPrintable(text));
+        QCOMPARE(match.captured(1).toInt(), inTable);
+        QVERIFY2(text.contains(QStringLiteral("%1 rows were with the server as the run ended: "
+                                              "committed")
+                                   .arg(inTable)),
+                 qPrintable(text));
     }
 
     // Names the engine cannot read bare, a point inside a name, and suffixes

@@ -1,8 +1,13 @@
 // ODBC engine of the data access layer: connections through the driver
 // manager, statements run at once or prepared, transactions.
+#include <QLoggingCategory>
 #include <QScopeGuard>
+#include <atomic>
+#include <mutex>
+#include <optional>
 #include <vector>
 
+#include "base/end_program_now.h"
 #include "db/connection_string_attributes.h"
 #include "db/db_error.h"
 #include "db/engine.h"
@@ -13,6 +18,8 @@
 namespace db {
 namespace odbc {
 namespace {
+
+Q_LOGGING_CATEGORY(lcOdbc, "quillmere.db", QtInfoMsg)
 
 // Values longer than this go to the driver as long text: Oracle takes at
 // most 4,000 bytes in a VARCHAR2 parameter.
@@ -38,6 +45,9 @@ std::shared_ptr<Handle> newStatement(const std::shared_ptr<Handle>& connection,
 // values: each column's buffer holds its longest value once per row, so one
 // long value would otherwise multiply by the rows of its array.
 constexpr qsizetype MaxArrayBytes = 64 * 1024 * 1024;
+
+// A parameter status that no driver writes.
+constexpr SQLUSMALLINT Untouched = 0xFFFF;
 
 SQLSMALLINT parameterType(qsizetype longest) {
     return longest > MaxVarcharParameter ? SQL_WLONGVARCHAR : SQL_WVARCHAR;
@@ -81,14 +91,20 @@ public:
     // The whole unit (autocommit off, the rows bound and run, their
     // statuses read, the commit) is one call on the worker: the window's
     // thread waits for the scheduler once, not at every driver call.
+    // Closing the window cancels the rows while they run, never their
+    // commit (see cancelUnlessCommitting): a close during the commit waits
+    // for it, and rows it committed count as written.
     void executeCommitted(std::span<const Row> rows, EmptyText empty) override {
         m_connection->throwIfLost();
         requireNoTransaction();
         const InOneCall inOneCall(m_inOneCall);
-        // Called on the array's statement, which closing the window may then
-        // cancel; the commit, on the connection, runs to its end.
-        check(callServer(*m_statement, [&] { return commitRows(rows, empty); }), *m_connection,
-              "SQLSetConnectAttr(AUTOCOMMIT)");
+        m_phase = Phase::Idle;
+        std::optional<LastWords> unknown;
+        if (!OnWorkerThread()) unknown.emplace([this, count = rows.size()] { logOutcome(count); });
+        const auto told = qScopeGuard([this, &rows] { logOutcomeIfAbandoned(rows.size()); });
+        check(callServer(
+                  *m_statement, [&] { return commitRows(rows, empty); }, m_cancel),
+              *m_connection, "SQLSetConnectAttr(AUTOCOMMIT)");
     }
 
     // With a window served, the same unit runs on a thread of its own while
@@ -99,17 +115,25 @@ public:
         m_connection->throwIfLost();
         requireNoTransaction();
         m_inOneCall = true;
+        m_asideRows = rows.size();
+        m_phase = Phase::Idle;
+        if (!OnWorkerThread())
+            m_unknown.emplace([this, count = rows.size()] { logOutcome(count); });
         m_aside.start(
             [this, rows, empty] {
                 check(commitRows(rows, empty), *m_connection, "SQLSetConnectAttr(AUTOCOMMIT)");
             },
-            [this] { SQLCancel(m_statement->get()); });
+            m_cancel);
         return true;
     }
 
     void finishCommitted() override {
         const ServerCall watched(*m_statement);
-        const auto done = qScopeGuard([this] { m_inOneCall = false; });
+        const auto done = qScopeGuard([this] {
+            m_inOneCall = false;
+            m_unknown.reset();
+        });
+        const auto told = qScopeGuard([this] { logOutcomeIfAbandoned(m_asideRows); });
         m_aside.wait(m_connection->runContext());
     }
 
@@ -117,6 +141,10 @@ public:
         // Rows still with the server are not waited for by anyone else; the
         // statement must outlive them.
         m_aside.stop(m_connection->runContext());
+        if (m_unknown) {
+            m_unknown.reset();
+            logOutcomeIfAbandoned(m_asideRows);
+        }
     }
     OdbcPrepared(const OdbcPrepared&) = delete;
     OdbcPrepared& operator=(const OdbcPrepared&) = delete;
@@ -153,12 +181,22 @@ private:
     // failure is thrown), autocommit on again: what turning it on returned.
     SQLRETURN commitRows(std::span<const Row> rows, EmptyText empty) {
         const Handle& connection = *m_connection;
+        m_phase = Phase::Running;
         check(setAutocommit(connection, false), connection, "SQLSetConnectAttr(AUTOCOMMIT)");
         try {
             execute(rows, empty);
+            {
+                const std::lock_guard lock(m_cancelMutex);
+                m_phase = Phase::Committing;
+            }
             check(SQLEndTran(SQL_HANDLE_DBC, connection.get(), SQL_COMMIT), connection,
                   "SQLEndTran");
+            m_phase = Phase::Committed;
         } catch (...) {
+            // A commit that lost its connection may or may not have taken
+            // effect; one the server refused did not.
+            m_phase = m_phase == Phase::Committing && connection.lost() ? Phase::Unknown
+                                                                        : Phase::NotCommitted;
             // A lost connection has nothing left to undo, and nothing more
             // is sent on it.
             if (!connection.lost()) {
@@ -168,6 +206,34 @@ private:
             throw;
         }
         return setAutocommit(connection, true);
+    }
+
+    // Oracle's cancel is a break on the whole connection, which would stop
+    // a COMMIT as well as the rows: once the commit has begun, the cancel
+    // leaves it be, and the close waits for it.
+    void cancelUnlessCommitting() {
+        const std::lock_guard lock(m_cancelMutex);
+        if (m_phase != Phase::Committing) SQLCancel(m_statement->get());
+    }
+
+    // After a unit of rows during which the run was abandoned: whether they
+    // were committed, said in the log with their number.
+    void logOutcomeIfAbandoned(size_t rows) const {
+        const RunContext* context = m_connection->runContext();
+        if (context && context->abandoned()) logOutcome(rows);
+    }
+
+    void logOutcome(size_t rows) const {
+        const Phase phase = m_phase;
+        const char* outcome = phase == Phase::Committed ? "committed"
+                              : phase == Phase::Committing || phase == Phase::Unknown
+                                  ? "unknown whether committed: the commit had not answered"
+                                  : "not committed";
+        qCInfo(lcOdbc).noquote() << QStringLiteral(
+                                        "%1 rows were with the server as the run "
+                                        "ended: %2")
+                                        .arg(qulonglong(rows))
+                                        .arg(QLatin1String(outcome));
     }
 
     // here: the call is part of one already made on the worker.
@@ -228,7 +294,9 @@ private:
         const Handle& statement = *m_statement;
         std::vector<std::vector<SQLWCHAR>> values(static_cast<size_t>(m_parameterCount));
         std::vector<std::vector<SQLLEN>> lengths(static_cast<size_t>(m_parameterCount));
-        std::vector<SQLUSMALLINT> status(count, SQL_PARAM_UNUSED);
+        // Filled with a value no driver writes, so a row the driver left
+        // untouched is told from one it marked unused.
+        std::vector<SQLUSMALLINT> status(count, Untouched);
         SQLULEN processed = 0;
 
         // The bindings point into the vectors above: undone before they go.
@@ -241,23 +309,27 @@ private:
         setArrayAttributes(count, status.data(), &processed);
         for (int p = 0; p < m_parameterCount; ++p)
             bindColumn(rows, p, empty, values[size_t(p)], lengths[size_t(p)]);
-        run(statement);
-        throwUnlessEveryRowRan(statement, status, processed);
+        const SQLRETURN rc = run(statement);
+        throwUnlessEveryRowRan(statement, rc, status, processed);
     }
 
     // A row was run only when the driver says so, within the count it
     // processed: it may stop at a failing row, or anywhere, and leave the
     // rest unused. A failed row leaves only its status behind when others
-    // succeeded.
-    static void throwUnlessEveryRowRan(const Handle& statement,
+    // succeeded. A driver that fills no statuses (the SQLite ODBC driver
+    // leaves them as they were) still says every row ran when it answers
+    // SQL_SUCCESS and counts them all processed.
+    static void throwUnlessEveryRowRan(const Handle& statement, SQLRETURN rc,
                                        const std::vector<SQLUSMALLINT>& status, SQLULEN processed) {
         for (size_t r = 0; r < status.size(); ++r) {
             if (status[r] == SQL_PARAM_ERROR || status[r] == SQL_PARAM_DIAG_UNAVAILABLE)
                 throwDiagnostics(statement, "SQLExecute: a row of the batch failed");
         }
+        const bool allSaidRun = rc == SQL_SUCCESS && processed == status.size();
         for (size_t r = 0; r < status.size(); ++r) {
             const bool ran = r < processed && (status[r] == SQL_PARAM_SUCCESS ||
-                                               status[r] == SQL_PARAM_SUCCESS_WITH_INFO);
+                                               status[r] == SQL_PARAM_SUCCESS_WITH_INFO ||
+                                               (status[r] == Untouched && allSaidRun));
             if (!ran)
                 throw DbError(QStringLiteral("SQLExecute: the driver ran %1 of the %2 rows of "
                                              "the batch and left the rest unused.")
@@ -326,12 +398,12 @@ private:
         return callServer(statement, std::forward<Call>(call));
     }
 
-    // False when the statement touched no row (SQL_NO_DATA): that is success.
-    bool run(const Handle& statement) const {
+    // What the driver answered, a success: SQL_NO_DATA when the statement
+    // touched no row.
+    SQLRETURN run(const Handle& statement) const {
         const SQLRETURN rc = serverCall(statement, [&] { return SQLExecute(statement.get()); });
-        if (rc == SQL_NO_DATA) return false;
-        check(rc, statement, "SQLExecute");
-        return true;
+        if (rc != SQL_NO_DATA) check(rc, statement, "SQLExecute");
+        return rc;
     }
 
     void reset(const Handle& statement) const {
@@ -353,6 +425,15 @@ private:
     // Set only while the window's thread waits, or rows begun run aside.
     bool m_inOneCall = false;
     WorkAhead m_aside;  // rows begun beside the caller
+    size_t m_asideRows = 0;
+    // Where the unit of rows stands, for the cancel and for the log.
+    enum class Phase { Idle, Running, Committing, Committed, NotCommitted, Unknown };
+    std::atomic<Phase> m_phase{Phase::Idle};
+    std::mutex m_cancelMutex;
+    const std::function<void()> m_cancel = [this] { cancelUnlessCommitting(); };
+    // Says in the log, should the program end during the rows begun aside,
+    // how far they got.
+    std::optional<LastWords> m_unknown;
 };
 
 class OdbcConnection final : public ConnectionEngine {

@@ -5,6 +5,7 @@
 #include <iterator>
 #include <vector>
 
+#include "db/block_read_refused.h"
 #include "db/db_error.h"
 #include "db/server_call.h"
 
@@ -12,8 +13,11 @@ namespace db {
 namespace odbc {
 namespace {
 
-// Columns up to this many characters are bound whole.
+// Columns up to this many characters are bound whole, at two code units a
+// character: one outside the Basic Multilingual Plane (an emoji) takes two,
+// and a value within its column's size never meets the driver's truncation.
 constexpr SQLLEN MaxBoundChars = 4000;
+constexpr SQLLEN UnitsPerChar = 2;
 // Wider ones up to LongestBoundChars (long texts: psqlODBC gives text 8190)
 // are bound for their first WideBoundChars, which most values fit in; a
 // longer value is read again whole by itself. LOBs, sized in gigabytes, and
@@ -103,7 +107,7 @@ private:
     // SQLSetPos), or no column is narrow enough to bind.
     bool bindBlocks() {
         const Handle* connection = m_statement->connection();
-        if (!connection) return false;
+        if (!connection || connection->blockReadsRefused()) return false;
         SQLUINTEGER extensions = 0;
         if (!succeeded(SQLGetInfoW(connection->get(), SQL_GETDATA_EXTENSIONS, &extensions,
                                    sizeof(extensions), nullptr)))
@@ -123,7 +127,8 @@ private:
                                             nullptr, 0, nullptr, &display)))
                 continue;
             if (display <= 0 || display > LongestBoundChars) continue;
-            m_columns[i].width = qsizetype(display > MaxBoundChars ? WideBoundChars : display) + 1;
+            m_columns[i].width =
+                qsizetype(display > MaxBoundChars ? WideBoundChars : display * UnitsPerChar) + 1;
             rowBytes +=
                 m_columns[i].width * qsizetype(sizeof(SQLWCHAR)) + qsizetype(sizeof(SQLLEN));
         }
@@ -267,8 +272,20 @@ private:
                 return false;
             }
             check(rc, *m_statement, "SQLFetch");
+            throwUnlessOnlyTruncated(rc, "SQLFetch");
             m_available = 1;
             return true;
+        }
+        if (rc == SQL_SUCCESS_WITH_INFO && !onlyTruncations(*m_statement)) {
+            // Which values the warning touched is not said: none of the
+            // block's rows is delivered.
+            m_noMoreBlocks = true;
+            try {
+                throwDiagnostics(*m_statement, "SQLFetch");
+            } catch (...) {
+                m_failure = std::current_exception();
+            }
+            return false;
         }
         if (rc == SQL_NO_DATA) {
             m_noMoreBlocks = true;
@@ -359,6 +376,14 @@ private:
         return whole;
     }
 
+    // A warning other than a truncation (01004) may mean a value came
+    // changed (a conversion that lost characters, say): the read fails with
+    // the driver's words rather than deliver it.
+    void throwUnlessOnlyTruncated(SQLRETURN rc, const char* what) const {
+        if (rc == SQL_SUCCESS_WITH_INFO && !onlyTruncations(*m_statement))
+            throwDiagnostics(*m_statement, what);
+    }
+
     // SQLGetData reads from the row the block cursor stands on.
     void positionOnCurrentRow() {
         if (m_positioned) return;
@@ -366,8 +391,23 @@ private:
             SQLSetPos(stmt(), SQLSETPOSIROW(m_current + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE);
         // After a failed fetch the driver may refuse; its failure is the news.
         if (!succeeded(rc) && m_failure) std::rethrow_exception(std::exchange(m_failure, nullptr));
-        check(rc, *m_statement, "SQLSetPos");
+        if (!succeeded(rc)) {
+            try {
+                check(rc, *m_statement, "SQLSetPos");
+            } catch (const DbError& error) {
+                // A lost connection is no refusal: it fails the read.
+                if (error.connectionLost()) throw;
+                refuseReadingAgain(error.description());
+            }
+        }
         m_positioned = true;
+    }
+
+    [[noreturn]] void refuseReadingAgain(const QString& driverWords) {
+        m_statement->refuseBlockReads();
+        throw BlockReadRefused(QStringLiteral("The driver would not read a row of a fetched "
+                                              "block again: ") +
+                               driverWords);
     }
 
     // The driver converts the value to text itself; a long value comes in
@@ -375,12 +415,18 @@ private:
     Value readPieces(SQLUSMALLINT column) {
         QString text;
         SQLWCHAR buffer[PieceUnits];
-        for (;;) {
+        for (bool first = true;; first = false) {
             SQLLEN indicator = 0;
             const SQLRETURN rc =
                 SQLGetData(stmt(), column, SQL_C_WCHAR, buffer, sizeof(buffer), &indicator);
+            // A value has a first piece, even when empty or Null: a driver
+            // that answers no data for a row of a block cannot read it there.
+            if (rc == SQL_NO_DATA && first && m_blockRows > 0)
+                refuseReadingAgain(
+                    QStringLiteral("SQLGetData answered that the value has no data."));
             if (rc == SQL_NO_DATA) break;
             check(rc, *m_statement, "SQLGetData");
+            throwUnlessOnlyTruncated(rc, "SQLGetData");
             if (indicator == SQL_NULL_DATA) return std::nullopt;
             // A warning with no total is a truncation too, whatever its state: if
             // nothing follows after all, the next call says so (SQL_NO_DATA).

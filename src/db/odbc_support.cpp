@@ -130,6 +130,20 @@ bool hasState(const Handle& handle, const char* state) {
     }
 }
 
+bool onlyTruncations(const Handle& handle) {
+    const QString truncation = QStringLiteral("01004");
+    for (SQLSMALLINT record = 1;; ++record) {
+        SQLWCHAR found[6] = {};
+        SQLINTEGER native = 0;
+        SQLWCHAR message[2] = {};  // the text is not needed
+        SQLSMALLINT length = 0;
+        if (!succeeded(SQLGetDiagRecW(handle.type(), handle.get(), record, found, &native, message,
+                                      SQLSMALLINT(std::size(message)), &length)))
+            return true;
+        if (fromWide(found, 5) != truncation) return false;
+    }
+}
+
 void Handle::markLost(const DbError& cause) const {
     const Handle* connection = this->connection();
     if (!connection) return;
@@ -153,6 +167,15 @@ bool Handle::lost() const {
     if (!connection) return false;
     const std::lock_guard lock(connection->m_lostMutex);
     return connection->m_lostCause != nullptr;
+}
+
+void Handle::refuseBlockReads() const {
+    if (const Handle* connection = this->connection()) connection->m_blockReadsRefused = true;
+}
+
+bool Handle::blockReadsRefused() const {
+    const Handle* connection = this->connection();
+    return connection && connection->m_blockReadsRefused;
 }
 
 void check(SQLRETURN rc, const Handle& handle, const char* what) {

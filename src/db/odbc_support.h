@@ -9,6 +9,7 @@
 #include <sqlucode.h>
 
 #include <QString>
+#include <atomic>
 #include <memory>
 #include <mutex>
 
@@ -68,6 +69,12 @@ public:
     // Whether it did, for the clean-up that must not throw.
     bool lost() const;
 
+    // A connection whose driver would not read a row of a fetched block
+    // again reads every later result one row at a time. Kept on the
+    // connection's handle.
+    void refuseBlockReads() const;
+    bool blockReadsRefused() const;
+
 private:
     SQLSMALLINT m_type;
     std::shared_ptr<Handle> m_parent;
@@ -76,6 +83,7 @@ private:
     // Marked from whichever thread the failing call ran on.
     mutable std::mutex m_lostMutex;
     mutable std::shared_ptr<const DbError> m_lostCause;
+    mutable std::atomic<bool> m_blockReadsRefused{false};
     RunContext* m_runContext = nullptr;
 };
 
@@ -87,6 +95,9 @@ private:
 
 // Whether any diagnostic record of the handle carries this state.
 bool hasState(const Handle& handle, const char* state);
+
+// Whether every diagnostic record of the handle is a truncation (01004).
+bool onlyTruncations(const Handle& handle);
 
 // Throws the handle's diagnostics unless rc is a success.
 void check(SQLRETURN rc, const Handle& handle, const char* what);

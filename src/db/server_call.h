@@ -41,20 +41,27 @@ enum class Cancellable { Yes, No };
 // Made on a worker's thread (a handle freed by rows written beside the
 // caller), the call is part of the one handed over there: it runs at once,
 // and the run context, which that one keeps, hears nothing of it.
+//
+// The cancel may be one of the caller's own (one that leaves a commit be).
 template <typename Call>
-SQLRETURN callServer(const Handle& handle, Call&& call,
-                     Cancellable cancellable = Cancellable::Yes) {
+SQLRETURN callServer(const Handle& handle, Call&& call, const std::function<void()>& cancel) {
     if (OnWorkerThread()) return call();
     const ServerCall watched(handle);
     RunContext* context = handle.runContext();
     if (!context || !context->servesWhileWaiting()) return call();
     SQLRETURN rc = SQL_ERROR;
-    std::function<void()> cancel;
-    if (cancellable == Cancellable::Yes && handle.type() == SQL_HANDLE_STMT)
-        cancel = [&handle] { SQLCancel(handle.get()); };
     const std::function<void()> work = [&] { rc = call(); };
     ServeWhileWaiting(*context, work, cancel);
     return rc;
+}
+
+template <typename Call>
+SQLRETURN callServer(const Handle& handle, Call&& call,
+                     Cancellable cancellable = Cancellable::Yes) {
+    std::function<void()> cancel;
+    if (cancellable == Cancellable::Yes && handle.type() == SQL_HANDLE_STMT)
+        cancel = [&handle] { SQLCancel(handle.get()); };
+    return callServer(handle, std::forward<Call>(call), cancel);
 }
 
 }  // namespace odbc

@@ -1,10 +1,12 @@
 #include "join/copy_oracle_table.h"
 
 #include <QElapsedTimer>
+#include <QLoggingCategory>
 #include <limits>
 
 #include "base/doubling_batch.h"
 #include "base/run_context.h"
+#include "db/block_read_refused.h"
 #include "db/connection.h"
 #include "db/create_table_statement.h"
 #include "db/insert_statement.h"
@@ -14,6 +16,8 @@
 #include "oracle/oracle_connection_string.h"
 
 namespace {
+Q_LOGGING_CATEGORY(lcCopy, "quillmere.join", QtInfoMsg)
+
 // Rows per commit of the copy: growing from the first to the longest stretch
 // while stretches are quick, and cut short when one takes CommitMs, so that a
 // failure part-way keeps what was copied. With a window to serve, a commit
@@ -87,7 +91,8 @@ qint64 CopyOracleTable(const OracleLogin& login, const QString& oracleTable,
     if (StagingTableExists(path, stagingTable))
         staging.execute(QStringLiteral("DROP TABLE ") + target);
 
-    db::ResultSet source = oracle.query(QStringLiteral("SELECT * FROM ") + OracleName(oracleTable));
+    const QString query = QStringLiteral("SELECT * FROM ") + OracleName(oracleTable);
+    db::ResultSet source = oracle.query(query);
 
     QStringList columns;
     for (int i = 0; i < source.fieldCount(); ++i) {
@@ -97,7 +102,20 @@ qint64 CopyOracleTable(const OracleLogin& login, const QString& oracleTable,
     staging.execute(
         CreateTableStatement(NameQuoting::Staging, stagingTable, columns, QStringLiteral("TEXT")));
 
-    const qint64 copied = copyRows(source, staging, stagingTable, int(columns.size()), context);
+    qint64 copied = 0;
+    try {
+        copied = copyRows(source, staging, stagingTable, int(columns.size()), context);
+    } catch (const db::BlockReadRefused& refused) {
+        // The driver read blocks of rows but would not read a long value of
+        // one again: the copy starts over, its rows read one at a time, so
+        // that no row is copied twice or left out.
+        qCWarning(lcCopy).noquote()
+            << "copying" << oracleTable << "again, a row at a time:" << refused.description();
+        source.close();
+        staging.execute(QStringLiteral("DELETE FROM ") + target);
+        source = oracle.query(query);
+        copied = copyRows(source, staging, stagingTable, int(columns.size()), context);
+    }
     source.close();
     return copied;
 }

@@ -19,6 +19,9 @@
 //   OmArrayStopsHalfway=1                   an array runs its first half only, no error
 //   OmNoLengthChecks=1                      VARCHAR lengths not checked in bytes (their
 //                                           checks cost the server time per row)
+//   OmGarbledTruncation=1                   a text too long for its bound buffer comes
+//                                           cut, ending in U+FFFD, with a conversion
+//                                           warning rather than 01004
 // The real driver is the odbcinst entry's RealDriver= (the entry whose
 // Driver= is this library), or OmRealDriver in the environment, or
 // psqlodbcw.so where Debian puts it.
@@ -123,6 +126,7 @@ struct Settings {
     bool statusUntouched = false;
     bool arraysStopHalfway = false;
     bool noLengthChecks = false;
+    bool garbledTruncation = false;
 
     void take(const std::string& key, const std::string& value) {
         const bool on = value == "1" || value == "yes" || value == "true";
@@ -136,13 +140,14 @@ struct Settings {
         if (key == "OmArrayStatus") statusUntouched = value == "untouched";
         if (key == "OmArrayStopsHalfway") arraysStopHalfway = on;
         if (key == "OmNoLengthChecks") noLengthChecks = on;
+        if (key == "OmGarbledTruncation") garbledTruncation = on;
     }
 };
 
 const char* const SettingNames[] = {
-    "OmLostCode",           "OmNameLimit",        "OmNoBlockGetData", "OmNoSetPos",
-    "OmBlockGetDataNoData", "OmNoConnectionDead", "OmNoParamArrays",  "OmArrayStatus",
-    "OmArrayStopsHalfway",  "OmNoLengthChecks"};
+    "OmLostCode",           "OmNameLimit",        "OmNoBlockGetData",   "OmNoSetPos",
+    "OmBlockGetDataNoData", "OmNoConnectionDead", "OmNoParamArrays",    "OmArrayStatus",
+    "OmArrayStopsHalfway",  "OmNoLengthChecks",   "OmGarbledTruncation"};
 
 bool isSetting(const std::string& key) {
     for (const char* name : SettingNames)
@@ -837,9 +842,27 @@ SQLRETURN runRows(SQLHSTMT handle, Statement& statement, Run run) {
     return overall;
 }
 
+// A real driver was seen cutting a text too long for its bound buffer
+// wrongly: ten emoji in a buffer of eleven code units came back as four and
+// a U+FFFD, the length as written, with a conversion warning and no 01004.
+// True when a value was so cut.
+bool garbleTruncated(char16_t* text, SQLLEN* indicator, SQLLEN bufferLength) {
+    const SQLLEN capacity = bufferLength / SQLLEN(sizeof(char16_t)) - 1;
+    if (!text || !indicator || *indicator == SQL_NULL_DATA || capacity < 1) return false;
+    if (*indicator != SQL_NO_TOTAL && *indicator / SQLLEN(sizeof(char16_t)) <= capacity)
+        return false;
+    SQLLEN kept = capacity - 1;  // room for U+FFFD
+    if (kept > 0 && text[kept - 1] >= 0xD800 && text[kept - 1] < 0xDC00) --kept;
+    text[kept] = 0xFFFD;
+    text[kept + 1] = 0;
+    *indicator = (kept + 1) * SQLLEN(sizeof(char16_t));
+    return true;
+}
+
 // One value of a bound column for each fetched row, as Oracle's client
-// hands it over.
-void afterFetch(Statement& statement) {
+// hands it over; true when the fetch garbled a value (see garbleTruncated).
+bool afterFetch(Statement& statement) {
+    bool garbled = false;
     statement.position = 1;
     statement.lastGetDataColumn = 0;
     if (statement.appRowsFetched) *statement.appRowsFetched = statement.fetched;
@@ -857,11 +880,22 @@ void afterFetch(Statement& statement) {
                                                 r * indicatorStride)
                     : nullptr;
             auto* data = column.data ? static_cast<char*>(column.data) + r * stride : nullptr;
+            if (connection.settings.garbledTruncation && column.cType == SQL_C_WCHAR)
+                garbled = garbleTruncated(reinterpret_cast<char16_t*>(data), indicator,
+                                          column.bufferLength) ||
+                          garbled;
             asRead(connection,
                    column.cType == SQL_C_WCHAR ? reinterpret_cast<char16_t*>(data) : nullptr,
                    indicator, true);
         }
     }
+    return garbled;
+}
+
+// The fetch's answer once afterFetch has garbled a value.
+SQLRETURN garbledFetch(Statement& statement) {
+    statement.records = {{u"01000", 0, u"[Oracle][ODBC]Character conversion lost data."}};
+    return SQL_SUCCESS_WITH_INFO;
 }
 
 template <typename Call>
@@ -1286,7 +1320,7 @@ SQLRETURN SQL_API SQLFetch(SQLHSTMT handle) {
         const Running running(*statement->connection, handle);
         return REAL(SQLFetch)(handle);
     });
-    if (ok(rc)) afterFetch(*statement);
+    if (ok(rc) && afterFetch(*statement)) return garbledFetch(*statement);
     return rc;
 }
 
@@ -1297,7 +1331,7 @@ SQLRETURN SQL_API SQLFetchScroll(SQLHSTMT handle, SQLSMALLINT orientation, SQLLE
         const Running running(*statement->connection, handle);
         return REAL(SQLFetchScroll)(handle, orientation, offset);
     });
-    if (ok(rc)) afterFetch(*statement);
+    if (ok(rc) && afterFetch(*statement)) return garbledFetch(*statement);
     return rc;
 }
 

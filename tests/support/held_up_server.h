@@ -73,3 +73,28 @@ inline void MakeTableMovesSlow(const standin::Login& owner, double seconds,
                                  "WHEN TAG IN (%1) EXECUTE FUNCTION qm_slow_moves()")
                       .arg(QLatin1String(tags)));
 }
+
+// Every commit of a transaction in which the login's tables took rows waits
+// the given seconds on the server, once: a check deferred to the commit, on
+// every table the login makes from now on.
+inline void MakeCommitsSlow(const standin::Login& owner, double seconds) {
+    db::Connection admin = standin::admin(owner.name());
+    admin.execute(
+        QStringLiteral("CREATE FUNCTION qm_slow_commit() RETURNS trigger LANGUAGE plpgsql AS "
+                       "$$ BEGIN IF coalesce(current_setting('qm.slept', true), '') = '' THEN "
+                       "PERFORM set_config('qm.slept', '1', true); PERFORM pg_sleep(%1); END IF; "
+                       "RETURN NULL; END $$")
+            .arg(seconds));
+    admin.execute(QStringLiteral(
+        "CREATE FUNCTION qm_slow_commits() RETURNS event_trigger LANGUAGE plpgsql AS $$ "
+        "DECLARE made record; BEGIN "
+        "FOR made IN SELECT * FROM pg_event_trigger_ddl_commands() "
+        "WHERE command_tag = 'CREATE TABLE' LOOP "
+        "EXECUTE format('CREATE CONSTRAINT TRIGGER slow_commit AFTER INSERT ON %s "
+        "DEFERRABLE INITIALLY DEFERRED FOR EACH ROW EXECUTE FUNCTION qm_slow_commit()', "
+        "made.object_identity); "
+        "END LOOP; END $$"));
+    admin.execute(QStringLiteral(
+        "CREATE EVENT TRIGGER qm_slow_commits ON ddl_command_end WHEN TAG IN ('CREATE TABLE') "
+        "EXECUTE FUNCTION qm_slow_commits()"));
+}
