@@ -22,6 +22,11 @@ db::Connection admin(const QString& database = QStringLiteral("postgres"));
 // settings (for example "OmNoSetPos=1;") after it.
 QString throughOracleManners(const QString& connectionString, const QString& settings);
 
+// Whether the driver registered as Oracle's, which the program meets, plays
+// Oracle's manners (the Oracle-manners driver) rather than being psqlODBC:
+// it then names the server "Oracle".
+bool programMeetsOracle();
+
 // A fresh login of its own, with a database of its own name, dropped again
 // when the object goes. Names are unique per process and per object.
 class Login final {
