@@ -264,6 +264,64 @@ private slots:
         QVERIFY(!QFile::exists(rig.stagingPath()));
     }
 
+    // A join or a name beyond the server's limits is refused before the
+    // work, with exit code 2 and the limit in the box; where the driver
+    // reports no such limit (psqlODBC: no column limit, names of 63 bytes),
+    // the join is made. Oracle's limits here: 1,000 columns, 30 bytes.
+    void refusedBeyondTheServersLimits_data() {
+        QTest::addColumn<int>("columnsB");    // besides ID; A has 499 more
+        QTest::addColumn<QString>("shared");  // a column of both tables
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("line");  // 0: the join is made
+        QTest::addColumn<QString>("limit");
+        QTest::addColumn<bool>("alsoPostgres");  // beyond psqlODBC's limits too
+        QTest::newRow("1,001 columns") << 500 << ""
+                                       << "R" << 124 << "at most 1000 columns in a table" << false;
+        QTest::newRow("suffixed column name of 31 bytes")
+            << 0 << QString(30, QLatin1Char('C')) << "R" << 124
+            << "column names of at most 30 bytes" << false;
+        QTest::newRow("table name of 31 bytes") << 0 << "" << QString(31, QLatin1Char('T')) << 140
+                                                << "table names of at most 30 bytes" << false;
+        QTest::newRow("table name of 64 bytes") << 0 << "" << QString(64, QLatin1Char('T')) << 140
+                                                << "table names of at most 30 bytes" << true;
+    }
+    void refusedBeyondTheServersLimits() {
+        QFETCH(int, columnsB);
+        QFETCH(QString, shared);
+        QFETCH(QString, name);
+        QFETCH(int, line);
+        QFETCH(QString, limit);
+        QFETCH(bool, alsoPostgres);
+        CommandRig rig(*m_program);
+        rig.setEnvironment("OmNameLimit", QStringLiteral("30"));
+        for (const auto& [table, extra] :
+             {std::pair{QStringLiteral("A"), 499}, std::pair{QStringLiteral("B"), columnsB}}) {
+            QStringList columns{QStringLiteral(R"("ID" varchar(10))")};
+            for (int i = 0; i < extra; ++i)
+                columns << QStringLiteral(R"("%1%2" varchar(1))").arg(table, QString::number(i));
+            if (!shared.isEmpty()) columns << QStringLiteral(R"("%1" varchar(1))").arg(shared);
+            rig.owner.exec(
+                QStringLiteral(R"(CREATE TABLE "%1" (%2))").arg(table, columns.join(u',')));
+            rig.owner.exec(QStringLiteral(R"(INSERT INTO "%1" ("ID") VALUES ('1'))").arg(table));
+        }
+        const Ran ran = rig.runWithPassword({"A", "ID", "B", "ID", name});
+
+        const bool oracle = standin::programMeetsOracle();
+        if (!oracle && !alsoPostgres) {
+            QVERIFY2(ran.exitCode == 0, qPrintable(ran.err));
+            QCOMPARE(rig.owner.rows(QStringLiteral(R"(SELECT count(*) FROM "%1")").arg(name)),
+                     (QList<QStringList>{{"1"}}));
+            return;
+        }
+        QCOMPARE(ran.exitCode, 2);
+        if (!oracle) limit.replace(QStringLiteral("30"), QStringLiteral("63"));
+        QVERIFY2(
+            ran.err.contains(limit) && ran.err.contains(QStringLiteral(" at line %1\n").arg(line)),
+            qPrintable(ran.err));
+        QVERIFY2(ran.out.contains("exit code: 2\n"), qPrintable(ran.out));
+        QCOMPARE(rig.tables(), (QList<QStringList>{{"A"}, {"B"}}));
+    }
+
     // A password source that holds nothing is named, and no login is tried.
     void emptyPassword_data() {
         QTest::addColumn<bool>("fromFile");

@@ -122,6 +122,7 @@ int exitCodeOf(const JoinRunResult& result, const ConsoleDialogs& dialogs) {
     if (Interrupts::requested()) return ExitCode::Interrupted;
     if (result.ending == JoinRunResult::Ending::StagingBusy) return ExitCode::StagingBusy;
     if (dialogs.keptExistingTable()) return ExitCode::NameExists;
+    if (dialogs.beyondServerLimits()) return ExitCode::Usage;
     // A failure says more than the rows it left missing.
     if (dialogs.failures() > 0 || result.ending != JoinRunResult::Ending::Ran ||
         result.summary.written < 0)
