@@ -322,6 +322,37 @@ private slots:
         QCOMPARE(rig.tables(), (QList<QStringList>{{"A"}, {"B"}}));
     }
 
+    // Without NLS_LANG the program takes UTF-8 as the client's character
+    // set, so text outside ASCII arrives whole; a set the user named stays,
+    // and one that is not UTF-8 is logged as a warning: through Oracle's
+    // client, characters outside it become '?'.
+    void clientCharacterSet_data() {
+        QTest::addColumn<QString>("lang");  // null: unset
+        QTest::addColumn<bool>("lossy");
+        QTest::newRow("unset") << QString() << false;
+        QTest::newRow("language and territory only") << QStringLiteral("AMERICAN_AMERICA") << false;
+        QTest::newRow("Western European") << QStringLiteral("GERMAN_GERMANY.WE8ISO8859P1") << true;
+    }
+    void clientCharacterSet() {
+        QFETCH(QString, lang);
+        QFETCH(bool, lossy);
+        CommandRig rig(*m_program);
+        rig.owner.exec(R"(CREATE TABLE "A" ("ID" varchar(10), "NAME" varchar(20)))");
+        rig.owner.exec(R"(INSERT INTO "A" VALUES ('1', 'Grüße 😀'))");
+        rig.owner.exec(R"(CREATE TABLE "B" ("ID" varchar(10)))");
+        rig.owner.exec(R"(INSERT INTO "B" VALUES ('1'))");
+        rig.setEnvironment("NLS_LANG", lang.isNull() ? std::nullopt : std::optional(lang));
+        const Ran ran = rig.runWithPassword({"A", "ID", "B", "ID", "R"});
+        QVERIFY2(ran.exitCode == 0, qPrintable(ran.err));
+        const bool warned = rig.log().contains(
+            "NLS_LANG names the client character set WE8ISO8859P1, not UTF-8: characters outside "
+            "it become ? when read from Oracle and when written to it.");
+        QCOMPARE(warned, lossy);
+        const QString name = lossy && standin::programMeetsOracle() ? QStringLiteral("Gr??e ?")
+                                                                    : QStringLiteral("Grüße 😀");
+        QCOMPARE(rig.owner.rows(R"(SELECT "NAME" FROM "R")"), (QList<QStringList>{{name}}));
+    }
+
     // A password source that holds nothing is named, and no login is tried.
     void emptyPassword_data() {
         QTest::addColumn<bool>("fromFile");
