@@ -3,6 +3,7 @@
 #include <QStringList>
 
 #include "db/connection.h"
+#include "db/db_error.h"
 #include "join/join_choice.h"
 #include "join/result_column_names.h"
 #include "oracle/list_table_fields.h"
@@ -23,9 +24,15 @@ db::ServerLimits CheckJoinWithinServerLimits(const JoinChoice& choice, RunContex
     oracle.open(OracleConnectionString(choice.login));
     const db::ServerLimits limits = oracle.limits();
     if (limits.columnsInTable == 0 && limits.columnNameBytes == 0) return limits;
-    const QStringList columns = ResultColumnNames(
-        TableFieldNames(oracle, choice.table1) + TableFieldNames(oracle, choice.table2),
-        choice.suffix);
+    // A table whose fields cannot be read is left to its copy, which says why
+    // at its own step.
+    QStringList fields;
+    try {
+        fields = TableFieldNames(oracle, choice.table1) + TableFieldNames(oracle, choice.table2);
+    } catch (const DbError&) {
+        return limits;
+    }
+    const QStringList columns = ResultColumnNames(fields, choice.suffix);
     if (limits.columnsInTable > 0 && columns.size() > limits.columnsInTable)
         throw ServerLimitExceeded(
             QStringLiteral("The joined table would have %1 columns; the server takes at most %2 "

@@ -19,7 +19,7 @@ public:
 // ServerLimitExceeded when the joined table would have more columns than a
 // table takes, or a column name, duplicate suffix and all, longer than a
 // column name may be. The fields come from the catalogue, as the copy will
-// find them.
+// find them; a table whose fields cannot be read is left to its copy.
 db::ServerLimits CheckJoinWithinServerLimits(const JoinChoice& choice, RunContext& context);
 
 // Throws ServerLimitExceeded when the table name is longer than the limits
