@@ -34,9 +34,8 @@ class TestOracleManners : public QObject {
     Q_OBJECT
 
 public:
-    // A client that keeps every character, as the program sets it up; the
-    // test of the character set sets its own.
-    static void initMain() { qputenv("NLS_LANG", ".AL32UTF8"); }
+    // The test of the client's character set sets its own.
+    static void initMain() { standin::useTheProgramsClientCharacterSet(); }
 
 private slots:
     // What Oracle refuses, refused with its SQLSTATE, ORA number and words.

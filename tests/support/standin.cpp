@@ -47,6 +47,10 @@ bool programMeetsOracle() {
     return oracle;
 }
 
+void useTheProgramsClientCharacterSet() {
+    if (qEnvironmentVariableIsEmpty("NLS_LANG")) qputenv("NLS_LANG", ".AL32UTF8");
+}
+
 db::Connection admin(const QString& database) {
     db::Connection connection;
     connection.open(
