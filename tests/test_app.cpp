@@ -740,14 +740,25 @@ private slots:
 
     // Started with no display and stderr a file (as from cron), the program
     // cannot open its window; it says why on stderr, and in its log, before
-    // it ends.
+    // it ends. Before that, a client character set that is not UTF-8 is
+    // warned of in the log; without NLS_LANG, UTF-8 is taken and nothing said.
+    void noDisplayToldOnStderr_data() {
+        QTest::addColumn<QString>("lang");  // null: unset
+        QTest::addColumn<bool>("warned");
+        QTest::newRow("no NLS_LANG") << QString() << false;
+        QTest::newRow("Western European client") << "GERMAN_GERMANY.WE8ISO8859P1" << true;
+    }
     void noDisplayToldOnStderr() {
+        QFETCH(QString, lang);
+        QFETCH(bool, warned);
         QTemporaryDir home;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_STATE_HOME",
                                  "XDG_DATA_HOME", "XDG_CONFIG_HOME"})
             environment.remove(QString::fromLatin1(name));
         environment.insert(QStringLiteral("HOME"), home.path());
+        environment.remove(QStringLiteral("NLS_LANG"));
+        if (!lang.isNull()) environment.insert(QStringLiteral("NLS_LANG"), lang);
         QProcess program;
         program.setProcessEnvironment(environment);
         program.setStandardInputFile(QProcess::nullDevice());
@@ -766,6 +777,9 @@ private slots:
         const QString log =
             text(home.filePath(QStringLiteral(".local/state/quillmere/quillmere.log")));
         QVERIFY2(log.contains(QStringLiteral(" fatal ")) && log.contains(reason), qPrintable(log));
+        QCOMPARE(log.contains(QStringLiteral("warning quillmere.oracle: NLS_LANG names the client "
+                                             "character set WE8ISO8859P1, not UTF-8")),
+                 warned);
     }
 };
 

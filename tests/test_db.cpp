@@ -214,7 +214,10 @@ class TestDb : public QObject {
 
 public:
     // Before the application object: the program's home is a temporary one.
-    static void initMain() { UsePrivateHome(); }
+    static void initMain() {
+        UsePrivateHome();
+        standin::useTheProgramsClientCharacterSet();
+    }
 
 private slots:
     // Values come back as the server's own text: every digit, every fraction

@@ -264,6 +264,95 @@ private slots:
         QVERIFY(!QFile::exists(rig.stagingPath()));
     }
 
+    // A join or a name beyond the server's limits is refused before the
+    // work, with exit code 2 and the limit in the box; where the driver
+    // reports no such limit (psqlODBC: no column limit, names of 63 bytes),
+    // the join is made. Oracle's limits here: 1,000 columns, 30 bytes.
+    void refusedBeyondTheServersLimits_data() {
+        QTest::addColumn<int>("columnsB");    // besides ID; A has 499 more
+        QTest::addColumn<QString>("shared");  // a column of both tables
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("line");  // 0: the join is made
+        QTest::addColumn<QString>("limit");
+        QTest::addColumn<bool>("alsoPostgres");  // beyond psqlODBC's limits too
+        QTest::newRow("1,001 columns") << 500 << ""
+                                       << "R" << 124 << "at most 1000 columns in a table" << false;
+        QTest::newRow("suffixed column name of 31 bytes")
+            << 0 << QString(30, QLatin1Char('C')) << "R" << 124
+            << "column names of at most 30 bytes" << false;
+        QTest::newRow("table name of 31 bytes") << 0 << "" << QString(31, QLatin1Char('T')) << 140
+                                                << "table names of at most 30 bytes" << false;
+        QTest::newRow("table name of 64 bytes") << 0 << "" << QString(64, QLatin1Char('T')) << 140
+                                                << "table names of at most 30 bytes" << true;
+    }
+    void refusedBeyondTheServersLimits() {
+        QFETCH(int, columnsB);
+        QFETCH(QString, shared);
+        QFETCH(QString, name);
+        QFETCH(int, line);
+        QFETCH(QString, limit);
+        QFETCH(bool, alsoPostgres);
+        CommandRig rig(*m_program);
+        rig.setEnvironment("OmNameLimit", QStringLiteral("30"));
+        for (const auto& [table, extra] :
+             {std::pair{QStringLiteral("A"), 499}, std::pair{QStringLiteral("B"), columnsB}}) {
+            QStringList columns{QStringLiteral(R"("ID" varchar(10))")};
+            for (int i = 0; i < extra; ++i)
+                columns << QStringLiteral(R"("%1%2" varchar(1))").arg(table, QString::number(i));
+            if (!shared.isEmpty()) columns << QStringLiteral(R"("%1" varchar(1))").arg(shared);
+            rig.owner.exec(
+                QStringLiteral(R"(CREATE TABLE "%1" (%2))").arg(table, columns.join(u',')));
+            rig.owner.exec(QStringLiteral(R"(INSERT INTO "%1" ("ID") VALUES ('1'))").arg(table));
+        }
+        const Ran ran = rig.runWithPassword({"A", "ID", "B", "ID", name});
+
+        const bool oracle = standin::programMeetsOracle();
+        if (!oracle && !alsoPostgres) {
+            QVERIFY2(ran.exitCode == 0, qPrintable(ran.err));
+            QCOMPARE(rig.owner.rows(QStringLiteral(R"(SELECT count(*) FROM "%1")").arg(name)),
+                     (QList<QStringList>{{"1"}}));
+            return;
+        }
+        QCOMPARE(ran.exitCode, 2);
+        if (!oracle) limit.replace(QStringLiteral("30"), QStringLiteral("63"));
+        QVERIFY2(
+            ran.err.contains(limit) && ran.err.contains(QStringLiteral(" at line %1\n").arg(line)),
+            qPrintable(ran.err));
+        QVERIFY2(ran.out.contains("exit code: 2\n"), qPrintable(ran.out));
+        QCOMPARE(rig.tables(), (QList<QStringList>{{"A"}, {"B"}}));
+    }
+
+    // Without NLS_LANG the program takes UTF-8 as the client's character
+    // set, so text outside ASCII arrives whole; a set the user named stays,
+    // and one that is not UTF-8 is logged as a warning: through Oracle's
+    // client, characters outside it become '?'.
+    void clientCharacterSet_data() {
+        QTest::addColumn<QString>("lang");  // null: unset
+        QTest::addColumn<bool>("lossy");
+        QTest::newRow("unset") << QString() << false;
+        QTest::newRow("language and territory only") << QStringLiteral("AMERICAN_AMERICA") << false;
+        QTest::newRow("Western European") << QStringLiteral("GERMAN_GERMANY.WE8ISO8859P1") << true;
+    }
+    void clientCharacterSet() {
+        QFETCH(QString, lang);
+        QFETCH(bool, lossy);
+        CommandRig rig(*m_program);
+        rig.owner.exec(R"(CREATE TABLE "A" ("ID" varchar(10), "NAME" varchar(20)))");
+        rig.owner.exec(R"(INSERT INTO "A" VALUES ('1', 'Grüße 😀'))");
+        rig.owner.exec(R"(CREATE TABLE "B" ("ID" varchar(10)))");
+        rig.owner.exec(R"(INSERT INTO "B" VALUES ('1'))");
+        rig.setEnvironment("NLS_LANG", lang.isNull() ? std::nullopt : std::optional(lang));
+        const Ran ran = rig.runWithPassword({"A", "ID", "B", "ID", "R"});
+        QVERIFY2(ran.exitCode == 0, qPrintable(ran.err));
+        const bool warned = rig.log().contains(
+            "NLS_LANG names the client character set WE8ISO8859P1, not UTF-8: characters outside "
+            "it become ? when read from Oracle and when written to it.");
+        QCOMPARE(warned, lossy);
+        const QString name = lossy && standin::programMeetsOracle() ? QStringLiteral("Gr??e ?")
+                                                                    : QStringLiteral("Grüße 😀");
+        QCOMPARE(rig.owner.rows(R"(SELECT "NAME" FROM "R")"), (QList<QStringList>{{name}}));
+    }
+
     // A password source that holds nothing is named, and no login is tried.
     void emptyPassword_data() {
         QTest::addColumn<bool>("fromFile");

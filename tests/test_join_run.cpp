@@ -310,13 +310,15 @@ private slots:
         JoinRig rig;
         rig.context.serves = serving;
         // Enough rows for several blocks of the copy and several batches of
-        // the write; values of 2,000 accented or four-byte characters, empty
-        // ones, Null keys and values, numbers wide, negative and fractional.
+        // the write; values of 2,000 accented characters and of 1,000
+        // four-byte ones (4,000 bytes, the most Oracle takes in a VARCHAR),
+        // empty ones, Null keys and values, numbers wide, negative and
+        // fractional.
         rig.owner.exec(R"(CREATE TABLE "L" ("ID" varchar(10), "V" text, "N" numeric(38),
                                             "D" numeric(12, 4)))");
         rig.owner.exec(R"(INSERT INTO "L" SELECT CASE WHEN g % 9 = 0 THEN NULL ELSE g::text END,
                                 CASE WHEN g % 5 = 0 THEN repeat('ä', 2000)
-                                     WHEN g % 11 = 0 THEN repeat('😀', 2000)
+                                     WHEN g % 11 = 0 THEN repeat('😀', 1000)
                                      WHEN g % 7 = 0 THEN NULL ELSE 'l' || g || ' 😀' END,
                                 g * 1000000000000000000000000000,
                                 CASE WHEN g % 13 = 0 THEN NULL ELSE (g - 750) / 8.0 END
@@ -696,7 +698,8 @@ private slots:
                  (QList<QStringList>{{"0"}}));
     }
 
-    // "Overwrite? Yes", and the new table cannot be made, the old one cannot
+    // "Overwrite? Yes", and the new table cannot be made (or is refused as
+    // beyond the server's limits before the copy), the old one cannot
     // go, rows of the new one are refused, or the connection is lost while
     // the rows are written: the listed table keeps its old rows under its
     // name, the lists stay, and nothing of the attempt is left behind but
@@ -707,6 +710,9 @@ private slots:
         QTest::addColumn<QList<int>>("lines");
         QTest::addColumn<QString>("count");  // the closing count's box; empty: none
         QTest::addColumn<QString>("why");    // in its details
+        // Whose limits the new table is beyond: a driver that reports them
+        // has the run refused before the copy, and nothing asked.
+        QTest::addColumn<QString>("beyondLimitsOf");
         QStringList wide;
         for (const char* table : {"A", "B"}) {
             QStringList columns{QStringLiteral(R"("ID" varchar(10))")};
@@ -718,7 +724,8 @@ private slots:
                         .arg(QLatin1String(table));
         }
         QTest::newRow("more columns than the server takes")
-            << wide << 0 << QList<int>{JoinLine::CreateOracleTable} << QString() << QString();
+            << wide << 0 << QList<int>{JoinLine::CreateOracleTable} << QString() << QString()
+            << "Oracle";
         const QString longName(63, QLatin1Char('c'));
         QTest::newRow("suffixed name too long")
             << QStringList{QStringLiteral(
@@ -729,7 +736,8 @@ private slots:
                                .arg(longName),
                            R"(INSERT INTO "A" VALUES ('1', 'a'))",
                            R"(INSERT INTO "B" VALUES ('1', 'b'))"}
-            << 0 << QList<int>{JoinLine::CreateOracleTable} << QString() << QString();
+            << 0 << QList<int>{JoinLine::CreateOracleTable} << QString() << QString()
+            << "PostgreSQL";
         const QStringList twoTables{
             R"(CREATE TABLE "A" ("ID" varchar(10)))",
             R"(INSERT INTO "A" SELECT g::text FROM generate_series(1, 10) g)",
@@ -737,10 +745,11 @@ private slots:
             R"(INSERT INTO "B" SELECT g::text FROM generate_series(1, 10) g)"};
         QTest::newRow("old table cannot go")
             << twoTables + QStringList{R"(CREATE TABLE child ("OLD" varchar(10) REFERENCES "R"))"}
-            << 0 << QList<int>{JoinLine::DropOracleTable} << "10 of 10 rows" << QString();
+            << 0 << QList<int>{JoinLine::DropOracleTable} << "10 of 10 rows" << QString() << "";
         QTest::newRow("connection lost mid-write")
             << twoTables << 2 << QList<int>{JoinLine::InsertRow} << "10 of 10 rows"
-            << "R keeps its old rows: the connection was lost";
+            << "R keeps its old rows: the connection was lost"
+            << "";
         const QStringList longValues{
             R"(CREATE TABLE "A" ("ID" varchar(10), "V" text))",
             R"(CREATE TABLE "B" ("ID" varchar(10)))",
@@ -749,12 +758,14 @@ private slots:
             << longValues + QStringList{R"(INSERT INTO "A" SELECT g::text, repeat('x', 2500)
                                                     FROM generate_series(1, 4) g)"}
             << 0 << QList<int>{JoinLine::InsertRow} << "4 of 4 rows"
-            << "R keeps its old rows: 4 of the 4 rows could not be written.";
+            << "R keeps its old rows: 4 of the 4 rows could not be written."
+            << "";
         QTest::newRow("one row refused")
             << longValues + QStringList{R"(INSERT INTO "A" VALUES ('1', 'a'), ('2', 'b'),
                                                     ('3', repeat('x', 2500)), ('4', 'd'))"}
             << 0 << QList<int>{JoinLine::InsertRow} << "4 of 4 rows"
-            << "R keeps its old rows: 1 of the 4 rows could not be written.";
+            << "R keeps its old rows: 1 of the 4 rows could not be written."
+            << "";
     }
     void overwriteKeepsTheOldTableOnFailure() {
         QFETCH(QStringList, setup);
@@ -762,6 +773,10 @@ private slots:
         QFETCH(QList<int>, lines);
         QFETCH(QString, count);
         QFETCH(QString, why);
+        QFETCH(QString, beyondLimitsOf);
+        const bool refusedFirst =
+            beyondLimitsOf == (standin::programMeetsOracle() ? "Oracle" : "PostgreSQL");
+        if (refusedFirst) lines = {JoinLine::CopyTable1};
         JoinRig rig;
         rig.owner.exec(R"(CREATE TABLE "R" ("OLD" varchar(10) PRIMARY KEY))");
         rig.owner.exec(R"(INSERT INTO "R" VALUES ('old'))");
@@ -786,7 +801,8 @@ private slots:
             QVERIFY2(last.text.startsWith(count), qPrintable(last.text));
             QVERIFY2(last.details.startsWith(why), qPrintable(last.details));
         } else {
-            QCOMPARE(rig.dialogs.shown.size(), 2 + lines.size());  // prompt, question, errors
+            // The prompt and the question, unless refused before them; the errors.
+            QCOMPARE(rig.dialogs.shown.size(), (refusedFirst ? 0 : 2) + lines.size());
         }
         const QString strays = rig.owner
                                    .rows(R"(SELECT count(*) FROM user_tables
@@ -794,6 +810,112 @@ private slots:
                                    .front()
                                    .front();
         QCOMPARE(strays, lostAfterBarMoves > 0 ? QStringLiteral("1") : QStringLiteral("0"));
+        QCOMPARE(rig.form().pointer().pointerState(), PointerState::Default);
+    }
+
+    // What the server cannot take is refused before the work it would undo,
+    // in a box that names the limit: a join with more columns than a table
+    // takes, or a column name over the limit once suffixed, before anything
+    // is copied; a table name over the limit at the prompt, before the
+    // overwrite question. Names are measured in bytes. Oracle's limits here
+    // are 1,000 columns and names of 30 bytes; psqlODBC reports no column
+    // limit and names of 63 bytes, past which PostgreSQL would cut a name.
+    void refusedBeyondTheServersLimits_data() {
+        QTest::addColumn<int>("columnsA");  // besides ID
+        QTest::addColumn<int>("columnsB");
+        QTest::addColumn<QString>("shared");     // a column of both tables: B's takes the suffix
+        QTest::addColumn<QString>("name");       // typed at the prompt
+        QTest::addColumn<bool>("listed");        // a table of that name is listed
+        QTest::addColumn<int>("line");           // refused there under Oracle's limits; 0: made
+        QTest::addColumn<QString>("limit");      // Oracle's, as the box gives it
+        QTest::addColumn<bool>("alsoPostgres");  // refused under psqlODBC's limits too
+        const QString columns = QStringLiteral("at most 1000 columns");
+        const QString names = QStringLiteral("names of at most 30 bytes");
+        const auto c = [](int n) { return QString(n, QLatin1Char('C')); };
+        const auto t = [](int n) { return QString(n, QLatin1Char('T')); };
+        QTest::newRow("1,000 columns") << 499 << 499 << ""
+                                       << "R" << false << 0 << "" << false;
+        QTest::newRow("1,001 columns")
+            << 499 << 500 << ""
+            << "R" << false << int(JoinLine::CopyTable1) << columns << false;
+        QTest::newRow("suffixed column name of 30 bytes")
+            << 0 << 0 << c(29) << "R" << false << 0 << "" << false;
+        QTest::newRow("suffixed column name of 31 bytes")
+            << 0 << 0 << c(30) << "R" << false << int(JoinLine::CopyTable1) << names << false;
+        QTest::newRow("column name of 16 characters in 32 bytes")
+            << 0 << 0 << QStringLiteral("ä").repeated(16) << "R" << false
+            << int(JoinLine::CopyTable1) << names << false;
+        QTest::newRow("suffixed column name of 64 bytes")
+            << 0 << 0 << c(63) << "R" << false << int(JoinLine::CopyTable1) << names << true;
+        QTest::newRow("table name of 30 bytes")
+            << 0 << 0 << "" << t(30) << false << 0 << "" << false;
+        QTest::newRow("table name of 31 bytes")
+            << 0 << 0 << "" << t(31) << false << int(JoinLine::AskTableName) << names << false;
+        QTest::newRow("table name of 11 characters in 33 bytes")
+            << 0 << 0 << "" << QStringLiteral("中").repeated(11) << false
+            << int(JoinLine::AskTableName) << names << false;
+        QTest::newRow("table name of 64 bytes")
+            << 0 << 0 << "" << t(64) << false << int(JoinLine::AskTableName) << names << true;
+        QTest::newRow("listed table's name of 31 bytes")
+            << 0 << 0 << "" << t(31) << true << int(JoinLine::AskTableName) << names << false;
+    }
+    void refusedBeyondTheServersLimits() {
+        QFETCH(int, columnsA);
+        QFETCH(int, columnsB);
+        QFETCH(QString, shared);
+        QFETCH(QString, name);
+        QFETCH(bool, listed);
+        QFETCH(int, line);
+        QFETCH(QString, limit);
+        QFETCH(bool, alsoPostgres);
+        JoinRig rig;
+        rig.form().oracleLogin.driverOptions = QStringLiteral("OmNameLimit=30;");
+        for (const auto& [table, extra] :
+             {std::pair{QStringLiteral("A"), columnsA}, std::pair{QStringLiteral("B"), columnsB}}) {
+            QStringList columns{QStringLiteral(R"("ID" varchar(10))")};
+            for (int i = 0; i < extra; ++i)
+                columns << QStringLiteral(R"("%1%2" varchar(1))").arg(table, QString::number(i));
+            if (!shared.isEmpty()) columns << QStringLiteral(R"("%1" varchar(1))").arg(shared);
+            rig.owner.exec(
+                QStringLiteral(R"(CREATE TABLE "%1" (%2))").arg(table, columns.join(u',')));
+            rig.owner.exec(QStringLiteral(R"(INSERT INTO "%1" ("ID") VALUES ('1'))").arg(table));
+        }
+        if (listed) {
+            rig.owner.exec(QStringLiteral(R"(CREATE TABLE "%1" ("OLD" varchar(10)))").arg(name));
+            rig.owner.exec(QStringLiteral(R"(INSERT INTO "%1" VALUES ('old'))").arg(name));
+        }
+        rig.openChoosing("A", "ID", "B", "ID");
+        const QStringList list1 = rig.form().list1;
+        rig.dialogs.promptAnswers << name;
+        rig.dialogs.yesNoAnswers << true;
+        rig.startJoining();
+
+        const bool oracle = standin::programMeetsOracle();
+        const QString table = QStringLiteral(R"("%1")").arg(name);
+        if (!oracle && !alsoPostgres) line = 0;
+        if (line == 0) {
+            QCOMPARE(rig.dialogs.errorBoxes().size(), 0);
+            QCOMPARE(rig.owner.rows(QStringLiteral("SELECT count(*) FROM ") + table),
+                     (QList<QStringList>{{"1"}}));
+            return;
+        }
+        QCOMPARE(reportedLines(rig.dialogs), QList<int>{line});
+        if (!oracle) limit.replace(QStringLiteral("30"), QStringLiteral("63"));
+        const QString text = rig.dialogs.errorBoxes().front().text;
+        QVERIFY2(text.contains(limit), qPrintable(text));
+        // Before the copy not even the name is asked for; after the name,
+        // no question.
+        QCOMPARE(rig.dialogs.shown.size(), line == JoinLine::CopyTable1 ? 1 : 2);
+        const QString staging = StagingDatabasePath(rig.programFolder.path());
+        QCOMPARE(StagingTableExists(staging, QStringLiteral("Table1")),
+                 line != JoinLine::CopyTable1);
+        QVERIFY(!StagingTableExists(staging, name));
+        QCOMPARE(rig.owner.rows("SELECT count(*) FROM user_tables"),
+                 (QList<QStringList>{{listed ? "3" : "2"}}));
+        if (listed)
+            QCOMPARE(rig.owner.rows(QStringLiteral("SELECT * FROM ") + table),
+                     (QList<QStringList>{{"old"}}));
+        QCOMPARE(rig.form().list1, list1);
         QCOMPARE(rig.form().pointer().pointerState(), PointerState::Default);
     }
 
@@ -1097,6 +1219,35 @@ private slots:
                  (QList<QStringList>{{"1", "a", "1"}, {"3", "c", "3"}, {"5", "e", "5"}}));
         QVERIFY(rig.form().list1.contains("R"));
         QCOMPARE(rig.form().pointer().pointerState(), PointerState::Default);
+    }
+
+    // A VARCHAR(2000) column holds 2,000 characters, however many bytes
+    // they take: 700 Chinese characters (2,100 bytes) arrive whole. Oracle
+    // takes no more than 4,000 bytes all the same: 1,500 of them (4,500
+    // bytes) are refused and counted, where PostgreSQL takes them.
+    void columnsHoldCharactersNotBytes() {
+        JoinRig rig;
+        rig.owner.exec(R"(CREATE TABLE "A" ("ID" varchar(10), "V" text))");
+        rig.owner.exec(
+            R"(INSERT INTO "A" VALUES ('1', repeat('中', 700)), ('2', repeat('中', 1500)),
+                                                 ('3', 'c'))");
+        rig.owner.exec(R"(CREATE TABLE "B" ("ID" varchar(10)))");
+        rig.owner.exec(R"(INSERT INTO "B" VALUES ('1'), ('2'), ('3'))");
+        rig.openChoosing("A", "ID", "B", "ID");
+        rig.dialogs.promptAnswers << QStringLiteral("R");
+        rig.startJoining();
+
+        const QString wide = QStringLiteral("中").repeated(1500);
+        QList<QStringList> arrived{{"1", QStringLiteral("中").repeated(700)}, {"3", "c"}};
+        if (standin::programMeetsOracle()) {
+            QCOMPARE(reportedLines(rig.dialogs), QList<int>{JoinLine::InsertRow});
+            QCOMPARE(rig.dialogs.shown.back().text,
+                     QStringLiteral("1 of 3 rows could not be written to R."));
+        } else {
+            QCOMPARE(rig.dialogs.errorBoxes().size(), 0);
+            arrived.insert(1, {"2", wide});
+        }
+        QCOMPARE(sorted(rig.owner.rows(R"(SELECT "ID", "V" FROM "R")")), arrived);
     }
 
     // Every run leaves one summary in the log, however it ends, and the

@@ -16,6 +16,7 @@
 #include "oracle/test_connection.h"
 #include "support/private_home.h"
 #include "support/recording_dialogs.h"
+#include "support/scoped_environment.h"
 #include "support/standin.h"
 
 namespace {
@@ -220,6 +221,29 @@ private slots:
         for (const QString& piece : password.split(QLatin1Char(';')))
             QVERIFY2(!details.contains(piece), qPrintable(details));
         QVERIFY(!details.contains(QStringLiteral("Pwd=")));
+    }
+
+    // A client character set that is not UTF-8 is told behind the
+    // connection test's success: characters outside it become '?'.
+    void testConnectionTellsOfTheClientCharacterSet_data() {
+        QTest::addColumn<QByteArray>("lang");
+        QTest::addColumn<QString>("details");
+        QTest::newRow("UTF-8") << QByteArray("AMERICAN_AMERICA.AL32UTF8") << "";
+        QTest::newRow("Western European")
+            << QByteArray("GERMAN_GERMANY.WE8ISO8859P1")
+            << "NLS_LANG names the client character set WE8ISO8859P1, not UTF-8: characters "
+               "outside it become ? when read from Oracle and when written to it.";
+    }
+    void testConnectionTellsOfTheClientCharacterSet() {
+        QFETCH(QByteArray, lang);
+        QFETCH(QString, details);
+        const ScopedEnvironment client({{"NLS_LANG", lang}});
+        standin::Login owner;
+        RecordingDialogs dialogs;
+        FakePointer pointer;
+        TestConnection(owner.login(), dialogs, pointer);
+        QCOMPARE(dialogs.texts(), QStringList{QStringLiteral("Connection successful.")});
+        QCOMPARE(dialogs.shown.front().details, details);
     }
 
     // A login that fails and one that works, by the login check and the

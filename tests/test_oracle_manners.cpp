@@ -36,6 +36,10 @@ long failureOf(db::Connection& connection, const QStringList& statements) {
 class TestOracleManners : public QObject {
     Q_OBJECT
 
+public:
+    // The test of the client's character set sets its own.
+    static void initMain() { standin::useTheProgramsClientCharacterSet(); }
+
 private slots:
     // What Oracle refuses, refused with its SQLSTATE, ORA number and words.
     void refusals_data() {
@@ -95,6 +99,34 @@ private slots:
         standin::Login owner;
         db::Connection connection = throughManners(owner, settings);
         QCOMPARE(failureOf(connection, statements), long(ora));
+    }
+
+    // The server's name and limits as the data layer reads them: Oracle's
+    // through its manners, PostgreSQL's through psqlODBC itself.
+    void serverNameAndLimits_data() {
+        QTest::addColumn<bool>("manners");
+        QTest::addColumn<QString>("settings");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QList<int>>("limits");  // columns, column name, table name
+        QTest::newRow("psqlODBC") << false << ""
+                                  << "PostgreSQL" << QList<int>{0, 63, 63};
+        QTest::newRow("Oracle's") << true << ""
+                                  << "Oracle" << QList<int>{1000, 128, 128};
+        QTest::newRow("Oracle's, names of 30 bytes") << true << "OmNameLimit=30;"
+                                                     << "Oracle" << QList<int>{1000, 30, 30};
+    }
+    void serverNameAndLimits() {
+        QFETCH(bool, manners);
+        QFETCH(QString, settings);
+        QFETCH(QString, name);
+        QFETCH(QList<int>, limits);
+        standin::Login owner;
+        db::Connection connection = manners ? throughManners(owner, settings) : owner.connect();
+        QCOMPARE(connection.dbmsName(), name);
+        const db::ServerLimits reported = connection.limits();
+        QCOMPARE((QList<int>{reported.columnsInTable, reported.columnNameBytes,
+                             reported.tableNameBytes}),
+                 limits);
     }
 
     // '' is NULL both ways; without a UTF-8 NLS_LANG every character

@@ -1,9 +1,12 @@
-// The Oracle layer's pure routines, without a server: the connection string.
+// The Oracle layer's pure routines, without a server: the connection string
+// and the client's character set.
 #include <QtTest>
 
 #include "db/connection_string_attributes.h"
+#include "oracle/client_character_set.h"
 #include "oracle/oracle_connection_string.h"
 #include "support/private_home.h"
+#include "support/scoped_environment.h"
 
 class TestOracleUnit : public QObject {
     Q_OBJECT
@@ -68,6 +71,46 @@ private slots:
         QCOMPARE(OracleConnectionString(login),
                  QStringLiteral("Driver={Microsoft ODBC for Oracle};Server=Z;Uid=u;Pwd={p;w};"
                                 "UseDeclareFetch=1;"));
+    }
+
+    // NLS_LANG without a character set gets UTF-8, its language and
+    // territory kept; a set it names stays, and one that is not UTF-8 is
+    // logged as a warning and told in the connection test's note.
+    void clientCharacterSet_data() {
+        QTest::addColumn<QByteArray>("given");  // null: unset
+        QTest::addColumn<QByteArray>("chosen");
+        QTest::addColumn<bool>("lossy");
+        QTest::newRow("unset") << QByteArray() << QByteArray(".AL32UTF8") << false;
+        QTest::newRow("empty") << QByteArray("") << QByteArray(".AL32UTF8") << false;
+        QTest::newRow("language and territory only")
+            << QByteArray("AMERICAN_AMERICA") << QByteArray("AMERICAN_AMERICA.AL32UTF8") << false;
+        QTest::newRow("empty set")
+            << QByteArray("GERMAN_GERMANY.") << QByteArray("GERMAN_GERMANY.AL32UTF8") << false;
+        QTest::newRow("UTF-8") << QByteArray(".AL32UTF8") << QByteArray(".AL32UTF8") << false;
+        QTest::newRow("Oracle's older UTF-8, lower case")
+            << QByteArray("GERMAN_GERMANY.utf8") << QByteArray("GERMAN_GERMANY.utf8") << false;
+        QTest::newRow("Western European") << QByteArray("GERMAN_GERMANY.WE8ISO8859P1")
+                                          << QByteArray("GERMAN_GERMANY.WE8ISO8859P1") << true;
+        QTest::newRow("ASCII") << QByteArray(".US7ASCII") << QByteArray(".US7ASCII") << true;
+    }
+    void clientCharacterSet() {
+        QFETCH(QByteArray, given);
+        QFETCH(QByteArray, chosen);
+        QFETCH(bool, lossy);
+        const ScopedEnvironment client({{"NLS_LANG", given}});
+        const QString set = QString::fromLatin1(chosen.mid(chosen.lastIndexOf('.') + 1));
+        const QRegularExpression warning(
+            QStringLiteral("^NLS_LANG names the client character set %1, not UTF-8: characters "
+                           "outside it become \\? ")
+                .arg(set));
+        if (lossy)
+            QTest::ignoreMessage(QtWarningMsg, warning);
+        else
+            QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
+        ChooseClientCharacterSet();
+        QCOMPARE(qgetenv("NLS_LANG"), chosen);
+        QCOMPARE(warning.match(ClientCharacterSetNote()).hasMatch(), lossy);
+        QCOMPARE(ClientCharacterSetNote().isEmpty(), !lossy);
     }
 };
 

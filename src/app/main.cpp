@@ -8,6 +8,7 @@
 #include "app/window_flow.h"
 #include "base/log_file.h"
 #include "base/program_files.h"
+#include "oracle/client_character_set.h"
 #include "ui/qt_dialogs.h"
 
 namespace {
@@ -34,6 +35,8 @@ int main(int argc, char** argv) {
         if (const auto exitCode = AnswerCommandLine(arguments, out)) return *exitCode;
     }
     InstallLogFile();
+    // Before any connection, and once the log can take its warning.
+    ChooseClientCharacterSet();
     QApplication app(argc, argv);
     // The desktop entry the window belongs to, so the desktop shows its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral(QM_APP_ID));

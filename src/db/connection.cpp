@@ -240,6 +240,15 @@ void Connection::rollback() {
     logged([&] { engine().rollback(); }, [] { return QStringLiteral("rollback"); });
 }
 
+QString Connection::dbmsName() {
+    return logged([&] { return engine().dbmsName(); },
+                  [] { return QStringLiteral("asking the server's name"); });
+}
+ServerLimits Connection::limits() {
+    return logged([&] { return engine().limits(); },
+                  [] { return QStringLiteral("asking the server's limits"); });
+}
+
 void Connection::close() { m_engine.reset(); }
 
 }  // namespace db

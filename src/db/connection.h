@@ -147,6 +147,12 @@ public:
     void commit();
     void rollback();
 
+    // The server's name for itself as its driver reports it (SQL_DBMS_NAME:
+    // "Oracle" for Oracle's), and the limits of its tables and names; empty
+    // and no limits for the staging file.
+    QString dbmsName();
+    ServerLimits limits();
+
     void close();
 
 private:

@@ -59,6 +59,10 @@ public:
     virtual void beginTransaction() = 0;
     virtual void commit() = 0;
     virtual void rollback() = 0;
+    // The server's own name for itself, and its limits; the staging file
+    // has neither.
+    virtual QString dbmsName() { return {}; }
+    virtual ServerLimits limits() { return {}; }
 };
 
 // The texts of misuse that both engines report alike.

@@ -2,6 +2,7 @@
 // manager, statements run at once or prepared, transactions.
 #include <QLoggingCategory>
 #include <QScopeGuard>
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 #include <optional>
@@ -508,6 +509,31 @@ public:
     }
     void commit() override { endTransaction(SQL_COMMIT); }
     void rollback() override { endTransaction(SQL_ROLLBACK); }
+
+    QString dbmsName() override {
+        m_connection->throwIfLost();
+        SQLWCHAR name[128] = {};
+        SQLSMALLINT bytes = 0;
+        check(SQLGetInfoW(m_connection->get(), SQL_DBMS_NAME, name, SQLSMALLINT(sizeof(name)),
+                          &bytes),
+              *m_connection, "SQLGetInfo(DBMS_NAME)");
+        // A name longer than the buffer comes back cut, its length uncut.
+        return fromWide(name, std::min(qsizetype(bytes) / qsizetype(sizeof(SQLWCHAR)),
+                                       qsizetype(std::size(name)) - 1));
+    }
+
+    ServerLimits limits() override {
+        m_connection->throwIfLost();
+        const auto limit = [&](SQLUSMALLINT type, const char* what) {
+            SQLUSMALLINT value = 0;
+            check(SQLGetInfoW(m_connection->get(), type, &value, sizeof(value), nullptr),
+                  *m_connection, what);
+            return int(value);
+        };
+        return {limit(SQL_MAX_COLUMNS_IN_TABLE, "SQLGetInfo(MAX_COLUMNS_IN_TABLE)"),
+                limit(SQL_MAX_COLUMN_NAME_LEN, "SQLGetInfo(MAX_COLUMN_NAME_LEN)"),
+                limit(SQL_MAX_TABLE_NAME_LEN, "SQLGetInfo(MAX_TABLE_NAME_LEN)")};
+    }
 
 private:
     // Oracle's own ODBC driver takes the net service name from DBQ rather than

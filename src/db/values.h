@@ -29,4 +29,12 @@ enum class Mode { Unspecified = 0, ReadWrite = 3 };
 // states the side it relies on.
 enum class CursorLocation { Server = 2, Client = 3 };
 
+// What a server takes at most, as its driver reports it; 0 where it reports
+// no limit. Name lengths are in bytes.
+struct ServerLimits {
+    int columnsInTable = 0;
+    int columnNameBytes = 0;
+    int tableNameBytes = 0;
+};
+
 }  // namespace db

@@ -30,6 +30,7 @@
 #include "join/make_column_varchar.h"
 #include "join/open_staging_database.h"
 #include "join/result_column_names.h"
+#include "join/server_limits.h"
 #include "join/stage_full_outer_join.h"
 #include "join/staging_copy_names.h"
 #include "join/staging_database_path.h"
@@ -195,6 +196,9 @@ public:
             StepSucceeded(m_handler, JoinLine::CopyTable1,
                           [&] {
                               if (m_stagingUnusable) std::rethrow_exception(m_stagingUnusable);
+                              // A join the server could not take as a table
+                              // is refused before anything is copied.
+                              m_limits = CheckJoinWithinServerLimits(m_choice, m_context);
                               m_summary.counts().copied1 =
                                   CopyOracleTable(m_choice.login, m_choice.table1, StagingCopy1(),
                                                   m_path, m_context);
@@ -258,6 +262,11 @@ public:
             m_dialogs.message(QStringLiteral("The table name is not valid text."));
             return false;
         }
+        // A name the server would refuse ends the run here, before the
+        // overwrite question and before anything is staged under it.
+        if (!StepSucceeded(m_handler, JoinLine::AskTableName,
+                           [&] { CheckTableNameWithinServerLimits(m_limits, m_newTable); }))
+            return false;
         // A new table named like a copy would replace the copy the join reads:
         // the result is staged under a name of its own and takes the copy's
         // place once it is whole.
@@ -354,6 +363,8 @@ private:
     // The run's first lines create its objects; here they come into being
     // where they are opened.
     std::optional<db::Connection> m_staging;  // staging connection A
+    // What the server takes, as its driver told before the copy.
+    db::ServerLimits m_limits;
     QStringList m_joinColumns;
     QString m_newTable;
     QString m_stagedName;

@@ -43,6 +43,15 @@ constexpr DoublingBatch::Bounds WriteBatches{1, 1, 1024, Unbounded, Unbounded};
 // The text a batch holds in memory, besides its last row.
 constexpr qint64 MaxBatchCharacters = 4 * 1024 * 1024;
 
+// Oracle counts a VARCHAR column's size in bytes unless the session says
+// characters: VARCHAR(2000) would refuse 700 Chinese characters (2,100
+// bytes). The session counts characters, so the columns hold what their type
+// says; values over Oracle's 4,000-byte cap are refused all the same.
+void countCharactersOnOracle(db::Connection& oracle) {
+    if (oracle.dbmsName() == QStringLiteral("Oracle"))
+        oracle.execute(QStringLiteral("ALTER SESSION SET NLS_LENGTH_SEMANTICS = CHAR"));
+}
+
 void removeEntries(JoinWindow& window, JoinWindow::TableList list, const QString& name) {
     QStringList entries = window.tableListEntries(list);
     for (int index : RemoveListEntry(entries, name)) window.removeTableListEntry(list, index);
@@ -104,6 +113,7 @@ private:
                                  m_oracle.emplace();
                                  m_oracle->setRunContext(&m_context);
                                  m_oracle->open(OracleConnectionString(m_choice.login));
+                                 countCharactersOnOracle(*m_oracle);
                              }) &&
                // Server-side cursors, asked for before this, are what every staging
                // read is.

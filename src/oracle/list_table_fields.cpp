@@ -13,6 +13,10 @@ QStringList TableFieldNames(const OracleLogin& login, const QString& table) {
     db::Connection connection;
     connection.setMode(db::Mode::ReadWrite);
     connection.open(OracleConnectionString(login));
+    return TableFieldNames(connection, table);
+}
+
+QStringList TableFieldNames(db::Connection& connection, const QString& table) {
     // The driver's column catalogue would take "_" and "%" in the name as
     // wildcards; an empty query names exactly this table's columns.
     db::ResultSet result = connection.query(QStringLiteral("SELECT * FROM ") + OracleName(table) +

@@ -5,6 +5,9 @@
 
 #include "oracle/oracle_login.h"
 
+namespace db {
+class Connection;
+}
 class Dialogs;
 class NameList;
 class WindowPointer;
@@ -13,6 +16,8 @@ class WindowPointer;
 // that returns no rows, so none of the table's rows is read; the name is
 // quoted exactly, so its case, blanks and quotes name this table only.
 QStringList TableFieldNames(const OracleLogin& login, const QString& table);
+// The same on an open connection.
+QStringList TableFieldNames(db::Connection& connection, const QString& table);
 
 // A click on a table list of the join set-up window (clickHandler "List1_Click"
 // or "List3_Click"): the field list beside it is emptied and shows the table's

@@ -8,6 +8,7 @@
 #include "base/pointer_state.h"
 #include "base/trapped_handler.h"
 #include "db/connection.h"
+#include "oracle/client_character_set.h"
 #include "oracle/oracle_connection_string.h"
 #include "oracle/oracle_lines.h"
 
@@ -22,7 +23,10 @@ void TestConnection(const OracleLogin& login, Dialogs& dialogs, WindowPointer& p
         pointer.setPointerState(PointerState::Hourglass);
         if (!connection) throw Failure(QStringLiteral("No connection object."));
         connection->open(OracleConnectionString(login));
-        dialogs.message(QStringLiteral("Connection successful."));
+        // A client character set that loses characters is told beside the
+        // success: it is not a failure, and only the text shows it.
+        dialogs.message(QStringLiteral("Connection successful."), QString(), Dialogs::Icon::None,
+                        ClientCharacterSetNote());
         pointer.setPointerState(PointerState::Default);
     });
     if (failure) {

@@ -36,6 +36,21 @@ QString throughOracleManners(const QString& connectionString, const QString& set
     return text + settings;
 }
 
+bool programMeetsOracle() {
+    static const bool oracle = [] {
+        db::Connection connection;
+        connection.open(QStringLiteral("Driver={Microsoft ODBC for Oracle};Server=") +
+                        attributeValueText(sid()) +
+                        QStringLiteral(";Uid=qm_admin;Pwd=qm_admin;Database=postgres;"));
+        return connection.dbmsName() == QStringLiteral("Oracle");
+    }();
+    return oracle;
+}
+
+void useTheProgramsClientCharacterSet() {
+    if (qEnvironmentVariableIsEmpty("NLS_LANG")) qputenv("NLS_LANG", ".AL32UTF8");
+}
+
 db::Connection admin(const QString& database) {
     db::Connection connection;
     connection.open(

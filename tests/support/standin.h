@@ -22,6 +22,16 @@ db::Connection admin(const QString& database = QStringLiteral("postgres"));
 // settings (for example "OmNoSetPos=1;") after it.
 QString throughOracleManners(const QString& connectionString, const QString& settings);
 
+// Whether the driver registered as Oracle's, which the program meets, plays
+// Oracle's manners (the Oracle-manners driver) rather than being psqlODBC:
+// it then names the server "Oracle".
+bool programMeetsOracle();
+
+// NLS_LANG as the program sets it at its start when it is unset, for the
+// data layer's tests, which meet the Oracle-manners driver without that
+// start. Call before any connection.
+void useTheProgramsClientCharacterSet();
+
 // A fresh login of its own, with a database of its own name, dropped again
 // when the object goes. Names are unique per process and per object.
 class Login final {

@@ -4,6 +4,7 @@
 #include "app/console/status_line.h"
 #include "db/db_error.h"
 #include "join/join_lines.h"
+#include "join/server_limits.h"
 
 namespace {
 
@@ -20,6 +21,16 @@ bool rowRefused(const ErrorBox& box) {
     return true;
 }
 
+bool limitRefusal(const ErrorBox& box) {
+    try {
+        if (box.failure) std::rethrow_exception(box.failure);
+    } catch (const ServerLimitExceeded&) {
+        return true;
+    } catch (...) {
+    }
+    return false;
+}
+
 }  // namespace
 
 QString TerminalText(const QString& boxText) {
@@ -33,7 +44,10 @@ ConsoleDialogs::ConsoleDialogs(StatusLine& status, QString newTable, bool overwr
     : m_status(status), m_newTable(std::move(newTable)), m_overwrite(overwrite) {}
 
 void ConsoleDialogs::errorBox(const ErrorBox& box) {
-    if (!rowRefused(box)) ++m_failures;
+    if (limitRefusal(box))
+        m_beyondServerLimits = true;
+    else if (!rowRefused(box))
+        ++m_failures;
     // The details carry the driver's state, code and words; a failure
     // without them has its own words as the reason.
     const QString reason = box.details.isEmpty() ? box.description.trimmed() : box.details;

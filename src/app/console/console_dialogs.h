@@ -27,6 +27,9 @@ public:
     // row's (the rows missing count those), and every box that is not mere
     // information.
     int failures() const { return m_failures; }
+    // The run was refused as beyond the server's limits (too many columns,
+    // a name too long): the arguments asked for what the server cannot take.
+    bool beyondServerLimits() const { return m_beyondServerLimits; }
     // The overwrite question was answered No.
     bool keptExistingTable() const { return m_keptExistingTable; }
 
@@ -35,6 +38,7 @@ private:
     const QString m_newTable;
     const bool m_overwrite;
     int m_failures = 0;
+    bool m_beyondServerLimits = false;
     bool m_keptExistingTable = false;
 };
 

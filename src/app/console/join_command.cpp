@@ -24,6 +24,7 @@
 #include "join/join_run.h"
 #include "join/join_summary.h"
 #include "join/list_contains.h"
+#include "oracle/client_character_set.h"
 #include "oracle/list_oracle_tables.h"
 #include "oracle/list_table_fields.h"
 
@@ -122,6 +123,7 @@ int exitCodeOf(const JoinRunResult& result, const ConsoleDialogs& dialogs) {
     if (Interrupts::requested()) return ExitCode::Interrupted;
     if (result.ending == JoinRunResult::Ending::StagingBusy) return ExitCode::StagingBusy;
     if (dialogs.keptExistingTable()) return ExitCode::NameExists;
+    if (dialogs.beyondServerLimits()) return ExitCode::Usage;
     // A failure says more than the rows it left missing.
     if (dialogs.failures() > 0 || result.ending != JoinRunResult::Ending::Ran ||
         result.summary.written < 0)
@@ -158,6 +160,8 @@ int RunJoinCommand(const QStringList& arguments) {
     // so a log that cannot be written is told there by the command itself.
     if (const QString refusal = InstallLogFile(LogFilePath(), LogMirror::None); !refusal.isEmpty())
         status.print(ProgramLine(refusal));
+    // Before any connection, and once the log can take its warning.
+    ChooseClientCharacterSet();
 
     OracleLogin login;
     try {
