@@ -116,31 +116,35 @@ void throwDiagnostics(const Handle& handle, const char* fallback) {
     throw error;
 }
 
+namespace {
+// The state of a diagnostic record of the handle; none past the last.
+std::optional<QString> recordState(const Handle& handle, SQLSMALLINT record) {
+    SQLWCHAR found[6] = {};
+    SQLINTEGER native = 0;
+    SQLWCHAR message[2] = {};  // the text is not needed
+    SQLSMALLINT length = 0;
+    if (!succeeded(SQLGetDiagRecW(handle.type(), handle.get(), record, found, &native, message,
+                                  SQLSMALLINT(std::size(message)), &length)))
+        return std::nullopt;
+    return fromWide(found, 5);
+}
+}  // namespace
+
 bool hasState(const Handle& handle, const char* state) {
     const QString wanted = QString::fromLatin1(state);
     for (SQLSMALLINT record = 1;; ++record) {
-        SQLWCHAR found[6] = {};
-        SQLINTEGER native = 0;
-        SQLWCHAR message[2] = {};  // the text is not needed
-        SQLSMALLINT length = 0;
-        if (!succeeded(SQLGetDiagRecW(handle.type(), handle.get(), record, found, &native, message,
-                                      SQLSMALLINT(std::size(message)), &length)))
-            return false;
-        if (fromWide(found, 5) == wanted) return true;
+        const std::optional<QString> found = recordState(handle, record);
+        if (!found) return false;
+        if (*found == wanted) return true;
     }
 }
 
 bool onlyTruncations(const Handle& handle) {
     const QString truncation = QStringLiteral("01004");
     for (SQLSMALLINT record = 1;; ++record) {
-        SQLWCHAR found[6] = {};
-        SQLINTEGER native = 0;
-        SQLWCHAR message[2] = {};  // the text is not needed
-        SQLSMALLINT length = 0;
-        if (!succeeded(SQLGetDiagRecW(handle.type(), handle.get(), record, found, &native, message,
-                                      SQLSMALLINT(std::size(message)), &length)))
-            return true;
-        if (fromWide(found, 5) != truncation) return false;
+        const std::optional<QString> found = recordState(handle, record);
+        if (!found) return true;
+        if (*found != truncation) return false;
     }
 }
 
