@@ -18,6 +18,7 @@
 #include "support/held_up_server.h"
 #include "support/private_home.h"
 #include "support/standin.h"
+#include "support/wide_tables.h"
 
 namespace {
 
@@ -294,16 +295,7 @@ private slots:
         QFETCH(bool, alsoPostgres);
         CommandRig rig(*m_program);
         rig.setEnvironment("OmNameLimit", QStringLiteral("30"));
-        for (const auto& [table, extra] :
-             {std::pair{QStringLiteral("A"), 499}, std::pair{QStringLiteral("B"), columnsB}}) {
-            QStringList columns{QStringLiteral(R"("ID" varchar(10))")};
-            for (int i = 0; i < extra; ++i)
-                columns << QStringLiteral(R"("%1%2" varchar(1))").arg(table, QString::number(i));
-            if (!shared.isEmpty()) columns << QStringLiteral(R"("%1" varchar(1))").arg(shared);
-            rig.owner.exec(
-                QStringLiteral(R"(CREATE TABLE "%1" (%2))").arg(table, columns.join(u',')));
-            rig.owner.exec(QStringLiteral(R"(INSERT INTO "%1" ("ID") VALUES ('1'))").arg(table));
-        }
+        MakeWideTables(rig.owner, 499, columnsB, shared);
         const Ran ran = rig.runWithPassword({"A", "ID", "B", "ID", name});
 
         const bool oracle = standin::programMeetsOracle();

@@ -29,6 +29,7 @@
 #include "support/scoped_environment.h"
 #include "support/standin.h"
 #include "support/test_join_window.h"
+#include "support/wide_tables.h"
 
 namespace {
 
@@ -870,16 +871,7 @@ private slots:
         QFETCH(bool, alsoPostgres);
         JoinRig rig;
         rig.form().oracleLogin.driverOptions = QStringLiteral("OmNameLimit=30;");
-        for (const auto& [table, extra] :
-             {std::pair{QStringLiteral("A"), columnsA}, std::pair{QStringLiteral("B"), columnsB}}) {
-            QStringList columns{QStringLiteral(R"("ID" varchar(10))")};
-            for (int i = 0; i < extra; ++i)
-                columns << QStringLiteral(R"("%1%2" varchar(1))").arg(table, QString::number(i));
-            if (!shared.isEmpty()) columns << QStringLiteral(R"("%1" varchar(1))").arg(shared);
-            rig.owner.exec(
-                QStringLiteral(R"(CREATE TABLE "%1" (%2))").arg(table, columns.join(u',')));
-            rig.owner.exec(QStringLiteral(R"(INSERT INTO "%1" ("ID") VALUES ('1'))").arg(table));
-        }
+        MakeWideTables(rig.owner, columnsA, columnsB, shared);
         if (listed) {
             rig.owner.exec(QStringLiteral(R"(CREATE TABLE "%1" ("OLD" varchar(10)))").arg(name));
             rig.owner.exec(QStringLiteral(R"(INSERT INTO "%1" VALUES ('old'))").arg(name));
